@@ -1,0 +1,32 @@
+// Files and folders. Paths are UTF-8 and may hold any character the platform allows. Every
+// call blocks until done and may be made from any thread. Errors are system error codes
+// (SysError), 0 for success.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class IFileSystem {
+public:
+  virtual ~IFileSystem() = default;
+  // True for an existing file that is not a folder.
+  virtual bool FileExists(const std::string& APath) = 0;
+  virtual bool DirectoryExists(const std::string& APath) = 0;
+  // Creates the last folder of APath only; AlreadyExists when it is there already.
+  virtual uint32_t MakeDirectory(const std::string& APath) = 0;
+  // Reads a whole file. FileTooLarge, with nothing read, when it holds more than AMaxSize.
+  virtual uint32_t ReadWholeFile(const std::string& APath, std::vector<uint8_t>& AData,
+                                 uint64_t AMaxSize) = 0;
+  // Makes APath hold exactly these bytes. The bytes go to a new file beside it that is then
+  // renamed over it, so a failure leaves the old file as it was and no partial file behind.
+  virtual uint32_t ReplaceFileContent(const std::string& APath, const void* AData,
+                                      std::size_t ASize) = 0;
+  virtual uint32_t RemoveFile(const std::string& APath) = 0;
+  // The platform's text for an error code.
+  virtual std::string ErrorText(uint32_t ACode) = 0;
+};
+
+} // namespace platform

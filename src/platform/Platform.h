@@ -1,0 +1,21 @@
+// The services of one backend, handed down by reference from the edge that chose it.
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Environment.h"
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
+
+namespace platform {
+
+struct TPlatform {
+  IRegistry& Registry;
+  IFileSystem& Files;
+  IEnvironment& Environment;
+  IClock& Clock;
+  IDialogs& Dialogs;
+  IDebugOutput& Debug;
+};
+
+} // namespace platform

@@ -1,0 +1,51 @@
+// The registry service. Names and paths are UTF-8. Every call is made on the main thread and
+// blocks until done. Errors are system error codes (SysError), 0 for success.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+namespace RegRoot {
+inline constexpr uint32_t CurrentUser = 0x80000001u;  // HKEY_CURRENT_USER
+inline constexpr uint32_t LocalMachine = 0x80000002u; // HKEY_LOCAL_MACHINE
+} // namespace RegRoot
+
+namespace RegType {
+inline constexpr uint32_t None = 0;
+inline constexpr uint32_t String = 1;
+inline constexpr uint32_t Binary = 3;
+inline constexpr uint32_t DWord = 4;
+} // namespace RegType
+
+// An open key; closed when destroyed.
+class IRegistryKey {
+public:
+  virtual ~IRegistryKey() = default;
+  // Type and data size of a value; FileNotFound when it does not exist.
+  virtual uint32_t QueryValueInfo(const std::string& AName, uint32_t& AType, uint64_t& ASize) = 0;
+  // Type and data of a value. MoreData when the data is larger than AMaxSize (AData is then
+  // left empty); FileNotFound when it does not exist.
+  virtual uint32_t QueryValue(const std::string& AName, uint32_t& AType,
+                              std::vector<uint8_t>& AData, uint64_t AMaxSize) = 0;
+  // Creates or replaces a value of any type.
+  virtual uint32_t SetValue(const std::string& AName, uint32_t AType, const void* AData,
+                            std::size_t ASize) = 0;
+  virtual uint32_t DeleteValue(const std::string& AName) = 0;
+};
+
+class IRegistry {
+public:
+  virtual ~IRegistry() = default;
+  // Opens a key below one of the RegRoot roots with full access, creating the missing keys
+  // of the path when ACreate is set. Null on failure, with AError set.
+  virtual std::unique_ptr<IRegistryKey> OpenKey(uint32_t ARoot, const std::string& APath,
+                                                bool ACreate, uint32_t& AError) = 0;
+  // Deletes a key with everything below it; FileNotFound when it does not exist.
+  virtual uint32_t DeleteKeyTree(uint32_t ARoot, const std::string& APath) = 0;
+};
+
+} // namespace platform

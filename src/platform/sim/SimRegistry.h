@@ -1,0 +1,51 @@
+// The simulated registry: keys and values in memory, with their types kept, so a test can
+// store a value of any type and see exactly what the system wrote.
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Registry.h"
+
+namespace platform::sim {
+
+enum class TSimRegistryOp { OpenKey, QueryValue, SetValue };
+
+class TSimRegistry : public IRegistry {
+public:
+  std::unique_ptr<IRegistryKey> OpenKey(uint32_t ARoot, const std::string& APath, bool ACreate,
+                                        uint32_t& AError) override;
+  uint32_t DeleteKeyTree(uint32_t ARoot, const std::string& APath) override;
+
+  // Test access, bypassing the service calls.
+  bool KeyExists(uint32_t ARoot, const std::string& APath) const;
+  void PutValue(uint32_t ARoot, const std::string& APath, const std::string& AName, uint32_t AType,
+                std::vector<uint8_t> AData);
+  struct TValue {
+    std::string Name;
+    uint32_t Type = RegType::None;
+    std::vector<uint8_t> Data;
+  };
+  std::optional<TValue> GetValue(uint32_t ARoot, const std::string& APath,
+                                 const std::string& AName) const;
+  // The next call of that kind fails with ACode.
+  void FailNext(TSimRegistryOp AOp, uint32_t ACode);
+  // Calls made through the service, so a test can tell that nothing touched the registry.
+  int CallCount() const;
+
+private:
+  class TKey;
+  using TKeyId = std::pair<uint32_t, std::string>;
+  static std::optional<TKeyId> MakeId(uint32_t ARoot, const std::string& APath);
+  uint32_t TakeFault(TSimRegistryOp AOp);
+
+  mutable std::mutex FLock;
+  std::map<TKeyId, std::map<std::string, TValue>> FKeys;
+  std::map<TSimRegistryOp, uint32_t> FFaults;
+  int FCallCount = 0;
+};
+
+} // namespace platform::sim

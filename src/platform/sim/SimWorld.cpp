@@ -1,0 +1,103 @@
+#include "platform/sim/SimWorld.h"
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+
+#include "rtl/Paths.h"
+
+namespace platform::sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string PathToUtf8(const fs::path& APath) {
+  const std::u8string Text = APath.u8string();
+  return std::string(Text.begin(), Text.end());
+}
+} // namespace
+
+TSimEnvironment::TSimEnvironment() {
+  std::random_device Seed;
+  std::mt19937_64 Random(
+      Seed() ^ static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  for (int Attempt = 0; Attempt < 100 && FRootFolder.empty(); ++Attempt) {
+    const fs::path Candidate =
+        fs::temp_directory_path() /
+        Utf8Path("monitor-sim-\xC3\xA9\xE4\xB8\xAD-" + std::to_string(Random() % 100000000));
+    std::error_code Error;
+    if (fs::create_directory(Candidate, Error)) {
+      FRootFolder = PathToUtf8(Candidate);
+    }
+  }
+  if (FRootFolder.empty()) {
+    throw std::runtime_error("cannot create the simulated world's folder");
+  }
+  FModuleFolder = rtl::IncludeTrailingPathDelimiter(FRootFolder + rtl::PathDelim + "app");
+  FDocumentsFolder = FRootFolder + rtl::PathDelim + "Documents";
+  fs::create_directory(Utf8Path(FModuleFolder));
+  fs::create_directory(Utf8Path(FDocumentsFolder));
+}
+
+TSimEnvironment::~TSimEnvironment() {
+  std::error_code Error;
+  fs::remove_all(Utf8Path(FRootFolder), Error);
+}
+
+uint64_t TSimClock::TickCount() {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FTicks;
+}
+
+rtl::TDateTime TSimClock::Now() {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FNow;
+}
+
+void TSimClock::Advance(uint64_t AMilliseconds) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FTicks += AMilliseconds;
+  FNow += static_cast<double>(AMilliseconds) / 86400000.0;
+}
+
+void TSimClock::SleepMs(uint32_t AMilliseconds) {
+  {
+    std::lock_guard<std::mutex> Guard(FLock);
+    FSlept += AMilliseconds;
+  }
+  Advance(AMilliseconds);
+}
+
+void TSimClock::SetNow(rtl::TDateTime ANow) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FNow = ANow;
+}
+
+uint64_t TSimClock::SleptMs() const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FSlept;
+}
+
+void TSimDialogs::ShowMessageBox(const std::string& AText, const std::string& ACaption,
+                                 TMessageBoxIcon AIcon) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FMessageBoxes.push_back({AText, ACaption, AIcon});
+}
+
+void TSimDialogs::DebugOutput(const std::string& AText) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FDebugLines.push_back(AText);
+}
+
+std::vector<TSimMessageBox> TSimDialogs::MessageBoxes() const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FMessageBoxes;
+}
+
+std::vector<std::string> TSimDialogs::DebugLines() const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FDebugLines;
+}
+
+} // namespace platform::sim

@@ -1,0 +1,169 @@
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <atomic>
+#include <limits>
+
+#include "platform/SysError.h"
+#include "platform/win32/Win32Platform.h"
+#include "platform/win32/Win32Text.h"
+
+namespace platform::win32 {
+
+namespace {
+
+class THandle {
+public:
+  explicit THandle(HANDLE AHandle) : FHandle(AHandle) {}
+  ~THandle() {
+    if (Valid()) {
+      CloseHandle(FHandle);
+    }
+  }
+  THandle(const THandle&) = delete;
+  THandle& operator=(const THandle&) = delete;
+  bool Valid() const { return FHandle != INVALID_HANDLE_VALUE && FHandle != nullptr; }
+  HANDLE Get() const { return FHandle; }
+  // Closes now and reports the close's own failure.
+  uint32_t Close() {
+    const BOOL Closed = CloseHandle(FHandle);
+    FHandle = INVALID_HANDLE_VALUE;
+    return Closed ? SysError::Success : static_cast<uint32_t>(GetLastError());
+  }
+
+private:
+  HANDLE FHandle;
+};
+
+uint32_t LastError() {
+  return static_cast<uint32_t>(GetLastError());
+}
+
+bool HasAttributes(const std::string& APath, bool AFolder) {
+  if (APath.empty()) {
+    return false;
+  }
+  const DWORD Attributes = GetFileAttributesW(ToWide(APath).c_str());
+  return Attributes != INVALID_FILE_ATTRIBUTES &&
+         ((Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == AFolder;
+}
+
+uint32_t WriteAll(HANDLE AFile, const uint8_t* AData, std::size_t ASize) {
+  while (ASize > 0) {
+    const DWORD Chunk = static_cast<DWORD>(std::min<std::size_t>(ASize, 1u << 30));
+    DWORD Written = 0;
+    if (!WriteFile(AFile, AData, Chunk, &Written, nullptr)) {
+      return LastError();
+    }
+    if (Written == 0) {
+      return SysError::WriteFault;
+    }
+    AData += Written;
+    ASize -= Written;
+  }
+  return SysError::Success;
+}
+
+class TWin32FileSystem : public IFileSystem {
+public:
+  bool FileExists(const std::string& APath) override { return HasAttributes(APath, false); }
+  bool DirectoryExists(const std::string& APath) override { return HasAttributes(APath, true); }
+
+  uint32_t MakeDirectory(const std::string& APath) override {
+    return CreateDirectoryW(ToWide(APath).c_str(), nullptr) ? SysError::Success : LastError();
+  }
+
+  uint32_t ReadWholeFile(const std::string& APath, std::vector<uint8_t>& AData,
+                         uint64_t AMaxSize) override {
+    AData.clear();
+    THandle File(CreateFileW(ToWide(APath).c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!File.Valid()) {
+      return LastError();
+    }
+    LARGE_INTEGER Size{};
+    if (!GetFileSizeEx(File.Get(), &Size)) {
+      return LastError();
+    }
+    if (Size.QuadPart < 0 || static_cast<uint64_t>(Size.QuadPart) > AMaxSize) {
+      return SysError::FileTooLarge;
+    }
+    std::vector<uint8_t> Data(static_cast<std::size_t>(Size.QuadPart));
+    std::size_t Done = 0;
+    while (Done < Data.size()) {
+      const DWORD Chunk = static_cast<DWORD>(std::min<std::size_t>(Data.size() - Done, 1u << 30));
+      DWORD Read = 0;
+      if (!ReadFile(File.Get(), Data.data() + Done, Chunk, &Read, nullptr)) {
+        return LastError();
+      }
+      if (Read == 0) {
+        break;
+      }
+      Done += Read;
+    }
+    // A file that shrank while being read is read as it is now.
+    Data.resize(Done);
+    AData = std::move(Data);
+    return SysError::Success;
+  }
+
+  uint32_t ReplaceFileContent(const std::string& APath, const void* AData,
+                              std::size_t ASize) override {
+    static std::atomic<unsigned> NextTemp{0};
+    const std::wstring Target = ToWide(APath);
+    const std::wstring Temp = Target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"." +
+                              std::to_wstring(NextTemp++);
+    THandle File(CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!File.Valid()) {
+      return LastError();
+    }
+    uint32_t Error = WriteAll(File.Get(), static_cast<const uint8_t*>(AData), ASize);
+    if (Error == SysError::Success && !FlushFileBuffers(File.Get())) {
+      Error = LastError();
+    }
+    const uint32_t CloseError = File.Close();
+    if (Error == SysError::Success) {
+      Error = CloseError;
+    }
+    if (Error == SysError::Success &&
+        !MoveFileExW(Temp.c_str(), Target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      Error = LastError();
+    }
+    if (Error != SysError::Success) {
+      DeleteFileW(Temp.c_str());
+    }
+    return Error;
+  }
+
+  uint32_t RemoveFile(const std::string& APath) override {
+    return DeleteFileW(ToWide(APath).c_str()) ? SysError::Success : LastError();
+  }
+
+  std::string ErrorText(uint32_t ACode) override {
+    wchar_t* Buffer = nullptr;
+    const DWORD Length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, ACode, 0, reinterpret_cast<wchar_t*>(&Buffer), 0, nullptr);
+    if (Length == 0 || Buffer == nullptr) {
+      return "System error " + std::to_string(ACode) + ".";
+    }
+    std::wstring Text(Buffer, Length);
+    LocalFree(Buffer);
+    while (!Text.empty() && (Text.back() == L'\r' || Text.back() == L'\n' || Text.back() == L' ')) {
+      Text.pop_back();
+    }
+    return FromWide(Text);
+  }
+};
+
+} // namespace
+
+std::unique_ptr<IFileSystem> CreateFileSystem() {
+  return std::make_unique<TWin32FileSystem>();
+}
+
+} // namespace platform::win32

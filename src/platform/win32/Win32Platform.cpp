@@ -1,0 +1,22 @@
+#include "platform/win32/Win32Platform.h"
+
+namespace platform::win32 {
+
+struct TWin32Platform::TServices {
+  std::unique_ptr<IRegistry> Registry = CreateRegistry();
+  std::unique_ptr<IFileSystem> Files = CreateFileSystem();
+  std::unique_ptr<IEnvironment> Environment = CreateEnvironment();
+  std::unique_ptr<IClock> Clock = CreateClock();
+  std::unique_ptr<IDialogs> Dialogs = CreateDialogs();
+  std::unique_ptr<IDebugOutput> Debug = CreateDebugOutput();
+};
+
+TWin32Platform::TWin32Platform() : FServices(std::make_unique<TServices>()) {}
+TWin32Platform::~TWin32Platform() = default;
+
+TPlatform TWin32Platform::Platform() {
+  return {*FServices->Registry, *FServices->Files,   *FServices->Environment,
+          *FServices->Clock,    *FServices->Dialogs, *FServices->Debug};
+}
+
+} // namespace platform::win32

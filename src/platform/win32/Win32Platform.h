@@ -1,0 +1,31 @@
+// The real platform: every service on Win32 wide APIs.
+#pragma once
+
+#include <memory>
+
+#include "platform/Platform.h"
+
+namespace platform::win32 {
+
+class TWin32Platform {
+public:
+  TWin32Platform();
+  ~TWin32Platform();
+  TWin32Platform(const TWin32Platform&) = delete;
+  TWin32Platform& operator=(const TWin32Platform&) = delete;
+
+  TPlatform Platform();
+
+private:
+  struct TServices;
+  std::unique_ptr<TServices> FServices;
+};
+
+std::unique_ptr<IRegistry> CreateRegistry();
+std::unique_ptr<IFileSystem> CreateFileSystem();
+std::unique_ptr<IEnvironment> CreateEnvironment();
+std::unique_ptr<IClock> CreateClock();
+std::unique_ptr<IDialogs> CreateDialogs();
+std::unique_ptr<IDebugOutput> CreateDebugOutput();
+
+} // namespace platform::win32

@@ -1,0 +1,62 @@
+// The component base: a name, an owner that destroys what it owns (last created first), a
+// class name, and the text properties ("Caption", "Hint") reached by name so that a language
+// walk can translate any component tree.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rtl {
+
+class TComponent {
+public:
+  // A component with an owner must be created with new; the owner deletes it.
+  explicit TComponent(TComponent* AOwner);
+  virtual ~TComponent();
+
+  TComponent(const TComponent&) = delete;
+  TComponent& operator=(const TComponent&) = delete;
+
+  TComponent* Owner() const { return FOwner; }
+  const std::string& Name() const { return FName; }
+  void SetName(const std::string& AName) { FName = AName; }
+  virtual std::string ClassName() const { return "TComponent"; }
+
+  int ComponentCount() const { return static_cast<int>(FComponents.size()); }
+  // Null when AIndex is out of range.
+  TComponent* Components(int AIndex) const;
+  // Owned component by name, compared without regard to ASCII case; null when absent.
+  TComponent* FindComponent(std::string_view AName) const;
+  // Destroys every owned component, the most recently created first.
+  void DestroyComponents();
+
+  // Text properties by name. False when this component has no such property.
+  bool GetTextProperty(std::string_view AName, std::string& AValue) const;
+  bool SetTextProperty(std::string_view AName, const std::string& AValue);
+  bool HasTextProperty(std::string_view AName) const;
+
+protected:
+  // Publishes a text field under a property name; the field must live as long as the
+  // component.
+  void PublishTextProperty(std::string_view AName, std::string* AField);
+  // Called after SetTextProperty changed a published field.
+  virtual void TextPropertyChanged(std::string_view AName) { (void)AName; }
+
+private:
+  struct TTextProperty {
+    std::string Name;
+    std::string* Field;
+  };
+  const TTextProperty* FindTextProperty(std::string_view AName) const;
+
+  TComponent* FOwner;
+  std::string FName;
+  std::vector<TComponent*> FComponents;
+  std::vector<TTextProperty> FTextProperties;
+};
+
+// ASCII case-insensitive equality, as component, key and section names are compared.
+bool SameText(std::string_view A, std::string_view B);
+
+} // namespace rtl

@@ -1,0 +1,62 @@
+// The INI reader, one implementation on every platform, following the platform's usual
+// rules: section and key names compared without regard to case, the first occurrence wins,
+// blanks around names and values trimmed, one pair of surrounding quotes removed, ';'
+// comment lines, CR LF or LF line ends. A UTF-16LE or UTF-8 byte order mark selects that
+// encoding; text without one goes through the caller's ANSI decoder.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rtl {
+
+using TAnsiDecoder = std::function<std::string(std::string_view)>;
+
+class TIniFile {
+public:
+  // An empty file: every read gives its default.
+  TIniFile() = default;
+  // Parses the raw bytes of a file. Never raises on content.
+  static TIniFile Parse(std::string_view ABytes, const TAnsiDecoder& ADecodeAnsi);
+
+  bool SectionExists(std::string_view ASection) const;
+  bool ValueExists(std::string_view ASection, std::string_view AIdent) const;
+  std::string ReadString(std::string_view ASection, std::string_view AIdent,
+                         std::string_view ADefault) const;
+  // Decimal, or hexadecimal with "0x" or "$"; anything else gives ADefault.
+  int32_t ReadInteger(std::string_view ASection, std::string_view AIdent, int32_t ADefault) const;
+  // The key names of a section, in file order.
+  std::vector<std::string> ReadSection(std::string_view ASection) const;
+  // The values of "id1", "id2", ... up to "id101", stopping at the first missing or empty one.
+  std::vector<std::string> ReadIdList(std::string_view ASection) const;
+
+private:
+  // A key line without '=' names a key that has no value: it is listed, and reads give the
+  // default.
+  struct TEntry {
+    std::string Name;
+    std::string Value;
+    bool HasValue;
+  };
+  struct TSection {
+    std::string Name;
+    std::vector<TEntry> Entries;
+  };
+  const TSection* FindSection(std::string_view ASection) const;
+  const TEntry* FindEntry(std::string_view ASection, std::string_view AIdent) const;
+
+  std::vector<TSection> FSections;
+};
+
+// Parses an integer as the INI reader does; false when the text is not a valid integer.
+bool TryParseInteger(std::string_view AText, int32_t& AValue);
+
+// Decodes raw text: UTF-16LE or UTF-8 by byte order mark, otherwise through ADecodeAnsi.
+std::string DecodeTextBytes(std::string_view ABytes, const TAnsiDecoder& ADecodeAnsi);
+
+inline constexpr int cMaxIdListEntries = 101;
+
+} // namespace rtl

@@ -1,0 +1,59 @@
+#include "rtl/ManualResetEvent.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace rtl {
+
+void TManualResetEvent::Set() {
+  std::vector<TSetListener> ToNotify;
+  {
+    std::lock_guard<std::mutex> Guard(FLock);
+    if (FSet) {
+      return;
+    }
+    FSet = true;
+    for (const auto& Entry : FListeners) {
+      ToNotify.push_back(Entry.second);
+    }
+  }
+  FChanged.notify_all();
+  for (const TSetListener& Listener : ToNotify) {
+    Listener();
+  }
+}
+
+void TManualResetEvent::Reset() {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FSet = false;
+}
+
+bool TManualResetEvent::IsSet() const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FSet;
+}
+
+bool TManualResetEvent::WaitFor(uint32_t ATimeoutMs) const {
+  std::unique_lock<std::mutex> Guard(FLock);
+  if (ATimeoutMs == cInfinite) {
+    FChanged.wait(Guard, [this] { return FSet; });
+    return true;
+  }
+  return FChanged.wait_for(Guard, std::chrono::milliseconds(ATimeoutMs), [this] { return FSet; });
+}
+
+int TManualResetEvent::AddSetListener(TSetListener AListener) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  const int Token = FNextToken++;
+  FListeners.emplace_back(Token, std::move(AListener));
+  return Token;
+}
+
+void TManualResetEvent::RemoveSetListener(int AToken) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FListeners.erase(std::remove_if(FListeners.begin(), FListeners.end(),
+                                  [AToken](const auto& Entry) { return Entry.first == AToken; }),
+                   FListeners.end());
+}
+
+} // namespace rtl

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "platform/SysError.h"
+#include "rtl/Paths.h"
+#include "support/TestPlatform.h"
+
+namespace {
+
+using namespace platform;
+
+class FileSystemTest : public ::testing::TestWithParam<std::string> {
+protected:
+  void SetUp() override { FTest = test::MakeTestPlatform(GetParam()); }
+  IFileSystem& Files() { return FTest->Platform().Files; }
+  const std::string& Folder() { return FTest->Folder(); }
+  std::unique_ptr<test::TTestPlatform> FTest;
+};
+
+TEST_P(FileSystemTest, FoldersAreCreatedOneLevelAtATime) {
+  const std::string Child = Folder() + "M\xC3\xA4use";
+  EXPECT_TRUE(Files().DirectoryExists(Folder()));
+  EXPECT_FALSE(Files().DirectoryExists(Child));
+  EXPECT_EQ(Files().MakeDirectory(Child), SysError::Success);
+  EXPECT_TRUE(Files().DirectoryExists(Child));
+  EXPECT_FALSE(Files().FileExists(Child));
+  EXPECT_EQ(Files().MakeDirectory(Child), SysError::AlreadyExists);
+  EXPECT_EQ(Files().MakeDirectory(Folder() + "a" + rtl::PathDelim + "b"), SysError::PathNotFound);
+  EXPECT_FALSE(Files().DirectoryExists(""));
+}
+
+TEST_P(FileSystemTest, ReplacingWritesExactBytesAndReadingIsBounded) {
+  const std::string Path = Folder() + "\xE4\xB8\xAD.pfd";
+  const auto Bytes = test::PatternBytes(1000);
+  ASSERT_EQ(Files().ReplaceFileContent(Path, Bytes.data(), Bytes.size()), SysError::Success);
+  EXPECT_TRUE(Files().FileExists(Path));
+  std::vector<uint8_t> Read{1};
+  ASSERT_EQ(Files().ReadWholeFile(Path, Read, 1000), SysError::Success);
+  EXPECT_EQ(Read, Bytes);
+  EXPECT_EQ(Files().ReadWholeFile(Path, Read, 999), SysError::FileTooLarge);
+  EXPECT_TRUE(Read.empty());
+
+  ASSERT_EQ(Files().ReplaceFileContent(Path, "", 0), SysError::Success);
+  ASSERT_EQ(Files().ReadWholeFile(Path, Read, 1000), SysError::Success);
+  EXPECT_TRUE(Read.empty());
+
+  EXPECT_EQ(Files().RemoveFile(Path), SysError::Success);
+  EXPECT_FALSE(Files().FileExists(Path));
+  EXPECT_EQ(Files().ReadWholeFile(Path, Read, 1000), SysError::FileNotFound);
+}
+
+TEST_P(FileSystemTest, FailuresCarryCodesAndTexts) {
+  EXPECT_NE(Files().ReplaceFileContent(Folder() + "no" + rtl::PathDelim + "f.pfd", "x", 1),
+            SysError::Success);
+  EXPECT_NE(Files().ReplaceFileContent(rtl::ExcludeTrailingPathDelimiter(Folder()), "x", 1),
+            SysError::Success);
+  EXPECT_FALSE(Files().ErrorText(SysError::FileNotFound).empty());
+  EXPECT_NE(Files().ErrorText(SysError::FileNotFound), Files().ErrorText(SysError::AccessDenied));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, FileSystemTest, ::testing::ValuesIn(test::TestBackendNames()),
+                         [](const auto& AInfo) { return AInfo.param; });
+
+class EnvironmentTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(EnvironmentTest, FoldersExistAndTheClockRuns) {
+  auto Backend = test::MakeTestPlatform(GetParam());
+  TPlatform Platform = Backend->Platform();
+  const std::string Module = Platform.Environment.ModuleFolder();
+  ASSERT_FALSE(Module.empty());
+  EXPECT_TRUE(rtl::IsPathDelimiter(Module.back()));
+  EXPECT_TRUE(Platform.Files.DirectoryExists(Module));
+  const std::string Documents = Platform.Environment.DocumentsFolder();
+  ASSERT_FALSE(Documents.empty());
+  EXPECT_FALSE(rtl::IsPathDelimiter(Documents.back()));
+  EXPECT_TRUE(Platform.Files.DirectoryExists(Documents));
+  EXPECT_GE(Platform.Environment.OsVersion().Major, 5u);
+  EXPECT_EQ(Platform.Environment.AnsiToUtf8("plain"), "plain");
+
+  const uint64_t Before = Platform.Clock.TickCount();
+  Platform.Clock.SleepMs(20);
+  EXPECT_GE(Platform.Clock.TickCount(), Before + 15);
+  // Some day after 2020-01-01 and before 2100-01-01.
+  EXPECT_GT(Platform.Clock.Now(), 43831.0);
+  EXPECT_LT(Platform.Clock.Now(), 73051.0);
+  Platform.Debug.DebugOutput("monitor test line");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, EnvironmentTest, ::testing::ValuesIn(test::TestBackendNames()),
+                         [](const auto& AInfo) { return AInfo.param; });
+
+TEST(SimWorld, RecordsDialogsAndRunsAVirtualClock) {
+  platform::sim::TSimWorld World;
+  World.Clock.SetNow(45351.25);
+  World.Clock.SleepMs(43200000);
+  EXPECT_DOUBLE_EQ(World.Clock.Now(), 45351.75);
+  EXPECT_EQ(World.Clock.SleptMs(), 43200000u);
+  World.Clock.Advance(5);
+  EXPECT_EQ(World.Clock.SleptMs(), 43200000u);
+  World.Platform().Dialogs.ShowMessageBox("uiHook.dll can not be found!", "Error",
+                                          TMessageBoxIcon::Error);
+  World.Platform().Debug.DebugOutput("line");
+  ASSERT_EQ(World.Dialogs.MessageBoxes().size(), 1u);
+  EXPECT_EQ(World.Dialogs.MessageBoxes()[0].Caption, "Error");
+  EXPECT_EQ(World.Dialogs.DebugLines(), std::vector<std::string>{"line"});
+}
+
+} // namespace

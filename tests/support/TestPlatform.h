@@ -1,0 +1,41 @@
+// The backends a test can run on: the simulated world everywhere, and the real Win32 services
+// in the Windows build. Each instance has its own folder and registry key, so tests can run
+// in parallel in one Wine prefix.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/sim/SimWorld.h"
+
+namespace test {
+
+class TTestPlatform {
+public:
+  virtual ~TTestPlatform() = default;
+  virtual platform::TPlatform Platform() = 0;
+  // The simulated world, or null on a real backend.
+  virtual platform::sim::TSimWorld* Sim() { return nullptr; }
+  // An empty folder of this test's own (non-ASCII name), removed afterwards; with delimiter.
+  const std::string& Folder() const { return FFolder; }
+  // A key below HKEY_CURRENT_USER of this test's own, deleted afterwards.
+  const std::string& KeyPath() const { return FKeyPath; }
+
+protected:
+  void Prepare(const std::string& ABaseFolder);
+  void CleanUp();
+
+private:
+  std::string FFolder;
+  std::string FKeyPath;
+};
+
+std::vector<std::string> TestBackendNames();
+std::unique_ptr<TTestPlatform> MakeTestPlatform(const std::string& AName);
+
+// Bytes 0, 1, 2, ... of a given length, as a recognisable image.
+std::vector<uint8_t> PatternBytes(std::size_t ACount, uint8_t AStart = 0);
+
+} // namespace test
