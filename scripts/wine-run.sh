@@ -6,4 +6,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-exec wine "$@"
+wine "$@"
+status=$?
+# A program that Wine could not start says nothing of its own: say what happened.
+[ $status -eq 0 ] || echo "wine-run: $(basename "${1:-?}") exited with status $status" >&2
+exit $status
