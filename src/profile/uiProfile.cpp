@@ -75,24 +75,28 @@ void TuiProfile::RunAfter(const TuiProfileEvent2& AEvent) {
   }
 }
 
-bool TuiProfile::RegistryTargetValid() const {
-  return (FRootKey == platform::RegRoot::CurrentUser ||
-          FRootKey == platform::RegRoot::LocalMachine) &&
-         !FKeyPath.empty() && !FFileName.empty();
+std::unique_ptr<platform::IRegistryKey>
+TuiProfile::OpenRegistryTarget(const TuiProfileEvent& ABefore) {
+  if (!RunBefore(ABefore)) {
+    return nullptr;
+  }
+  const bool RootAccepted =
+      FRootKey == platform::RegRoot::CurrentUser || FRootKey == platform::RegRoot::LocalMachine;
+  if (!RootAccepted || FKeyPath.empty() || FFileName.empty()) {
+    return nullptr;
+  }
+  uint32_t Error = Success;
+  return FRegistry.OpenKey(FRootKey, FKeyPath, true, Error);
 }
 
 bool TuiProfile::LoadStreamFromRegistry() {
-  if (!RunBefore(FOnBeforeLoadFromRegistry) || !RegistryTargetValid()) {
-    return false;
-  }
-  uint32_t Error = Success;
-  auto Key = FRegistry.OpenKey(FRootKey, FKeyPath, true, Error);
+  auto Key = OpenRegistryTarget(FOnBeforeLoadFromRegistry);
   if (!Key) {
     return false;
   }
   uint32_t Type = 0;
   uint64_t DataSize = 0;
-  Error = Key->QueryValueInfo(FFileName, Type, DataSize);
+  uint32_t Error = Key->QueryValueInfo(FFileName, Type, DataSize);
   if (Error == FileNotFound) {
     return false;
   }
@@ -122,11 +126,7 @@ bool TuiProfile::LoadStreamFromRegistry() {
 }
 
 bool TuiProfile::SaveStreamToRegistry() {
-  if (!RunBefore(FOnBeforeSaveToRegistry) || !RegistryTargetValid()) {
-    return false;
-  }
-  uint32_t Error = Success;
-  auto Key = FRegistry.OpenKey(FRootKey, FKeyPath, true, Error);
+  auto Key = OpenRegistryTarget(FOnBeforeSaveToRegistry);
   if (!Key) {
     return false;
   }

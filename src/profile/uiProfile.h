@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/FileSystem.h"
@@ -77,7 +78,9 @@ public:
 private:
   bool RunBefore(const TuiProfileEvent& AEvent);
   void RunAfter(const TuiProfileEvent2& AEvent);
-  bool RegistryTargetValid() const;
+  // Runs the before-event, checks root, key and name, and opens (creating) the key; null for
+  // a quiet false.
+  std::unique_ptr<platform::IRegistryKey> OpenRegistryTarget(const TuiProfileEvent& ABefore);
   bool EnsureFilePathDelimiter();
   // Creates the folder of a path when missing (one level); false when that fails.
   bool PrepareFolder(const std::string& AFolder);

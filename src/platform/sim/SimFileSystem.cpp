@@ -37,22 +37,6 @@ uint32_t FromErrorCode(const std::error_code& AError, uint32_t AFallback) {
 
 } // namespace
 
-uint32_t TSimFileSystem::TakeFault(TSimFileOp AOp) {
-  std::lock_guard<std::mutex> Guard(FLock);
-  auto Fault = FFaults.find(AOp);
-  if (Fault == FFaults.end()) {
-    return SysError::Success;
-  }
-  const uint32_t Code = Fault->second;
-  FFaults.erase(Fault);
-  return Code;
-}
-
-void TSimFileSystem::FailNext(TSimFileOp AOp, uint32_t ACode) {
-  std::lock_guard<std::mutex> Guard(FLock);
-  FFaults[AOp] = ACode;
-}
-
 bool TSimFileSystem::FileExists(const std::string& APath) {
   std::error_code Error;
   return !APath.empty() && fs::is_regular_file(Utf8Path(APath), Error);
@@ -64,7 +48,7 @@ bool TSimFileSystem::DirectoryExists(const std::string& APath) {
 }
 
 uint32_t TSimFileSystem::MakeDirectory(const std::string& APath) {
-  if (const uint32_t Fault = TakeFault(TSimFileOp::MakeDirectory)) {
+  if (const uint32_t Fault = FFaults.Take(TSimFileOp::MakeDirectory)) {
     return Fault;
   }
   const fs::path Path = Utf8Path(APath);
@@ -82,7 +66,7 @@ uint32_t TSimFileSystem::MakeDirectory(const std::string& APath) {
 uint32_t TSimFileSystem::ReadWholeFile(const std::string& APath, std::vector<uint8_t>& AData,
                                        uint64_t AMaxSize) {
   AData.clear();
-  if (const uint32_t Fault = TakeFault(TSimFileOp::Read)) {
+  if (const uint32_t Fault = FFaults.Take(TSimFileOp::Read)) {
     return Fault;
   }
   const fs::path Path = Utf8Path(APath);
@@ -123,7 +107,7 @@ uint32_t TSimFileSystem::ReplaceFileContent(const std::string& APath, const void
   }
   fs::path Temp = Path;
   Temp += ".~" + std::to_string(NextTemp++);
-  const uint32_t Fault = TakeFault(TSimFileOp::Replace);
+  const uint32_t Fault = FFaults.Take(TSimFileOp::Replace);
   {
     std::ofstream File(Temp, std::ios::binary | std::ios::trunc);
     if (!File) {

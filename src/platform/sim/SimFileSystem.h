@@ -3,11 +3,10 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
-#include <mutex>
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "platform/sim/SimFaults.h"
 
 namespace platform::sim {
 
@@ -30,12 +29,10 @@ public:
 
   // The next call of that kind fails with ACode. A failing Replace has written half of the
   // new bytes when it fails, as an interrupted write would have.
-  void FailNext(TSimFileOp AOp, uint32_t ACode);
+  void FailNext(TSimFileOp AOp, uint32_t ACode) { FFaults.FailNext(AOp, ACode); }
 
 private:
-  uint32_t TakeFault(TSimFileOp AOp);
-  std::mutex FLock;
-  std::map<TSimFileOp, uint32_t> FFaults;
+  TSimFaults<TSimFileOp> FFaults;
 };
 
 } // namespace platform::sim

@@ -38,7 +38,7 @@ public:
                     std::size_t ASize) override {
     std::lock_guard<std::mutex> Guard(FRegistry.FLock);
     ++FRegistry.FCallCount;
-    if (const uint32_t Fault = FRegistry.TakeFault(TSimRegistryOp::SetValue)) {
+    if (const uint32_t Fault = FRegistry.FFaults.Take(TSimRegistryOp::SetValue)) {
       return Fault;
     }
     auto Key = FRegistry.FKeys.find(FId);
@@ -67,7 +67,7 @@ private:
     ++FRegistry.FCallCount;
     AData.clear();
     if (AFaultable) {
-      if (const uint32_t Fault = FRegistry.TakeFault(TSimRegistryOp::QueryValue)) {
+      if (const uint32_t Fault = FRegistry.FFaults.Take(TSimRegistryOp::QueryValue)) {
         return Fault;
       }
     }
@@ -114,16 +114,6 @@ std::optional<TSimRegistry::TKeyId> TSimRegistry::MakeId(uint32_t ARoot, const s
   return TKeyId{ARoot, Normal};
 }
 
-uint32_t TSimRegistry::TakeFault(TSimRegistryOp AOp) {
-  auto Fault = FFaults.find(AOp);
-  if (Fault == FFaults.end()) {
-    return SysError::Success;
-  }
-  const uint32_t Code = Fault->second;
-  FFaults.erase(Fault);
-  return Code;
-}
-
 std::unique_ptr<IRegistryKey> TSimRegistry::OpenKey(uint32_t ARoot, const std::string& APath,
                                                     bool ACreate, uint32_t& AError) {
   std::lock_guard<std::mutex> Guard(FLock);
@@ -133,7 +123,7 @@ std::unique_ptr<IRegistryKey> TSimRegistry::OpenKey(uint32_t ARoot, const std::s
     AError = SysError::InvalidHandle;
     return nullptr;
   }
-  if ((AError = TakeFault(TSimRegistryOp::OpenKey)) != SysError::Success) {
+  if ((AError = FFaults.Take(TSimRegistryOp::OpenKey)) != SysError::Success) {
     return nullptr;
   }
   if (FKeys.count(*Id) == 0) {
@@ -195,11 +185,6 @@ std::optional<TSimRegistry::TValue> TSimRegistry::GetValue(uint32_t ARoot, const
     return std::nullopt;
   }
   return Value->second;
-}
-
-void TSimRegistry::FailNext(TSimRegistryOp AOp, uint32_t ACode) {
-  std::lock_guard<std::mutex> Guard(FLock);
-  FFaults[AOp] = ACode;
 }
 
 int TSimRegistry::CallCount() const {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Registry.h"
+#include "platform/sim/SimFaults.h"
 
 namespace platform::sim {
 
@@ -32,7 +33,7 @@ public:
   std::optional<TValue> GetValue(uint32_t ARoot, const std::string& APath,
                                  const std::string& AName) const;
   // The next call of that kind fails with ACode.
-  void FailNext(TSimRegistryOp AOp, uint32_t ACode);
+  void FailNext(TSimRegistryOp AOp, uint32_t ACode) { FFaults.FailNext(AOp, ACode); }
   // Calls made through the service, so a test can tell that nothing touched the registry.
   int CallCount() const;
 
@@ -40,11 +41,10 @@ private:
   class TKey;
   using TKeyId = std::pair<uint32_t, std::string>;
   static std::optional<TKeyId> MakeId(uint32_t ARoot, const std::string& APath);
-  uint32_t TakeFault(TSimRegistryOp AOp);
 
   mutable std::mutex FLock;
   std::map<TKeyId, std::map<std::string, TValue>> FKeys;
-  std::map<TSimRegistryOp, uint32_t> FFaults;
+  TSimFaults<TSimRegistryOp> FFaults;
   int FCallCount = 0;
 };
 
