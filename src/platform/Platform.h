@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
+#include "platform/Locale.h"
 #include "platform/Registry.h"
 
 namespace platform {
@@ -16,6 +17,7 @@ struct TPlatform {
   IClock& Clock;
   IDialogs& Dialogs;
   IDebugOutput& Debug;
+  ILocale& Locale;
 };
 
 } // namespace platform

@@ -9,6 +9,9 @@
 
 namespace rtl {
 
+// What a component is to the walks that visit component trees.
+enum class TComponentRole { Component, Form, DataModule, Application, Scene };
+
 class TComponent {
 public:
   // A component with an owner must be created with new; the owner deletes it.
@@ -22,6 +25,9 @@ public:
   const std::string& Name() const { return FName; }
   void SetName(const std::string& AName) { FName = AName; }
   virtual std::string ClassName() const { return "TComponent"; }
+  virtual TComponentRole Role() const { return TComponentRole::Component; }
+  // The item texts of a list-bearing control (menu, tabs, status bar, ...); null for others.
+  virtual std::vector<std::string>* TextItems() { return nullptr; }
 
   int ComponentCount() const { return static_cast<int>(FComponents.size()); }
   // Null when AIndex is out of range.

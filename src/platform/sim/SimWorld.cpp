@@ -100,4 +100,49 @@ std::vector<std::string> TSimDialogs::DebugLines() const {
   return FDebugLines;
 }
 
+TSimLocale::TSimLocale()
+    : FLocales{{0x0409, "English", "English", "USA", true},
+               {0x0407, "German", "Deutsch", "DEU", true},
+               {0x0804, "Chinese (Simplified)",
+                "\xE4\xB8\xAD\xE6\x96\x87(\xE7\xAE\x80\xE4\xBD\x93)", "CHN", true},
+               {0x0404, "Chinese (Traditional)",
+                "\xE4\xB8\xAD\xE6\x96\x87(\xE7\xB9\x81\xE9\xAB\x94)", "TWN", true}} {}
+
+std::string TSimLocale::UserAbbrevLanguageName() {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FAbbrevLanguage;
+}
+
+std::string TSimLocale::UserAbbrevCountryName() {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FAbbrevCountry;
+}
+
+uint16_t TSimLocale::SystemDefaultLangID() {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FSystemLangID;
+}
+
+std::vector<TLocaleEntry> TSimLocale::SupportedLocales() {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FLocales;
+}
+
+void TSimLocale::SetUserLocale(const std::string& AAbbrevLanguage,
+                               const std::string& AAbbrevCountry) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FAbbrevLanguage = AAbbrevLanguage;
+  FAbbrevCountry = AAbbrevCountry;
+}
+
+void TSimLocale::SetSystemDefaultLangID(uint16_t ALangID) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FSystemLangID = ALangID;
+}
+
+void TSimLocale::SetSupportedLocales(std::vector<TLocaleEntry> ALocales) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FLocales = std::move(ALocales);
+}
+
 } // namespace platform::sim

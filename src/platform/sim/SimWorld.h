@@ -72,6 +72,28 @@ private:
   std::vector<std::string> FDebugLines;
 };
 
+// Locales a test sets up; by default an English (United States) system that also supports
+// German and both Chinese locales.
+class TSimLocale : public ILocale {
+public:
+  TSimLocale();
+  std::string UserAbbrevLanguageName() override;
+  std::string UserAbbrevCountryName() override;
+  uint16_t SystemDefaultLangID() override;
+  std::vector<TLocaleEntry> SupportedLocales() override;
+
+  void SetUserLocale(const std::string& AAbbrevLanguage, const std::string& AAbbrevCountry);
+  void SetSystemDefaultLangID(uint16_t ALangID);
+  void SetSupportedLocales(std::vector<TLocaleEntry> ALocales);
+
+private:
+  mutable std::mutex FLock;
+  std::string FAbbrevLanguage = "ENU";
+  std::string FAbbrevCountry = "USA";
+  uint16_t FSystemLangID = 0x0409;
+  std::vector<TLocaleEntry> FLocales;
+};
+
 class TSimWorld {
 public:
   TSimRegistry Registry;
@@ -79,8 +101,9 @@ public:
   TSimEnvironment Environment;
   TSimClock Clock;
   TSimDialogs Dialogs;
+  TSimLocale Locale;
 
-  TPlatform Platform() { return {Registry, Files, Environment, Clock, Dialogs, Dialogs}; }
+  TPlatform Platform() { return {Registry, Files, Environment, Clock, Dialogs, Dialogs, Locale}; }
 };
 
 } // namespace platform::sim

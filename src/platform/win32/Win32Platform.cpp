@@ -9,14 +9,15 @@ struct TWin32Platform::TServices {
   std::unique_ptr<IClock> Clock = CreateClock();
   std::unique_ptr<IDialogs> Dialogs = CreateDialogs();
   std::unique_ptr<IDebugOutput> Debug = CreateDebugOutput();
+  std::unique_ptr<ILocale> Locale = CreateLocale();
 };
 
 TWin32Platform::TWin32Platform() : FServices(std::make_unique<TServices>()) {}
 TWin32Platform::~TWin32Platform() = default;
 
 TPlatform TWin32Platform::Platform() {
-  return {*FServices->Registry, *FServices->Files,   *FServices->Environment,
-          *FServices->Clock,    *FServices->Dialogs, *FServices->Debug};
+  return {*FServices->Registry, *FServices->Files, *FServices->Environment, *FServices->Clock,
+          *FServices->Dialogs,  *FServices->Debug, *FServices->Locale};
 }
 
 } // namespace platform::win32

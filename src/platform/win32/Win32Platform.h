@@ -27,5 +27,6 @@ std::unique_ptr<IEnvironment> CreateEnvironment();
 std::unique_ptr<IClock> CreateClock();
 std::unique_ptr<IDialogs> CreateDialogs();
 std::unique_ptr<IDebugOutput> CreateDebugOutput();
+std::unique_ptr<ILocale> CreateLocale();
 
 } // namespace platform::win32
