@@ -38,6 +38,12 @@ public:
   using EStreamError::EStreamError;
 };
 
+// A file or folder operation failed.
+class EInOutError : public Exception {
+public:
+  using Exception::Exception;
+};
+
 // Replaces each "%s" of ATemplate, in order, by the next argument.
 std::string FormatText(const std::string& ATemplate, std::initializer_list<std::string> AArgs);
 

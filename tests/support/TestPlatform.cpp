@@ -92,3 +92,15 @@ std::vector<uint8_t> PatternBytes(std::size_t ACount, uint8_t AStart) {
 }
 
 } // namespace test
+
+namespace test {
+
+TRedirectedEnvironment::TRedirectedEnvironment(platform::IEnvironment& AInner,
+                                               const std::string& AFolder)
+    : FInner(AInner), FModuleFolder(rtl::IncludeTrailingPathDelimiter(AFolder + "app")),
+      FDocumentsFolder(AFolder + "Documents") {
+  fs::create_directories(platform::sim::Utf8Path(FModuleFolder));
+  fs::create_directories(platform::sim::Utf8Path(FDocumentsFolder));
+}
+
+} // namespace test

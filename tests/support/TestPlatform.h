@@ -39,3 +39,23 @@ std::unique_ptr<TTestPlatform> MakeTestPlatform(const std::string& AName);
 std::vector<uint8_t> PatternBytes(std::size_t ACount, uint8_t AStart = 0);
 
 } // namespace test
+
+namespace test {
+
+// The platform's environment with the executable's folder and Documents moved into a test's
+// own folder, so that "config.ini" and the profile folders of parallel tests never meet.
+class TRedirectedEnvironment : public platform::IEnvironment {
+public:
+  TRedirectedEnvironment(platform::IEnvironment& AInner, const std::string& AFolder);
+  std::string ModuleFolder() override { return FModuleFolder; }
+  std::string DocumentsFolder() override { return FDocumentsFolder; }
+  platform::TOsVersion OsVersion() override { return FInner.OsVersion(); }
+  std::string AnsiToUtf8(std::string_view AText) override { return FInner.AnsiToUtf8(AText); }
+
+private:
+  platform::IEnvironment& FInner;
+  std::string FModuleFolder;
+  std::string FDocumentsFolder;
+};
+
+} // namespace test

@@ -45,6 +45,7 @@ public:
     if (Key == FRegistry.FKeys.end()) {
       return cKeyDeleted;
     }
+    ++FRegistry.FWriteCount;
     const auto* Bytes = static_cast<const uint8_t*>(AData);
     Key->second[Lower(AName)] = TValue{AName, AType, std::vector<uint8_t>(Bytes, Bytes + ASize)};
     return SysError::Success;
@@ -57,6 +58,7 @@ public:
     if (Key == FRegistry.FKeys.end()) {
       return cKeyDeleted;
     }
+    ++FRegistry.FWriteCount;
     return Key->second.erase(Lower(AName)) > 0 ? SysError::Success : SysError::FileNotFound;
   }
 
@@ -185,6 +187,11 @@ std::optional<TSimRegistry::TValue> TSimRegistry::GetValue(uint32_t ARoot, const
     return std::nullopt;
   }
   return Value->second;
+}
+
+int TSimRegistry::WriteCount() const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FWriteCount;
 }
 
 int TSimRegistry::CallCount() const {

@@ -36,6 +36,8 @@ public:
   void FailNext(TSimRegistryOp AOp, uint32_t ACode) { FFaults.FailNext(AOp, ACode); }
   // Calls made through the service, so a test can tell that nothing touched the registry.
   int CallCount() const;
+  // Values created, replaced or deleted through the service.
+  int WriteCount() const;
 
 private:
   class TKey;
@@ -46,6 +48,7 @@ private:
   std::map<TKeyId, std::map<std::string, TValue>> FKeys;
   TSimFaults<TSimRegistryOp> FFaults;
   int FCallCount = 0;
+  int FWriteCount = 0;
 };
 
 } // namespace platform::sim
