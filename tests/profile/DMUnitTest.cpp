@@ -373,6 +373,7 @@ TEST_P(DMBackendTest, FirstAndSecondStart) {
   EXPECT_EQ(Module->ProfileIndex(), 4);
   EXPECT_EQ(Module->CurrentProfileInfo().ConfigInfo.ReportRate, 250);
   EXPECT_EQ(Module->CurrentProfileInfo().ConfigInfo.LEDConfig.B, 0);
+  EXPECT_TRUE(Dialogs.MessageBoxes().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DMBackendTest, ::testing::ValuesIn(test::TestBackendNames()),
