@@ -345,8 +345,10 @@ TEST_P(DMBackendTest, FirstAndSecondStart) {
   ASSERT_EQ(Platform.Files.ReplaceFileContent(Environment.ModuleFolder() + "config.ini",
                                               Config.data(), Config.size()),
             0u);
+  // A start-up error is recorded, never shown: a modal box would stall the test under Wine.
+  platform::sim::TSimDialogs Dialogs;
   const TDMServices Services{Platform.Registry, Platform.Files,  Environment,
-                             Platform.Clock,    Platform.Locale, Platform.Dialogs};
+                             Platform.Clock,    Platform.Locale, Dialogs};
   auto Module = std::make_unique<TDM>(nullptr, Services);
   EXPECT_EQ(Module->StartupError(), "");
   EXPECT_EQ(Module->OptionsFromConfigFile().ProfileRegFolder, Key);
