@@ -2,9 +2,11 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
+#include "platform/Hid.h"
 #include "platform/Locale.h"
 #include "platform/Registry.h"
 
@@ -18,6 +20,8 @@ struct TPlatform {
   IDialogs& Dialogs;
   IDebugOutput& Debug;
   ILocale& Locale;
+  IHid& Hid;
+  IDesktop& Desktop;
 };
 
 } // namespace platform

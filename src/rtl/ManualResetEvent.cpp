@@ -6,6 +6,7 @@
 namespace rtl {
 
 void TManualResetEvent::Set() {
+  std::lock_guard<std::mutex> Calling(FCallLock);
   std::vector<TSetListener> ToNotify;
   {
     std::lock_guard<std::mutex> Guard(FLock);
@@ -50,6 +51,7 @@ int TManualResetEvent::AddSetListener(TSetListener AListener) {
 }
 
 void TManualResetEvent::RemoveSetListener(int AToken) {
+  std::lock_guard<std::mutex> Calling(FCallLock);
   std::lock_guard<std::mutex> Guard(FLock);
   FListeners.erase(std::remove_if(FListeners.begin(), FListeners.end(),
                                   [AToken](const auto& Entry) { return Entry.first == AToken; }),

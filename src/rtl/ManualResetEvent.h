@@ -25,10 +25,14 @@ public:
   bool WaitFor(uint32_t ATimeoutMs = cInfinite) const;
 
   int AddSetListener(TSetListener AListener);
+  // When this returns the listener is not running and will not run again. Do not call it
+  // while holding a lock that the listener takes.
   void RemoveSetListener(int AToken);
 
 private:
   mutable std::mutex FLock;
+  // Held while listeners run, so that a removal waits for a call in flight.
+  std::mutex FCallLock;
   mutable std::condition_variable FChanged;
   bool FSet;
   int FNextToken = 1;

@@ -45,6 +45,12 @@ TSimEnvironment::~TSimEnvironment() {
   fs::remove_all(Utf8Path(FRootFolder), Error);
 }
 
+TSimWorld::TSimWorld() {
+  Hid.SetDeviceChangeHook([this](uintptr_t AEvent) {
+    Desktop.BroadcastDeviceChange(cHidInterfaceClass, AEvent, DBT_DEVTYP_DEVICEINTERFACE_VALUE);
+  });
+}
+
 uint64_t TSimClock::TickCount() {
   std::lock_guard<std::mutex> Guard(FLock);
   return FTicks;

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimFileSystem.h"
+#include "platform/sim/SimHid.h"
 #include "platform/sim/SimRegistry.h"
 
 namespace platform::sim {
@@ -96,14 +98,20 @@ private:
 
 class TSimWorld {
 public:
+  TSimWorld();
   TSimRegistry Registry;
   TSimFileSystem Files;
   TSimEnvironment Environment;
   TSimClock Clock;
   TSimDialogs Dialogs;
   TSimLocale Locale;
+  TSimDesktop Desktop{Clock};
+  // The virtual mouse; plugging and unplugging notify the desktop's registered windows.
+  TSimHid Hid;
 
-  TPlatform Platform() { return {Registry, Files, Environment, Clock, Dialogs, Dialogs, Locale}; }
+  TPlatform Platform() {
+    return {Registry, Files, Environment, Clock, Dialogs, Dialogs, Locale, Hid, Desktop};
+  }
 };
 
 } // namespace platform::sim

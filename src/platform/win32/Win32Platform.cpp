@@ -10,14 +10,17 @@ struct TWin32Platform::TServices {
   std::unique_ptr<IDialogs> Dialogs = CreateDialogs();
   std::unique_ptr<IDebugOutput> Debug = CreateDebugOutput();
   std::unique_ptr<ILocale> Locale = CreateLocale();
+  std::unique_ptr<IHid> Hid = CreateHid();
+  std::unique_ptr<IDesktop> Desktop = CreateDesktopService();
 };
 
 TWin32Platform::TWin32Platform() : FServices(std::make_unique<TServices>()) {}
 TWin32Platform::~TWin32Platform() = default;
 
 TPlatform TWin32Platform::Platform() {
-  return {*FServices->Registry, *FServices->Files, *FServices->Environment, *FServices->Clock,
-          *FServices->Dialogs,  *FServices->Debug, *FServices->Locale};
+  return {*FServices->Registry, *FServices->Files,   *FServices->Environment,
+          *FServices->Clock,    *FServices->Dialogs, *FServices->Debug,
+          *FServices->Locale,   *FServices->Hid,     *FServices->Desktop};
 }
 
 } // namespace platform::win32

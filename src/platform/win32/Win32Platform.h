@@ -28,5 +28,8 @@ std::unique_ptr<IClock> CreateClock();
 std::unique_ptr<IDialogs> CreateDialogs();
 std::unique_ptr<IDebugOutput> CreateDebugOutput();
 std::unique_ptr<ILocale> CreateLocale();
+std::unique_ptr<IHid> CreateHid();
+// On the thread that will run the message loop.
+std::unique_ptr<IDesktop> CreateDesktopService();
 
 } // namespace platform::win32

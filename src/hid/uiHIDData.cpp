@@ -1,0 +1,353 @@
+#include "hid/uiHIDData.h"
+
+#include <algorithm>
+
+#include "platform/SysError.h"
+#include "rtl/ConfigFile.h"
+
+namespace hid {
+
+namespace {
+
+constexpr const char* cReaderStartText = "TuiHidDeviceReadThread start ++++++++++++++++";
+constexpr const char* cDeviceNotConnectedText = "ERROR_DEVICE_NOT_CONNECTED++++++++++++++++";
+constexpr std::size_t cReportBufferSize = 65536;
+// A read that fails at once with an unexpected error is retried after this pause, so that a
+// persistent failure cannot spin the reader.
+constexpr uint32_t cRetryPauseMs = 10;
+
+// The usages of the previous report, shared by every reader of the process.
+struct TPreviousUsages {
+  std::mutex Lock;
+  uint16_t List[cUsageListSize] = {};
+};
+
+TPreviousUsages& PreviousUsageList() {
+  static TPreviousUsages Instance;
+  return Instance;
+}
+
+bool Contains(const uint16_t* AList, uint32_t ALength, uint16_t AUsage) {
+  for (uint32_t I = 0; I < ALength && AList[I] != 0; ++I) {
+    if (AList[I] == AUsage) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Appends the usages of AFrom missing from AOther to AOut.
+void Missing(const uint16_t* AFrom, const uint16_t* AOther, uint16_t* AOut, uint32_t ALength) {
+  uint32_t Out = 0;
+  for (uint32_t I = 0; I < ALength && AFrom[I] != 0; ++I) {
+    if (!Contains(AOther, ALength, AFrom[I])) {
+      AOut[Out++] = AFrom[I];
+    }
+  }
+}
+
+} // namespace
+
+rtl::TManualResetEvent& DeviceStopEvent() {
+  static rtl::TManualResetEvent Event;
+  return Event;
+}
+
+void UsageListDifference(const uint16_t* APrevious, const uint16_t* ACurrent, uint16_t* ABreak,
+                         uint16_t* AMake, uint32_t ALength) {
+  std::fill(ABreak, ABreak + ALength, uint16_t{0});
+  std::fill(AMake, AMake + ALength, uint16_t{0});
+  Missing(APrevious, ACurrent, ABreak, ALength);
+  Missing(ACurrent, APrevious, AMake, ALength);
+}
+
+// ---- TuiHIDData ----
+
+TuiHIDData::TuiHIDData(rtl::TComponent* AOwner, const THidServices& AServices)
+    : rtl::TComponent(AOwner), FServices(AServices) {
+  DeviceStopEvent().Reset();
+  FHidGuid = FServices.Hid.HidGuid();
+  FHidDeviceList = rtl::LoadConfigFile(FServices.Files, FServices.Environment)
+                       .ReadIdList(cIncludeHIDDeviceListSection);
+  FFastOnData = false;
+}
+
+TuiHIDData::~TuiHIDData() {
+  HidStopRead();
+}
+
+bool TuiHIDData::Selected(const platform::THidInterfaceInfo& AInfo, const std::string& ADeviceID,
+                          TSelectionRule ARule) const {
+  const auto Has = [&AInfo](const std::string& AId) {
+    return std::any_of(
+        AInfo.HardwareIds.begin(), AInfo.HardwareIds.end(),
+        [&AId](const std::string& AHardwareId) { return rtl::SameText(AHardwareId, AId); });
+  };
+  const bool Listed = std::any_of(FHidDeviceList.begin(), FHidDeviceList.end(), Has);
+  const bool Named = !ADeviceID.empty() && Has(ADeviceID);
+  switch (ARule) {
+  case TSelectionRule::Transfers:
+    if (!ADeviceID.empty() && ADeviceID != cAnyListedDevice) {
+      return Named;
+    }
+    return FHidDeviceList.empty() || Listed;
+  case TSelectionRule::Reading:
+    if (FHidDeviceList.empty()) {
+      return true;
+    }
+    return ADeviceID == cAnyListedDevice ? Listed : Named;
+  case TSelectionRule::ByUsage:
+    return true;
+  }
+  return false;
+}
+
+void TuiHIDData::EnumerateMatchingInterfaces(USAGE_AND_PAGE AUsageAndPage,
+                                             const std::string& ADeviceID, TSelectionRule ARule,
+                                             bool AOverlapped, const TAccept& AAccept,
+                                             const TAct& AAct) {
+  for (const platform::THidInterfaceInfo& Info : FServices.Hid.EnumerateInterfaces(FHidGuid)) {
+    if (!Selected(Info, ADeviceID, ARule)) {
+      continue;
+    }
+    uint32_t Error = 0;
+    const std::unique_ptr<platform::IHidDevice> Device =
+        FServices.Hid.Open(Info.DevicePath, AOverlapped, Error);
+    platform::THidAttributes Attributes;
+    platform::THidCaps Caps;
+    if (!Device || !Device->GetAttributes(Attributes) || !Device->GetCaps(Caps) ||
+        Caps.UsagePage != AUsageAndPage.UsagePage || Caps.Usage != AUsageAndPage.Usage ||
+        (AAccept && !AAccept(Caps))) {
+      continue;
+    }
+    AAct(*Device, Info);
+  }
+}
+
+bool TuiHIDData::IsDeviceExist(const THIDDataParam& ReportData) {
+  bool Exists = false;
+  EnumerateMatchingInterfaces(
+      ReportData.UsageAndPage, ReportData.DeviceID, TSelectionRule::Transfers, false, nullptr,
+      [&Exists](platform::IHidDevice&, const platform::THidInterfaceInfo&) { Exists = true; });
+  return Exists;
+}
+
+bool TuiHIDData::HidFindAndWriteDevice(const THIDDataParam& ReportData) {
+  bool Written = false;
+  const uint32_t Size = ReportData.Data.DATASIZE;
+  EnumerateMatchingInterfaces(
+      ReportData.UsageAndPage, ReportData.DeviceID, TSelectionRule::Transfers, false,
+      [Size](const platform::THidCaps& ACaps) { return ACaps.OutputReportByteLength >= Size; },
+      [&](platform::IHidDevice& ADevice, const platform::THidInterfaceInfo&) {
+        if (ADevice.Write(&ReportData.Data.ReportID, Size + 1) == platform::SysError::Success) {
+          Written = true;
+        }
+      });
+  return Written;
+}
+
+bool TuiHIDData::HidFindAndWriteDeviceBYHID(const THIDDataParam& ReportData) {
+  bool Written = false;
+  const uint32_t Size = ReportData.Data.DATASIZE;
+  EnumerateMatchingInterfaces(
+      ReportData.UsageAndPage, ReportData.DeviceID, TSelectionRule::ByUsage, false,
+      [Size](const platform::THidCaps& ACaps) { return ACaps.OutputReportByteLength >= Size; },
+      [&](platform::IHidDevice& ADevice, const platform::THidInterfaceInfo&) {
+        if (ADevice.Write(&ReportData.Data.ReportID, Size) == platform::SysError::Success) {
+          Written = true;
+        }
+      });
+  return Written;
+}
+
+uint32_t TuiHIDData::HidFindAndGetFeatureReport(THIDDataParam& ReportData) {
+  uint32_t Result = platform::SysError::DeviceNotConnected;
+  const uint32_t Size = ReportData.Data.DATASIZE;
+  std::vector<uint8_t> Buffer;
+  EnumerateMatchingInterfaces(
+      ReportData.UsageAndPage, ReportData.DeviceID, TSelectionRule::Transfers, false,
+      [Size](const platform::THidCaps& ACaps) { return ACaps.FeatureReportByteLength >= Size; },
+      [&](platform::IHidDevice& ADevice, const platform::THidInterfaceInfo&) {
+        Buffer.assign(cReportBufferSize, 0);
+        Buffer[0] = ReportData.Data.ReportID;
+        Result = ADevice.GetFeature(Buffer.data(), Size);
+        if (Result == platform::SysError::Success && Size > 0) {
+          ReportData.Data.ReportID = Buffer[0];
+          std::copy_n(Buffer.begin() + 1, Size - 1, ReportData.Data.DATAReally);
+        }
+      });
+  return Result;
+}
+
+uint32_t TuiHIDData::HidFindAndSetFeatureReport(THIDDataParam& ReportData) {
+  uint32_t Result = platform::SysError::DeviceNotConnected;
+  const uint32_t Size = ReportData.Data.DATASIZE;
+  EnumerateMatchingInterfaces(
+      ReportData.UsageAndPage, ReportData.DeviceID, TSelectionRule::Transfers, false,
+      [Size](const platform::THidCaps& ACaps) { return ACaps.FeatureReportByteLength >= Size; },
+      [&](platform::IHidDevice& ADevice, const platform::THidInterfaceInfo&) {
+        ReportData.DeviceHandle = ADevice.HandleValue();
+        Result = ADevice.SetFeature(&ReportData.Data.ReportID, Size);
+      });
+  return Result;
+}
+
+void TuiHIDData::ReclaimFinishedReaders() {
+  auto Finished = std::remove_if(FReaders.begin(), FReaders.end(),
+                                 [](const auto& AReader) { return AReader->Finished(); });
+  for (auto Reader = Finished; Reader != FReaders.end(); ++Reader) {
+    (*Reader)->WaitFor();
+  }
+  FReaders.erase(Finished, FReaders.end());
+}
+
+void TuiHIDData::HidFindAndReadDevice(USAGE_AND_PAGE UsageAndPage, const std::string& HIDID) {
+  ReclaimFinishedReaders();
+  EnumerateMatchingInterfaces(
+      UsageAndPage, HIDID, TSelectionRule::Reading, true, nullptr,
+      [this](platform::IHidDevice&, const platform::THidInterfaceInfo& AInfo) {
+        const std::string DeviceID =
+            AInfo.HardwareIds.empty() ? std::string() : AInfo.HardwareIds[0];
+        FReaders.push_back(
+            std::make_unique<TuiHidDeviceReadThread>(this, DeviceID, AInfo.DevicePath));
+      });
+}
+
+void TuiHIDData::HidStopRead() {
+  DeviceStopEvent().Set();
+  for (const auto& Reader : FReaders) {
+    Reader->Terminate();
+  }
+  // A reader may be waiting for the main thread to take its report: keep serving.
+  const auto Running = [this] {
+    return std::any_of(FReaders.begin(), FReaders.end(),
+                       [](const auto& AReader) { return !AReader->Finished(); });
+  };
+  while (Running()) {
+    FServices.Desktop.WaitAndProcess(1);
+  }
+  for (const auto& Reader : FReaders) {
+    Reader->WaitFor();
+  }
+  FReaders.clear();
+  DeviceStopEvent().Reset();
+}
+
+int TuiHIDData::RunningReaders() const {
+  return static_cast<int>(std::count_if(FReaders.begin(), FReaders.end(),
+                                        [](const auto& AReader) { return !AReader->Finished(); }));
+}
+
+// ---- TuiHidDeviceReadThread ----
+
+TuiHidDeviceReadThread::TuiHidDeviceReadThread(TuiHIDData* AHIDData, const std::string& ADeviceID,
+                                               const std::string& ADevicePath)
+    : FHIDData(AHIDData), FDeviceID(ADeviceID), FDevicePath(ADevicePath) {
+  uint32_t Error = 0;
+  FDevice = FHIDData->FServices.Hid.Open(FDevicePath, true, Error);
+  platform::THidCaps Caps;
+  if (FDevice && FDevice->GetCaps(Caps)) {
+    FInputReportLength = Caps.InputReportByteLength;
+    FOutputReportLength = Caps.OutputReportByteLength;
+  }
+  FReport.assign(static_cast<std::size_t>(std::max<int32_t>(FInputReportLength, 1)), 0);
+  FThread = std::thread([this] { Execute(); });
+}
+
+TuiHidDeviceReadThread::~TuiHidDeviceReadThread() {
+  Terminate();
+  WaitFor();
+}
+
+void TuiHidDeviceReadThread::WaitFor() {
+  if (FThread.joinable()) {
+    FThread.join();
+  }
+}
+
+void TuiHidDeviceReadThread::Execute() {
+  platform::IDebugOutput& Debug = FHIDData->FServices.Debug;
+  Debug.DebugOutput(cReaderStartText);
+  rtl::TManualResetEvent& Stop = DeviceStopEvent();
+  if (FDevice && FInputReportLength <= 0) {
+    // Nothing can be read from a collection without input reports: wait for the stop.
+    Stop.WaitFor();
+    FTerminated = true;
+  }
+  while (FDevice && !FTerminated) {
+    std::fill(FReport.begin(), FReport.end(), uint8_t{0});
+    const platform::THidReadResult Read =
+        FDevice->ReadReport(FReport.data(), static_cast<uint32_t>(FInputReportLength), Stop);
+    if (Read.Stopped || FTerminated) {
+      break;
+    }
+    if (Read.Error == platform::SysError::Success) {
+      NumBytesRead = Read.BytesRead;
+      if (NumBytesRead > 0) {
+        if (FHIDData->FastOnData()) {
+          DoData();
+        } else {
+          FHIDData->FServices.Desktop.Synchronize([this] { DoData(); });
+        }
+      }
+    } else if (Read.Error == platform::SysError::OperationAborted ||
+               Read.Error == platform::SysError::DeviceNotConnected) {
+      FTerminated = true;
+      Debug.DebugOutput(cDeviceNotConnectedText);
+      if (FHIDData->FOnDeviceNotConnected.Assigned()) {
+        FHIDData->FOnDeviceNotConnected(FDeviceID, FDevicePath);
+      }
+    } else if (Read.Error == platform::SysError::InvalidHandle) {
+      FTerminated = true;
+    } else {
+      Stop.WaitFor(cRetryPauseMs);
+    }
+  }
+  FDevice.reset();
+  FFinished = true;
+}
+
+void TuiHidDeviceReadThread::DoData() {
+  if (FHIDData->FOnData.Assigned()) {
+    const auto Size = static_cast<uint16_t>(NumBytesRead & 0xFFFF);
+    FHIDData->FOnData(FDeviceID, FDevicePath, FReport[0], FReport.data() + 1,
+                      static_cast<uint16_t>(Size == 0 ? 0 : Size - 1));
+  }
+  if (FHIDData->FOnParsedData.Assigned()) {
+    FHIDData->FOnParsedData(FDeviceID, FDevicePath, FReport[0], ParseButtons());
+  }
+}
+
+uint32_t TuiHidDeviceReadThread::ParseButtons() {
+  if (!FDevice) {
+    return 0;
+  }
+  // The lists hold 100 entries; a longer usage list is cut to them.
+  const uint32_t Length = std::min<uint32_t>(FDevice->MaxUsageListLength(), cUsageListSize);
+  if (Length == 0) {
+    return 0;
+  }
+  std::vector<platform::THidUsageAndPage> Usages;
+  if (!FDevice->GetUsages(FReport.data(), static_cast<uint32_t>(FInputReportLength), Usages,
+                          cUsageListSize)) {
+    return 0;
+  }
+  uint16_t Current[cUsageListSize] = {};
+  uint16_t Released[cUsageListSize] = {};
+  uint16_t Pressed[cUsageListSize] = {};
+  for (std::size_t I = 0; I < Usages.size() && I < cUsageListSize; ++I) {
+    Current[I] = Usages[I].Usage;
+  }
+  TPreviousUsages& Previous = PreviousUsageList();
+  {
+    std::lock_guard<std::mutex> Guard(Previous.Lock);
+    UsageListDifference(Previous.List, Current, Released, Pressed, Length);
+    std::copy_n(Current, Length, Previous.List);
+  }
+  if (Released[0] != 0) {
+    return Released[0];
+  }
+  return Pressed[0] != 0 ? static_cast<uint32_t>(Pressed[0]) << 16 : 0;
+}
+
+} // namespace hid

@@ -1,0 +1,172 @@
+// TuiHIDData: finds the mouse among the present HID interfaces and talks to it: one-shot
+// report transfers, and reader threads that deliver input reports to the main thread. Every
+// operation finds its device afresh; only readers hold a handle for longer.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hid/UsageAndPage.h"
+#include "platform/Desktop.h"
+#include "platform/Dialogs.h"
+#include "platform/Environment.h"
+#include "platform/FileSystem.h"
+#include "platform/Hid.h"
+#include "rtl/Component.h"
+#include "rtl/Events.h"
+#include "rtl/ManualResetEvent.h"
+
+namespace hid {
+
+inline constexpr const char* cIncludeHIDDeviceListSection = "IncludeHIDDeviceList";
+inline constexpr const char* cAnyListedDevice = "*";
+inline constexpr int cUsageListSize = 100;
+
+// One report as it travels to or from the device: ReportID and DATAReally form one
+// 65536-byte buffer whose first byte is the report identifier.
+struct THidReallyData {
+  uint8_t ReportID;
+  uint8_t DATAReally[65535];
+  uint32_t DATASIZE;
+};
+static_assert(offsetof(THidReallyData, DATAReally) == 1);
+static_assert(offsetof(THidReallyData, DATASIZE) == 65536);
+static_assert(sizeof(THidReallyData) == 65540);
+
+struct THIDDataParam {
+  USAGE_AND_PAGE UsageAndPage{0, 0};
+  std::string DeviceID;
+  THidReallyData Data{};
+  // The interface the last set-feature transfer used (closed by then); 0 when none.
+  uint32_t DeviceHandle = 0;
+};
+
+using TuiHIDDataReceived =
+    rtl::TMethodEvent<void(const std::string& ADeviceID, const std::string& ADevicePath,
+                           uint8_t ReportID, const void* Data, uint16_t Size)>;
+using TuiHIDParsedDataReceived =
+    rtl::TMethodEvent<void(const std::string& ADeviceID, const std::string& ADevicePath,
+                           uint8_t ReportID, uint32_t ButtonData)>;
+using TuiHIDDeviceNotConnected =
+    rtl::TMethodEvent<void(const std::string& ADeviceID, const std::string& ADevicePath)>;
+
+// The stop signal of every reader of the process.
+rtl::TManualResetEvent& DeviceStopEvent();
+
+// Usages in APrevious but not in ACurrent go to ABreak, usages in ACurrent but not in
+// APrevious to AMake; each list ends at its first zero or after ALength entries.
+void UsageListDifference(const uint16_t* APrevious, const uint16_t* ACurrent, uint16_t* ABreak,
+                         uint16_t* AMake, uint32_t ALength);
+
+struct THidServices {
+  platform::IHid& Hid;
+  platform::IDesktop& Desktop;
+  platform::IFileSystem& Files;
+  platform::IEnvironment& Environment;
+  platform::IDebugOutput& Debug;
+};
+
+class TuiHIDData;
+
+class TuiHidDeviceReadThread {
+public:
+  // Opens the interface and starts reading at once (a failed open ends the reader quietly).
+  TuiHidDeviceReadThread(TuiHIDData* AHIDData, const std::string& ADeviceID,
+                         const std::string& ADevicePath);
+  ~TuiHidDeviceReadThread();
+  TuiHidDeviceReadThread(const TuiHidDeviceReadThread&) = delete;
+  TuiHidDeviceReadThread& operator=(const TuiHidDeviceReadThread&) = delete;
+
+  void Terminate() { FTerminated = true; }
+  bool Finished() const { return FFinished; }
+  void WaitFor();
+  const std::string& DevicePath() const { return FDevicePath; }
+  int32_t InputReportLength() const { return FInputReportLength; }
+
+  // Delivers the report just read to the owner's events.
+  void DoData();
+  // The first released button usage in the low half, else the first pressed one in the high
+  // half, else 0.
+  uint32_t ParseButtons();
+
+private:
+  void Execute();
+
+  TuiHIDData* FHIDData;
+  std::string FDeviceID;
+  std::string FDevicePath;
+  std::unique_ptr<platform::IHidDevice> FDevice;
+  int32_t FInputReportLength = 0;
+  int32_t FOutputReportLength = 0;
+  uint32_t NumBytesRead = 0;
+  std::vector<uint8_t> FReport;
+  std::atomic<bool> FTerminated{false};
+  std::atomic<bool> FFinished{false};
+  std::thread FThread;
+};
+
+class TuiHIDData : public rtl::TComponent {
+public:
+  TuiHIDData(rtl::TComponent* AOwner, const THidServices& AServices);
+  ~TuiHIDData() override;
+  std::string ClassName() const override { return "TuiHIDData"; }
+
+  const std::vector<std::string>& GetHIDDeviceList() const { return FHidDeviceList; }
+  void SetUsageAndPage(USAGE_AND_PAGE AUsageAndPage) { FUsageAndPage = AUsageAndPage; }
+  USAGE_AND_PAGE GetUsageAndPage() const { return FUsageAndPage; }
+  const std::string& DeviceID() const { return FDeviceID; }
+  void SetDeviceID(const std::string& AValue) { FDeviceID = AValue; }
+  const platform::TGuid& HidGuid() const { return FHidGuid; }
+
+  bool FastOnData() const { return FFastOnData; }
+  void SetFastOnData(bool AValue) { FFastOnData = AValue; }
+  void SetOnData(TuiHIDDataReceived AValue) { FOnData = AValue; }
+  void SetOnParsedData(TuiHIDParsedDataReceived AValue) { FOnParsedData = AValue; }
+  void SetOnDeviceNotConnected(TuiHIDDeviceNotConnected AValue) { FOnDeviceNotConnected = AValue; }
+
+  bool IsDeviceExist(const THIDDataParam& ReportData);
+  bool HidFindAndWriteDevice(const THIDDataParam& ReportData);
+  bool HidFindAndWriteDeviceBYHID(const THIDDataParam& ReportData);
+  // 0 on success, else the platform's error; 1167 when no interface was served.
+  uint32_t HidFindAndGetFeatureReport(THIDDataParam& ReportData);
+  uint32_t HidFindAndSetFeatureReport(THIDDataParam& ReportData);
+
+  // Starts a reader on every interface the reading rule selects.
+  void HidFindAndReadDevice(USAGE_AND_PAGE UsageAndPage, const std::string& HIDID);
+  // Stops every reader; when it returns, each has ended (hand-overs keep being served while
+  // it waits, so a reader in the middle of a delivery finishes it first).
+  void HidStopRead();
+  int RunningReaders() const;
+
+private:
+  friend class TuiHidDeviceReadThread;
+  enum class TSelectionRule { Transfers, Reading, ByUsage };
+  using TAccept = std::function<bool(const platform::THidCaps&)>;
+  using TAct = std::function<void(platform::IHidDevice&, const platform::THidInterfaceInfo&)>;
+  void EnumerateMatchingInterfaces(USAGE_AND_PAGE AUsageAndPage, const std::string& ADeviceID,
+                                   TSelectionRule ARule, bool AOverlapped, const TAccept& AAccept,
+                                   const TAct& AAct);
+  bool Selected(const platform::THidInterfaceInfo& AInfo, const std::string& ADeviceID,
+                TSelectionRule ARule) const;
+  void ReclaimFinishedReaders();
+
+  THidServices FServices;
+  USAGE_AND_PAGE FUsageAndPage{0, 0};
+  std::string FDeviceID;
+  platform::TGuid FHidGuid;
+  std::vector<std::string> FHidDeviceList;
+  TuiHIDDataReceived FOnData;
+  TuiHIDParsedDataReceived FOnParsedData;
+  TuiHIDDeviceNotConnected FOnDeviceNotConnected;
+  TuiHIDDataReceived FOnFastData;
+  std::atomic<bool> FFastOnData{false};
+  std::vector<std::unique_ptr<TuiHidDeviceReadThread>> FReaders;
+};
+
+} // namespace hid

@@ -1,0 +1,81 @@
+#include "hid/uiHIDEvent.h"
+
+#include <exception>
+
+#include "platform/Guid.h"
+
+namespace hid {
+
+TuiHIDEvent::TuiHIDEvent(rtl::TComponent* AOwner, platform::IDesktop& ADesktop,
+                         platform::IDebugOutput& ADebug)
+    : rtl::TComponent(AOwner), FDesktop(ADesktop), FDebug(ADebug) {
+  FWindowHandle = FDesktop.CreateHiddenWindow(
+      [this](platform::TWindowMessage& AMessage) { return WndProc(AMessage); });
+  if (FUsbGuid.empty()) {
+    FUsbGuid = cHidInterfaceClassText;
+  }
+  if (const auto Class = platform::ParseGuid(FUsbGuid)) {
+    FRegistered = FDesktop.RegisterDeviceInterfaceNotification(FWindowHandle, *Class);
+  }
+  FDesktop.PostWindowMessage(FWindowHandle, platform::WM_DEVICECHANGE_MESSAGE,
+                             platform::DBT_DEVNODES_CHANGED_VALUE, -1);
+  FDesktop.StartTimer(FWindowHandle, cStartMonitorTimerId, cStartMonitorDelayMs);
+}
+
+TuiHIDEvent::~TuiHIDEvent() {
+  if (FWindowHandle != 0) {
+    FDesktop.DestroyHiddenWindow(FWindowHandle);
+  }
+}
+
+void TuiHIDEvent::Raise(const rtl::TNotifyEvent& AEvent) {
+  if (AEvent.Assigned()) {
+    AEvent(this);
+  }
+}
+
+bool TuiHIDEvent::WndProc(platform::TWindowMessage& AMessage) {
+  if (AMessage.Msg == platform::WM_TIMER_MESSAGE && AMessage.WParam == cStartMonitorTimerId) {
+    FDesktop.StopTimer(FWindowHandle, cStartMonitorTimerId);
+    Raise(FOnDeviceArrival);
+    return true;
+  }
+  if (AMessage.Msg != platform::WM_DEVICECHANGE_MESSAGE) {
+    return false;
+  }
+  // A failing handler must not unwind through the platform's window procedure.
+  try {
+    DeviceChange(AMessage);
+  } catch (const std::exception& E) {
+    FDebug.DebugOutput(std::string("TuiHIDEvent: ") + E.what());
+  } catch (...) {
+    FDebug.DebugOutput("TuiHIDEvent: unknown exception");
+  }
+  AMessage.Result = 1;
+  return true;
+}
+
+void TuiHIDEvent::DeviceChange(const platform::TWindowMessage& AMessage) {
+  const auto* Header = reinterpret_cast<const platform::TDevBroadcastHeader*>(AMessage.LParam);
+  const bool Interface = AMessage.LParam != 0 && AMessage.LParam != -1 &&
+                         Header->dbch_devicetype == platform::DBT_DEVTYP_DEVICEINTERFACE_VALUE;
+  switch (AMessage.WParam) {
+  case platform::DBT_DEVICEARRIVAL_VALUE:
+    if (Interface) {
+      Raise(FOnDeviceArrival);
+    }
+    break;
+  case platform::DBT_DEVICEREMOVECOMPLETE_VALUE:
+    if (Interface) {
+      Raise(FOnDeviceRemove);
+    }
+    break;
+  case platform::DBT_DEVNODES_CHANGED_VALUE:
+    Raise(FOnDeviceChange);
+    break;
+  default:
+    break;
+  }
+}
+
+} // namespace hid

@@ -1,0 +1,88 @@
+// HID class access: the present interfaces of a device interface class, and open interfaces
+// with their capabilities and report transfers. Errors are system error codes (SysError).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Guid.h"
+#include "rtl/ManualResetEvent.h"
+
+namespace platform {
+
+struct THidInterfaceInfo {
+  std::string DevicePath;
+  // The device's hardware identifiers, most specific first; may be empty.
+  std::vector<std::string> HardwareIds;
+};
+
+struct THidAttributes {
+  uint16_t VendorID = 0;
+  uint16_t ProductID = 0;
+  uint16_t VersionNumber = 0;
+};
+
+// The top-level collection's capabilities; report lengths include the identifier byte.
+struct THidCaps {
+  uint16_t Usage = 0;
+  uint16_t UsagePage = 0;
+  uint16_t InputReportByteLength = 0;
+  uint16_t OutputReportByteLength = 0;
+  uint16_t FeatureReportByteLength = 0;
+};
+
+struct THidUsageAndPage {
+  uint16_t Usage;
+  uint16_t UsagePage;
+};
+
+struct THidReadResult {
+  // 0, or the error that ended the read (6 invalid handle, 995 aborted, 1167 device gone).
+  uint32_t Error = 0;
+  uint32_t BytesRead = 0;
+  // The stop event ended the wait; the read was cancelled and has completed.
+  bool Stopped = false;
+};
+
+// One open interface; closed when destroyed. A device object is used by one thread at a time.
+class IHidDevice {
+public:
+  virtual ~IHidDevice() = default;
+  // The platform's handle value, for display only.
+  virtual uint32_t HandleValue() = 0;
+  virtual bool GetAttributes(THidAttributes& AAttributes) = 0;
+  // False when the collection's description or capabilities cannot be read.
+  virtual bool GetCaps(THidCaps& ACaps) = 0;
+  // Feature reports and output reports: ABuffer starts with the report identifier.
+  virtual uint32_t GetFeature(uint8_t* ABuffer, uint32_t ALength) = 0;
+  virtual uint32_t SetFeature(const uint8_t* ABuffer, uint32_t ALength) = 0;
+  virtual uint32_t Write(const uint8_t* ABuffer, uint32_t ALength) = 0;
+  // Blocks until one input report is read or AStop is set; costs nothing while it waits.
+  // Needs an interface opened for overlapped reading. A stopped read has completed (its
+  // buffer is free again) before this returns.
+  virtual THidReadResult ReadReport(uint8_t* ABuffer, uint32_t ALength,
+                                    const rtl::TManualResetEvent& AStop) = 0;
+  // The usage services of the input reports: the longest usage list of all usage pages, and
+  // the usages that are on in a report (at most AMaxUsages). False on a failed parse.
+  virtual uint32_t MaxUsageListLength() = 0;
+  virtual bool GetUsages(const uint8_t* AReport, uint32_t ALength,
+                         std::vector<THidUsageAndPage>& AUsages, uint32_t AMaxUsages) = 0;
+};
+
+class IHid {
+public:
+  virtual ~IHid() = default;
+  // The HID device interface class as the HID library reports it (the constant when the
+  // library is missing).
+  virtual TGuid HidGuid() = 0;
+  // The present interfaces of the class that have a device path, in enumeration order; empty
+  // when the setup library is missing.
+  virtual std::vector<THidInterfaceInfo> EnumerateInterfaces(const TGuid& AClass) = 0;
+  // Opens for reading and writing, sharing both, existing only; null with AError on failure.
+  virtual std::unique_ptr<IHidDevice> Open(const std::string& APath, bool AOverlapped,
+                                           uint32_t& AError) = 0;
+};
+
+} // namespace platform

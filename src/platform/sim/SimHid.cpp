@@ -1,0 +1,289 @@
+#include "platform/sim/SimHid.h"
+
+#include <algorithm>
+#include <deque>
+
+#include "platform/Desktop.h"
+#include "platform/SysError.h"
+
+namespace platform::sim {
+
+class TSimHidDevice;
+
+struct TSimHid::TState {
+  std::mutex Lock;
+  std::condition_variable Changed;
+  std::vector<TSimHidInterface> Interfaces;
+  std::vector<TSimHidDevice*> Handles;
+  TSimHidFirmware Firmware;
+  uint32_t RefuseCode = 0;
+  std::vector<TSimHidTransfer> Transfers;
+  uint64_t Dropped = 0;
+  std::function<void(uintptr_t)> DeviceChangeHook;
+
+  const TSimHidInterface* Find(const std::string& APath) const {
+    for (const TSimHidInterface& Interface : Interfaces) {
+      if (Interface.Path == APath) {
+        return &Interface;
+      }
+    }
+    return nullptr;
+  }
+};
+
+class TSimHidDevice : public IHidDevice {
+public:
+  TSimHidDevice(std::shared_ptr<TSimHid::TState> AState, TSimHidInterface AInterface)
+      : FState(std::move(AState)), FInterface(std::move(AInterface)) {
+    std::lock_guard<std::mutex> Guard(FState->Lock);
+    FState->Handles.push_back(this);
+  }
+
+  ~TSimHidDevice() override {
+    std::lock_guard<std::mutex> Guard(FState->Lock);
+    auto& Handles = FState->Handles;
+    Handles.erase(std::remove(Handles.begin(), Handles.end(), this), Handles.end());
+  }
+
+  uint32_t HandleValue() override {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this));
+  }
+
+  bool GetAttributes(THidAttributes& AAttributes) override {
+    AAttributes = FInterface.Attributes;
+    return !Gone();
+  }
+
+  bool GetCaps(THidCaps& ACaps) override {
+    if (!FInterface.CapsReadable) {
+      return false;
+    }
+    ACaps = FInterface.Caps;
+    return true;
+  }
+
+  uint32_t GetFeature(uint8_t* ABuffer, uint32_t ALength) override {
+    return Transfer(TSimHidOp::GetFeature, ABuffer, ALength);
+  }
+  uint32_t SetFeature(const uint8_t* ABuffer, uint32_t ALength) override {
+    return Transfer(TSimHidOp::SetFeature, const_cast<uint8_t*>(ABuffer), ALength);
+  }
+  uint32_t Write(const uint8_t* ABuffer, uint32_t ALength) override {
+    return Transfer(TSimHidOp::Write, const_cast<uint8_t*>(ABuffer), ALength);
+  }
+
+  THidReadResult ReadReport(uint8_t* ABuffer, uint32_t ALength,
+                            const rtl::TManualResetEvent& AStop) override {
+    auto& Stop = const_cast<rtl::TManualResetEvent&>(AStop);
+    const int Token = Stop.AddSetListener([this] {
+      std::lock_guard<std::mutex> Guard(FState->Lock);
+      FState->Changed.notify_all();
+    });
+    THidReadResult Result;
+    {
+      std::unique_lock<std::mutex> Guard(FState->Lock);
+      ++FWaiting;
+      FState->Changed.wait(Guard, [&] { return AStop.IsSet() || FGone || !FRing.empty(); });
+      --FWaiting;
+      if (AStop.IsSet()) {
+        Result.Stopped = true;
+        Result.Error = SysError::OperationAborted;
+      } else if (FGone) {
+        Result.Error = SysError::DeviceNotConnected;
+      } else {
+        const std::vector<uint8_t>& Report = FRing.front();
+        Result.BytesRead = static_cast<uint32_t>(std::min<std::size_t>(Report.size(), ALength));
+        std::copy_n(Report.begin(), Result.BytesRead, ABuffer);
+        FRing.pop_front();
+      }
+    }
+    Stop.RemoveSetListener(Token);
+    return Result;
+  }
+
+  uint32_t MaxUsageListLength() override { return FInterface.Buttons.ButtonCount; }
+
+  bool GetUsages(const uint8_t* AReport, uint32_t ALength, std::vector<THidUsageAndPage>& AUsages,
+                 uint32_t AMaxUsages) override {
+    AUsages.clear();
+    const TSimButtonLayout& Layout = FInterface.Buttons;
+    for (uint32_t Bit = 0; Bit < Layout.ButtonCount; ++Bit) {
+      const uint32_t Byte = Layout.ByteOffset + Bit / 8;
+      if (Byte >= ALength) {
+        return false;
+      }
+      if ((AReport[Byte] >> (Bit % 8)) & 1) {
+        if (AUsages.size() >= AMaxUsages) {
+          return false;
+        }
+        AUsages.push_back({static_cast<uint16_t>(Layout.FirstUsage + Bit), Layout.UsagePage});
+      }
+    }
+    return true;
+  }
+
+  // Called with the state locked.
+  void Deliver(const std::vector<uint8_t>& AReport) {
+    if (FRing.size() >= cSimInputRingSize) {
+      FRing.pop_front();
+      ++FState->Dropped;
+    }
+    FRing.push_back(AReport);
+  }
+  void MarkGone() { FGone = true; }
+  const std::string& Path() const { return FInterface.Path; }
+  int Waiting() const { return FWaiting; }
+
+private:
+  bool Gone() {
+    std::lock_guard<std::mutex> Guard(FState->Lock);
+    return FGone;
+  }
+
+  uint32_t Transfer(TSimHidOp AOp, uint8_t* ABuffer, uint32_t ALength) {
+    TSimHidFirmware Firmware;
+    {
+      std::lock_guard<std::mutex> Guard(FState->Lock);
+      if (FGone) {
+        return SysError::DeviceNotConnected;
+      }
+      FState->Transfers.push_back(
+          {AOp, FInterface.Path, std::vector<uint8_t>(ABuffer, ABuffer + ALength)});
+      if (FState->RefuseCode != 0) {
+        return FState->RefuseCode;
+      }
+      Firmware = FState->Firmware;
+    }
+    return Firmware ? Firmware(FInterface.Path, AOp, ABuffer, ALength) : SysError::Success;
+  }
+
+  std::shared_ptr<TSimHid::TState> FState;
+  TSimHidInterface FInterface;
+  std::deque<std::vector<uint8_t>> FRing;
+  bool FGone = false;
+  int FWaiting = 0;
+};
+
+TSimHid::TSimHid() : FState(std::make_shared<TState>()) {}
+TSimHid::~TSimHid() = default;
+
+std::vector<THidInterfaceInfo> TSimHid::EnumerateInterfaces(const TGuid& AClass) {
+  std::vector<THidInterfaceInfo> Result;
+  if (!(AClass == cHidInterfaceClass)) {
+    return Result;
+  }
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  for (const TSimHidInterface& Interface : FState->Interfaces) {
+    Result.push_back({Interface.Path, Interface.HardwareIds});
+  }
+  return Result;
+}
+
+std::unique_ptr<IHidDevice> TSimHid::Open(const std::string& APath, bool AOverlapped,
+                                          uint32_t& AError) {
+  (void)AOverlapped;
+  TSimHidInterface Interface;
+  {
+    std::lock_guard<std::mutex> Guard(FState->Lock);
+    const TSimHidInterface* Found = FState->Find(APath);
+    if (Found == nullptr) {
+      AError = SysError::FileNotFound;
+      return nullptr;
+    }
+    Interface = *Found;
+  }
+  AError = SysError::Success;
+  return std::make_unique<TSimHidDevice>(FState, std::move(Interface));
+}
+
+void TSimHid::Plug(const TSimHidInterface& AInterface) {
+  std::function<void(uintptr_t)> Hook;
+  {
+    std::lock_guard<std::mutex> Guard(FState->Lock);
+    FState->Interfaces.push_back(AInterface);
+    Hook = FState->DeviceChangeHook;
+  }
+  if (Hook) {
+    Hook(DBT_DEVICEARRIVAL_VALUE);
+  }
+}
+
+void TSimHid::Unplug(const std::string& APath) {
+  std::function<void(uintptr_t)> Hook;
+  {
+    std::lock_guard<std::mutex> Guard(FState->Lock);
+    auto& Interfaces = FState->Interfaces;
+    Interfaces.erase(
+        std::remove_if(Interfaces.begin(), Interfaces.end(),
+                       [&](const TSimHidInterface& AItem) { return AItem.Path == APath; }),
+        Interfaces.end());
+    for (TSimHidDevice* Handle : FState->Handles) {
+      if (Handle->Path() == APath) {
+        Handle->MarkGone();
+      }
+    }
+    FState->Changed.notify_all();
+    Hook = FState->DeviceChangeHook;
+  }
+  if (Hook) {
+    Hook(DBT_DEVICEREMOVECOMPLETE_VALUE);
+  }
+}
+
+void TSimHid::InjectInputReport(const std::string& APath, const std::vector<uint8_t>& AReport) {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  for (TSimHidDevice* Handle : FState->Handles) {
+    if (Handle->Path() == APath) {
+      Handle->Deliver(AReport);
+    }
+  }
+  FState->Changed.notify_all();
+}
+
+uint64_t TSimHid::DroppedReports() const {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  return FState->Dropped;
+}
+
+int TSimHid::WaitingReads(const std::string& APath) const {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  int Count = 0;
+  for (TSimHidDevice* Handle : FState->Handles) {
+    Count += Handle->Path() == APath ? Handle->Waiting() : 0;
+  }
+  return Count;
+}
+
+int TSimHid::OpenHandles(const std::string& APath) const {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  return static_cast<int>(
+      std::count_if(FState->Handles.begin(), FState->Handles.end(),
+                    [&](TSimHidDevice* AHandle) { return AHandle->Path() == APath; }));
+}
+
+void TSimHid::SetFirmware(TSimHidFirmware AFirmware) {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  FState->Firmware = std::move(AFirmware);
+}
+
+void TSimHid::RefuseTransfers(uint32_t ACode) {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  FState->RefuseCode = ACode;
+}
+
+std::vector<TSimHidTransfer> TSimHid::Transfers() const {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  return FState->Transfers;
+}
+
+void TSimHid::ClearTransfers() {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  FState->Transfers.clear();
+}
+
+void TSimHid::SetDeviceChangeHook(std::function<void(uintptr_t)> AHook) {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  FState->DeviceChangeHook = std::move(AHook);
+}
+
+} // namespace platform::sim

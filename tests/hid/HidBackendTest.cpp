@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "hid/uiHIDData.h"
+#include "hid/uiHIDEvent.h"
+#include "platform/SysError.h"
+#include "support/TestPlatform.h"
+#ifdef _WIN32
+#include "platform/win32/Win32Platform.h"
+#endif
+
+namespace {
+
+using namespace platform;
+
+// Runs the main loop until the condition holds or a generous real-time limit passes; on the
+// simulated desktop the virtual clock moves along with it.
+template <class TCondition> bool RunUntil(test::TTestPlatform& ABackend, TCondition ACondition) {
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!ACondition()) {
+    if (std::chrono::steady_clock::now() > Deadline) {
+      return false;
+    }
+    if (ABackend.Sim() != nullptr) {
+      ABackend.Sim()->Desktop.Advance(10);
+    }
+    ABackend.Platform().Desktop.WaitAndProcess(5);
+  }
+  return true;
+}
+
+class DesktopTest : public ::testing::TestWithParam<std::string> {
+protected:
+  void SetUp() override { FBackend = test::MakeTestPlatform(GetParam()); }
+  IDesktop& Desktop() { return FBackend->Platform().Desktop; }
+  std::unique_ptr<test::TTestPlatform> FBackend;
+};
+
+TEST_P(DesktopTest, HiddenWindowsTakePostedMessagesAndTimers) {
+  std::vector<uint32_t> Seen;
+  const TWindowHandle Window = Desktop().CreateHiddenWindow([&](TWindowMessage& AMessage) {
+    if (AMessage.Msg == WM_USER_MESSAGE + 1 || AMessage.Msg == WM_TIMER_MESSAGE) {
+      Seen.push_back(AMessage.Msg == WM_TIMER_MESSAGE
+                         ? 1000 + static_cast<uint32_t>(AMessage.WParam)
+                         : static_cast<uint32_t>(AMessage.LParam));
+      return true;
+    }
+    return false;
+  });
+  ASSERT_NE(Window, 0u);
+  EXPECT_TRUE(Desktop().PostWindowMessage(Window, WM_USER_MESSAGE + 1, 0, 42));
+  Desktop().ProcessMessages();
+  EXPECT_EQ(Seen, std::vector<uint32_t>{42});
+  ASSERT_TRUE(Desktop().StartTimer(Window, 7, 50));
+  ASSERT_TRUE(RunUntil(*FBackend, [&] { return Seen.size() >= 2; }));
+  Desktop().StopTimer(Window, 7);
+  EXPECT_EQ(Seen[1], 1007u);
+  Desktop().DestroyHiddenWindow(Window);
+  EXPECT_FALSE(Desktop().PostWindowMessage(Window, WM_USER_MESSAGE + 1, 0, 43));
+}
+
+TEST_P(DesktopTest, AnotherThreadHandsWorkToTheMainThread) {
+  EXPECT_TRUE(Desktop().IsMainThread());
+  std::thread::id RanOn;
+  std::atomic<bool> Returned{false};
+  std::thread Worker([&] {
+    EXPECT_FALSE(Desktop().IsMainThread());
+    Desktop().Synchronize([&] { RanOn = std::this_thread::get_id(); });
+    Returned = true;
+  });
+  EXPECT_TRUE(RunUntil(*FBackend, [&] { return Returned.load(); }));
+  Worker.join();
+  EXPECT_EQ(RanOn, std::this_thread::get_id());
+}
+
+TEST_P(DesktopTest, TheArrivalNotifierRegistersAndReportsTheDeviceTreeChange) {
+  int Changes = 0;
+  int Arrivals = 0;
+  hid::TuiHIDEvent Event(nullptr, Desktop(), FBackend->Platform().Debug);
+  Event.SetOnDeviceChange([&](rtl::TComponent*) { ++Changes; });
+  Event.SetOnDeviceArrival([&](rtl::TComponent*) { ++Arrivals; });
+  EXPECT_TRUE(Event.Registered());
+  ASSERT_TRUE(RunUntil(*FBackend, [&] { return Arrivals == 1; }));
+  EXPECT_EQ(Changes, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DesktopTest, ::testing::ValuesIn(test::TestBackendNames()),
+                         [](const auto& AInfo) { return AInfo.param; });
+
+#ifdef _WIN32
+// What Wine's HID stack honestly shows: its own virtual mouse and keyboard, whose feature
+// reports fail and whose reads never complete.
+TEST(Win32Hid, EnumeratesOpensAndStopsAReadThatNeverCompletes) {
+  win32::TWin32Platform Real;
+  IHid& Hid = Real.Platform().Hid;
+  EXPECT_EQ(Hid.HidGuid(), cHidInterfaceClass);
+  const auto Interfaces = Hid.EnumerateInterfaces(Hid.HidGuid());
+  if (Interfaces.empty()) {
+    GTEST_SKIP() << "no HID interface on this machine";
+  }
+  std::string Readable;
+  uint32_t InputLength = 0;
+  for (const THidInterfaceInfo& Interface : Interfaces) {
+    SCOPED_TRACE(Interface.DevicePath);
+    EXPECT_FALSE(Interface.DevicePath.empty());
+    uint32_t Error = 0;
+    auto Device = Hid.Open(Interface.DevicePath, false, Error);
+    if (!Device) {
+      continue;
+    }
+    THidAttributes Attributes;
+    EXPECT_TRUE(Device->GetAttributes(Attributes));
+    THidCaps Caps;
+    if (Device->GetCaps(Caps) && Caps.InputReportByteLength > 0) {
+      Readable = Interface.DevicePath;
+      InputLength = Caps.InputReportByteLength;
+      uint8_t Buffer[64] = {1};
+      if (Caps.FeatureReportByteLength == 0) {
+        EXPECT_NE(Device->GetFeature(Buffer, 2), SysError::Success);
+      }
+    }
+  }
+  if (Readable.empty()) {
+    GTEST_SKIP() << "no readable HID collection";
+  }
+  uint32_t Error = 0;
+  auto Device = Hid.Open(Readable, true, Error);
+  ASSERT_TRUE(Device) << Error;
+  rtl::TManualResetEvent Stop;
+  std::thread Stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    Stop.Set();
+  });
+  std::vector<uint8_t> Buffer(256);
+  const THidReadResult Result = Device->ReadReport(Buffer.data(), InputLength, Stop);
+  Stopper.join();
+  // Wine's reads never complete: the stop cancels the read and waits for it.
+  EXPECT_TRUE(Result.Stopped) << Result.Error;
+}
+
+TEST(Win32Hid, MissingDevicesAreQuietFailures) {
+  win32::TWin32Platform Real;
+  uint32_t Error = 0;
+  EXPECT_FALSE(Real.Platform().Hid.Open("\\\\?\\hid#vid_0000&pid_0000#missing", false, Error));
+  EXPECT_NE(Error, 0u);
+  hid::TuiHIDData Data(nullptr,
+                       hid::THidServices{Real.Platform().Hid, Real.Platform().Desktop,
+                                         Real.Platform().Files, Real.Platform().Environment,
+                                         Real.Platform().Debug});
+  hid::THIDDataParam Param;
+  Param.UsageAndPage = hid::cVendorUsageAndPage;
+  Param.Data.DATASIZE = 8;
+  EXPECT_FALSE(Data.IsDeviceExist(Param));
+  EXPECT_EQ(Data.HidFindAndGetFeatureReport(Param), SysError::DeviceNotConnected);
+  // A reader on the platform's own mouse collection waits in a read that never completes,
+  // and still stops.
+  Data.HidFindAndReadDevice({0x0002, 0x0001}, "");
+  const int Started = Data.RunningReaders();
+  Data.HidStopRead();
+  EXPECT_EQ(Data.RunningReaders(), 0);
+  RecordProperty("readers", Started);
+}
+#endif
+
+} // namespace

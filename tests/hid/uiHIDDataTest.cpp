@@ -1,0 +1,377 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "hid/uiHIDData.h"
+#include "platform/SysError.h"
+#include "platform/sim/SimWorld.h"
+
+namespace {
+
+using namespace hid;
+using platform::sim::TSimHidInterface;
+using platform::sim::TSimHidOp;
+
+const std::string cMousePath = "\\\\?\\hid#vid_1234&pid_5678&mi_01#7&1&0000#{4d1e55b2}";
+const std::string cMouseId = "HID\\VID_1234&PID_5678&REV_0100&MI_01";
+const std::string cOtherPath = "\\\\?\\hid#vid_1234&pid_5678&mi_02#7&2&0000#{4d1e55b2}";
+const std::string cOtherId = "HID\\VID_1234&PID_5678&REV_0100&MI_02";
+
+TSimHidInterface VendorInterface(const std::string& APath, const std::string& AId) {
+  TSimHidInterface Interface;
+  Interface.Path = APath;
+  Interface.HardwareIds = {AId, "HID\\VID_1234&PID_5678&MI_01"};
+  Interface.Caps = {0x0001, 0xFFA0, 8, 8, 65};
+  Interface.Buttons.ButtonCount = 24;
+  return Interface;
+}
+
+class HidTest : public ::testing::Test {
+protected:
+  void SetUp() override { World.Hid.Plug(VendorInterface(cMousePath, cMouseId)); }
+
+  void WriteConfig(const std::string& AText) {
+    ASSERT_EQ(World.Files.ReplaceFileContent(World.Environment.ModuleFolder() + "config.ini",
+                                             AText.data(), AText.size()),
+              0u);
+  }
+  std::unique_ptr<TuiHIDData> MakeHid() {
+    return std::make_unique<TuiHIDData>(nullptr, THidServices{World.Hid, World.Desktop, World.Files,
+                                                              World.Environment, World.Dialogs});
+  }
+  static THIDDataParam Param(const std::string& ADeviceID, uint32_t ASize) {
+    THIDDataParam Param;
+    Param.UsageAndPage = cVendorUsageAndPage;
+    Param.DeviceID = ADeviceID;
+    Param.Data.ReportID = 2;
+    Param.Data.DATASIZE = ASize;
+    for (uint32_t I = 0; I < 64; ++I) {
+      Param.Data.DATAReally[I] = static_cast<uint8_t>(0xA0 + I);
+    }
+    return Param;
+  }
+  // Serves hand-overs until the condition holds (or a generous real-time limit passes).
+  template <class TCondition> bool PumpUntil(TCondition ACondition) {
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!ACondition()) {
+      if (std::chrono::steady_clock::now() > Deadline) {
+        return false;
+      }
+      World.Desktop.WaitAndProcess(2);
+    }
+    return true;
+  }
+  // Waits until the readers of the interface are waiting in a read.
+  bool ReadersWaiting(const std::string& APath, int ACount) {
+    return PumpUntil([&] { return World.Hid.WaitingReads(APath) >= ACount; });
+  }
+
+  platform::sim::TSimWorld World;
+};
+
+TEST_F(HidTest, AnEmptyListAcceptsEveryInterfaceWithTheUsage) {
+  auto Hid = MakeHid();
+  EXPECT_TRUE(Hid->GetHIDDeviceList().empty());
+  EXPECT_TRUE(Hid->IsDeviceExist(Param("", 0)));
+  EXPECT_TRUE(Hid->IsDeviceExist(Param("*", 0)));
+  EXPECT_TRUE(Hid->IsDeviceExist(Param(cMouseId, 0)));
+  EXPECT_FALSE(Hid->IsDeviceExist(Param("HID\\VID_9999&PID_0001", 0)));
+  THIDDataParam Keyboard = Param("", 0);
+  Keyboard.UsageAndPage = {0x0006, 0x0001};
+  EXPECT_FALSE(Hid->IsDeviceExist(Keyboard));
+  EXPECT_EQ(Hid->HidGuid(), platform::cHidInterfaceClass);
+}
+
+TEST_F(HidTest, ListedIdentifiersMatchWholeAndWithoutRegardToCase) {
+  WriteConfig(
+      "[IncludeHIDDeviceList]\nid1=hid\\vid_1234&pid_5678&rev_0100&mi_01\nid2=HID\\VID_1234\n");
+  auto Hid = MakeHid();
+  ASSERT_EQ(Hid->GetHIDDeviceList().size(), 2u);
+  EXPECT_TRUE(Hid->IsDeviceExist(Param("", 0)));
+  EXPECT_TRUE(Hid->IsDeviceExist(Param("*", 0)));
+  // A prefix names nothing.
+  EXPECT_FALSE(Hid->IsDeviceExist(Param("HID\\VID_1234", 0)));
+
+  WriteConfig("[IncludeHIDDeviceList]\nid1=HID\\VID_1234\n");
+  auto PrefixOnly = MakeHid();
+  EXPECT_FALSE(PrefixOnly->IsDeviceExist(Param("", 0)));
+  EXPECT_FALSE(PrefixOnly->IsDeviceExist(Param("*", 0)));
+}
+
+TEST_F(HidTest, ListedInterfacesAreServedInEnumerationOrder) {
+  World.Hid.Plug(VendorInterface(cOtherPath, cOtherId));
+  WriteConfig("[IncludeHIDDeviceList]\nid1=" + cOtherId + "\nid2=" + cMouseId + "\n");
+  auto Hid = MakeHid();
+  THIDDataParam Set = Param("*", 8);
+  EXPECT_EQ(Hid->HidFindAndSetFeatureReport(Set), 0u);
+  EXPECT_NE(Set.DeviceHandle, 0u);
+  const auto Transfers = World.Hid.Transfers();
+  ASSERT_EQ(Transfers.size(), 2u);
+  EXPECT_EQ(Transfers[0].Path, cMousePath);
+  EXPECT_EQ(Transfers[1].Path, cOtherPath);
+  EXPECT_EQ(Transfers[0].Bytes,
+            (std::vector<uint8_t>{2, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6}));
+
+  // Naming one identifier serves that interface alone.
+  World.Hid.ClearTransfers();
+  THIDDataParam Named = Param(cOtherId, 8);
+  EXPECT_EQ(Hid->HidFindAndSetFeatureReport(Named), 0u);
+  ASSERT_EQ(World.Hid.Transfers().size(), 1u);
+  EXPECT_EQ(World.Hid.Transfers()[0].Path, cOtherPath);
+}
+
+TEST_F(HidTest, TransfersSkipShortCollectionsAndReportRefusals) {
+  auto Hid = MakeHid();
+  World.Hid.SetFirmware([](const std::string&, TSimHidOp AOp, uint8_t* ABuffer, uint32_t ALength) {
+    if (AOp == TSimHidOp::GetFeature) {
+      for (uint32_t I = 1; I < ALength; ++I) {
+        ABuffer[I] = static_cast<uint8_t>(I);
+      }
+    }
+    return 0u;
+  });
+  THIDDataParam Get = Param("", 65);
+  EXPECT_EQ(Hid->HidFindAndGetFeatureReport(Get), 0u);
+  EXPECT_EQ(Get.Data.ReportID, 2);
+  EXPECT_EQ(Get.Data.DATAReally[0], 1);
+  EXPECT_EQ(Get.Data.DATAReally[63], 64);
+  EXPECT_EQ(Get.Data.DATAReally[64], 0); // beyond DATASIZE: untouched
+
+  // Longer than the feature report: the interface is skipped, nothing is served.
+  THIDDataParam TooLong = Param("", 66);
+  EXPECT_EQ(Hid->HidFindAndGetFeatureReport(TooLong), platform::SysError::DeviceNotConnected);
+  EXPECT_EQ(TooLong.Data.DATAReally[0], 0xA0);
+  EXPECT_EQ(Hid->HidFindAndSetFeatureReport(TooLong), platform::SysError::DeviceNotConnected);
+
+  World.Hid.RefuseTransfers(platform::SysError::InvalidParameter);
+  THIDDataParam Refused = Param("", 8);
+  EXPECT_EQ(Hid->HidFindAndGetFeatureReport(Refused), platform::SysError::InvalidParameter);
+  EXPECT_EQ(Refused.Data.DATAReally[0], 0xA0);
+  EXPECT_EQ(Hid->HidFindAndSetFeatureReport(Refused), platform::SysError::InvalidParameter);
+  EXPECT_FALSE(Hid->HidFindAndWriteDevice(Refused));
+}
+
+TEST_F(HidTest, WritesSendIdentifierAndPayload) {
+  WriteConfig("[IncludeHIDDeviceList]\nid1=HID\\VID_AAAA&PID_0001\n");
+  auto Hid = MakeHid();
+  // The listed device is absent: the write by identifiers reaches nothing ...
+  EXPECT_FALSE(Hid->HidFindAndWriteDevice(Param("", 7)));
+  // ... the write by usage reaches the unlisted interface, with DATASIZE bytes.
+  EXPECT_TRUE(Hid->HidFindAndWriteDeviceBYHID(Param("", 7)));
+  EXPECT_TRUE(Hid->HidFindAndWriteDevice(Param(cMouseId, 7)));
+  const auto Transfers = World.Hid.Transfers();
+  ASSERT_EQ(Transfers.size(), 2u);
+  EXPECT_EQ(Transfers[0].Bytes.size(), 7u);
+  EXPECT_EQ(Transfers[1].Bytes.size(), 8u);
+  EXPECT_EQ(Transfers[1].Op, TSimHidOp::Write);
+  EXPECT_FALSE(Hid->HidFindAndWriteDevice(Param(cMouseId, 9))); // output report too short
+}
+
+TEST_F(HidTest, ReadersDeliverReportsOnTheMainThread) {
+  auto Hid = MakeHid();
+  std::vector<std::vector<uint8_t>> Reports;
+  std::vector<std::string> Sources;
+  std::thread::id DeliveryThread;
+  Hid->SetOnData([&](const std::string& AId, const std::string& APath, uint8_t AReportID,
+                     const void* AData, uint16_t ASize) {
+    DeliveryThread = std::this_thread::get_id();
+    std::vector<uint8_t> Report{AReportID};
+    const auto* Bytes = static_cast<const uint8_t*>(AData);
+    Report.insert(Report.end(), Bytes, Bytes + ASize);
+    Reports.push_back(Report);
+    Sources.push_back(AId + "|" + APath);
+  });
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
+  World.Hid.InjectInputReport(cMousePath, {8, 1, 2, 3, 4, 5, 6, 7});
+  World.Hid.InjectInputReport(cMousePath, {});
+  World.Hid.InjectInputReport(cMousePath, {7, 0x10, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(PumpUntil([&] { return Reports.size() >= 2; }));
+  EXPECT_EQ(Reports[0], (std::vector<uint8_t>{8, 1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(Reports[1][0], 7);
+  EXPECT_EQ(Reports[1].size(), 8u);
+  EXPECT_EQ(Sources[0], cMouseId + "|" + cMousePath);
+  EXPECT_EQ(DeliveryThread, std::this_thread::get_id());
+  const auto Lines = World.Dialogs.DebugLines();
+  EXPECT_EQ(std::count(Lines.begin(), Lines.end(), "TuiHidDeviceReadThread start ++++++++++++++++"),
+            1);
+  Hid->HidStopRead();
+  EXPECT_EQ(Reports.size(), 2u); // the empty read raised nothing
+  EXPECT_FALSE(DeviceStopEvent().IsSet());
+}
+
+TEST_F(HidTest, TwoReadersOnOneInterfaceDeliverTwice) {
+  auto Hid = MakeHid();
+  int Delivered = 0;
+  Hid->SetOnData(
+      [&](const std::string&, const std::string&, uint8_t, const void*, uint16_t) { ++Delivered; });
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "*");
+  ASSERT_TRUE(ReadersWaiting(cMousePath, 2));
+  World.Hid.InjectInputReport(cMousePath, {8, 0, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(PumpUntil([&] { return Delivered == 2; }));
+  EXPECT_EQ(Hid->RunningReaders(), 2);
+  Hid->HidStopRead();
+  EXPECT_EQ(Hid->RunningReaders(), 0);
+  EXPECT_EQ(World.Hid.OpenHandles(cMousePath), 0);
+}
+
+TEST_F(HidTest, ReadingSelectsEveryInterfaceWhenTheListIsEmpty) {
+  World.Hid.Plug(VendorInterface(cOtherPath, cOtherId));
+  auto Hid = MakeHid();
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, cOtherId);
+  EXPECT_EQ(Hid->RunningReaders(), 2);
+  // Transfers with the same identifier serve the named interface only.
+  THIDDataParam Set = Param(cOtherId, 8);
+  Hid->HidFindAndSetFeatureReport(Set);
+  ASSERT_EQ(World.Hid.Transfers().size(), 1u);
+  Hid->HidStopRead();
+
+  WriteConfig("[IncludeHIDDeviceList]\nid1=" + cMouseId + "\n");
+  auto Listed = MakeHid();
+  Listed->HidFindAndReadDevice(cVendorUsageAndPage, "*");
+  EXPECT_EQ(Listed->RunningReaders(), 1);
+  Listed->HidFindAndReadDevice(cVendorUsageAndPage, cOtherId);
+  EXPECT_EQ(Listed->RunningReaders(), 2);
+  Listed->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  EXPECT_EQ(Listed->RunningReaders(), 2);
+}
+
+TEST_F(HidTest, UnpluggingEndsTheReaderWithOneNotification) {
+  auto Hid = MakeHid();
+  std::atomic<int> Lost{0};
+  std::atomic<int> Data{0};
+  std::thread::id LossThread;
+  Hid->SetOnData(
+      [&](const std::string&, const std::string&, uint8_t, const void*, uint16_t) { ++Data; });
+  Hid->SetOnDeviceNotConnected([&](const std::string& AId, const std::string& APath) {
+    LossThread = std::this_thread::get_id();
+    EXPECT_EQ(AId, cMouseId);
+    EXPECT_EQ(APath, cMousePath);
+    ++Lost;
+  });
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
+  World.Hid.Unplug(cMousePath);
+  ASSERT_TRUE(PumpUntil([&] { return Hid->RunningReaders() == 0; }));
+  World.Hid.InjectInputReport(cMousePath, {8, 0, 0, 0, 0, 0, 0, 0});
+  World.Desktop.WaitAndProcess(5);
+  EXPECT_EQ(Lost, 1);
+  EXPECT_EQ(Data, 0);
+  EXPECT_NE(LossThread, std::this_thread::get_id());
+  const auto Lines = World.Dialogs.DebugLines();
+  EXPECT_NE(std::find(Lines.begin(), Lines.end(), "ERROR_DEVICE_NOT_CONNECTED++++++++++++++++"),
+            Lines.end());
+  // The finished reader is reclaimed by the next start; nothing is left running.
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  EXPECT_EQ(Hid->RunningReaders(), 0);
+}
+
+TEST_F(HidTest, StoppingEndsReadersThatAreHandingOverReports) {
+  World.Hid.Plug(VendorInterface(cOtherPath, cOtherId));
+  auto Hid = MakeHid();
+  int Delivered = 0;
+  Hid->SetOnData(
+      [&](const std::string&, const std::string&, uint8_t, const void*, uint16_t) { ++Delivered; });
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
+  ASSERT_TRUE(ReadersWaiting(cOtherPath, 1));
+  // Both readers take a report and wait for the main thread, which is not serving yet.
+  World.Hid.InjectInputReport(cMousePath, {8, 1, 0, 0, 0, 0, 0, 0});
+  World.Hid.InjectInputReport(cOtherPath, {8, 2, 0, 0, 0, 0, 0, 0});
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while ((World.Hid.WaitingReads(cMousePath) != 0 || World.Hid.WaitingReads(cOtherPath) != 0) &&
+         std::chrono::steady_clock::now() < Deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  Hid->HidStopRead();
+  EXPECT_EQ(Hid->RunningReaders(), 0);
+  EXPECT_EQ(Delivered, 2);
+  EXPECT_EQ(World.Hid.OpenHandles(cMousePath), 0);
+  EXPECT_EQ(World.Hid.OpenHandles(cOtherPath), 0);
+  // Stopping with no reader running returns at once.
+  Hid->HidStopRead();
+  EXPECT_FALSE(DeviceStopEvent().IsSet());
+}
+
+TEST_F(HidTest, StoppingWaitsForAHandlerRunningOnTheReader) {
+  auto Hid = MakeHid();
+  Hid->SetFastOnData(true);
+  std::atomic<bool> InHandler{false};
+  std::atomic<bool> HandlerDone{false};
+  Hid->SetOnData([&](const std::string&, const std::string&, uint8_t, const void*, uint16_t) {
+    InHandler = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    HandlerDone = true;
+  });
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
+  World.Hid.InjectInputReport(cMousePath, {8, 0, 0, 0, 0, 0, 0, 0});
+  while (!InHandler) {
+    std::this_thread::yield();
+  }
+  Hid->HidStopRead();
+  EXPECT_TRUE(HandlerDone);
+  EXPECT_EQ(Hid->RunningReaders(), 0);
+}
+
+TEST_F(HidTest, ReadersWithoutADeviceOrWithoutInputReportsEndQuietly) {
+  auto Hid = MakeHid();
+  {
+    TuiHidDeviceReadThread Missing(Hid.get(), "id", "\\\\?\\missing");
+    Missing.WaitFor();
+    EXPECT_TRUE(Missing.Finished());
+  }
+  TSimHidInterface NoInput = VendorInterface("\\\\?\\noinput", "HID\\NOINPUT");
+  NoInput.Caps.InputReportByteLength = 0;
+  World.Hid.Plug(NoInput);
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "HID\\NOINPUT");
+  EXPECT_EQ(Hid->RunningReaders(), 2);
+  Hid->HidStopRead();
+  EXPECT_EQ(Hid->RunningReaders(), 0);
+}
+
+TEST_F(HidTest, ButtonsParseIntoReleasedOrPressedUsages) {
+  auto Hid = MakeHid();
+  std::vector<uint32_t> Buttons;
+  Hid->SetOnParsedData([&](const std::string&, const std::string&, uint8_t, uint32_t AButtons) {
+    Buttons.push_back(AButtons);
+  });
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
+  // Usages are bit numbers from 1: bit 2 is button 3, bit 4 button 5.
+  // The previous usages are the process's: start from a report with no button down.
+  const std::vector<std::vector<uint8_t>> Reports = {
+      {7, 0x00, 0, 0, 0, 0, 0, 0}, {7, 0x04, 0, 0, 0, 0, 0, 0}, // 3 pressed
+      {7, 0x10, 0, 0, 0, 0, 0, 0},                              // 3 released, 5 pressed
+      {7, 0x10, 0, 0, 0, 0, 0, 0},                              // nothing changed
+      {7, 0x00, 0, 0, 0, 0, 0, 0},                              // 5 released
+  };
+  for (const auto& Report : Reports) {
+    World.Hid.InjectInputReport(cMousePath, Report);
+  }
+  ASSERT_TRUE(PumpUntil([&] { return Buttons.size() == 5; }));
+  Buttons.erase(Buttons.begin());
+  EXPECT_EQ(Buttons, (std::vector<uint32_t>{3u << 16, 3u, 0u, 5u}));
+  Hid->HidStopRead();
+}
+
+TEST(UsageLists, DifferenceStopsAtZeroAndAtTheLength) {
+  const uint16_t Previous[4] = {3, 4, 0, 9};
+  const uint16_t Current[4] = {4, 5, 6, 0};
+  uint16_t Break[4];
+  uint16_t Make[4];
+  UsageListDifference(Previous, Current, Break, Make, 4);
+  EXPECT_EQ(Break[0], 3);
+  EXPECT_EQ(Break[1], 0);
+  EXPECT_EQ(Make[0], 5);
+  EXPECT_EQ(Make[1], 6);
+  UsageListDifference(Previous, Current, Break, Make, 1);
+  EXPECT_EQ(Break[0], 3);
+  EXPECT_EQ(Make[0], 4);
+}
+
+} // namespace
