@@ -19,6 +19,7 @@ struct TSimHid::TState {
   uint32_t RefuseCode = 0;
   std::vector<TSimHidTransfer> Transfers;
   uint64_t Dropped = 0;
+  uint64_t Wakeups = 0;
   std::function<void(uintptr_t)> DeviceChangeHook;
 
   const TSimHidInterface* Find(const std::string& APath) const {
@@ -83,7 +84,12 @@ public:
     {
       std::unique_lock<std::mutex> Guard(FState->Lock);
       ++FWaiting;
-      FState->Changed.wait(Guard, [&] { return AStop.IsSet() || FGone || !FRing.empty(); });
+      bool Waited = false;
+      FState->Changed.wait(Guard, [&] {
+        FState->Wakeups += Waited ? 1 : 0;
+        Waited = true;
+        return AStop.IsSet() || FGone || !FRing.empty();
+      });
       --FWaiting;
       if (AStop.IsSet()) {
         Result.Stopped = true;
@@ -252,6 +258,11 @@ int TSimHid::WaitingReads(const std::string& APath) const {
     Count += Handle->Path() == APath ? Handle->Waiting() : 0;
   }
   return Count;
+}
+
+uint64_t TSimHid::ReadWakeups() const {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  return FState->Wakeups;
 }
 
 int TSimHid::OpenHandles(const std::string& APath) const {

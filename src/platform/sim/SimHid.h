@@ -66,6 +66,8 @@ public:
   // Reads waiting on handles of the interface right now.
   int WaitingReads(const std::string& APath) const;
   int OpenHandles(const std::string& APath) const;
+  // How often a waiting read woke up, for the idle-cost measurements.
+  uint64_t ReadWakeups() const;
 
   void SetFirmware(TSimHidFirmware AFirmware);
   // With a code other than 0 every transfer is refused with it.
