@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "platform/Driver.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/Hid.h"
@@ -22,6 +23,7 @@ struct TPlatform {
   ILocale& Locale;
   IHid& Hid;
   IDesktop& Desktop;
+  IDriverDevices& Drivers;
 };
 
 } // namespace platform

@@ -58,4 +58,35 @@ void TManualResetEvent::RemoveSetListener(int AToken) {
                    FListeners.end());
 }
 
+std::size_t WaitForAnyEvent(std::initializer_list<TManualResetEvent*> AEvents) {
+  std::mutex Lock;
+  std::condition_variable Woken;
+  std::vector<std::pair<TManualResetEvent*, int>> Tokens;
+  for (TManualResetEvent* Event : AEvents) {
+    Tokens.emplace_back(Event, Event->AddSetListener([&] {
+      std::lock_guard<std::mutex> Guard(Lock);
+      Woken.notify_all();
+    }));
+  }
+  std::size_t Found = 0;
+  {
+    std::unique_lock<std::mutex> Guard(Lock);
+    Woken.wait(Guard, [&] {
+      std::size_t Index = 0;
+      for (TManualResetEvent* Event : AEvents) {
+        if (Event->IsSet()) {
+          Found = Index;
+          return true;
+        }
+        ++Index;
+      }
+      return false;
+    });
+  }
+  for (const auto& [Event, Token] : Tokens) {
+    Event->RemoveSetListener(Token);
+  }
+  return Found;
+}
+
 } // namespace rtl

@@ -39,4 +39,7 @@ private:
   std::vector<std::pair<int, TSetListener>> FListeners;
 };
 
+// Blocks until one of the events is set; returns the index of the first one found set.
+std::size_t WaitForAnyEvent(std::initializer_list<TManualResetEvent*> AEvents);
+
 } // namespace rtl

@@ -166,3 +166,24 @@ TEST(Win32Hid, MissingDevicesAreQuietFailures) {
 #endif
 
 } // namespace
+
+#ifdef _WIN32
+#include "device/uiStdCmd.h"
+
+namespace {
+
+TEST(Win32Driver, TheMissingDeviceObjectAnswers21) {
+  platform::win32::TWin32Platform Real;
+  platform::TPlatform Platform = Real.Platform();
+  uint32_t Error = 0;
+  EXPECT_FALSE(Platform.Drivers.OpenDeviceObject("\\\\.\\usbkmfx00001", false, Error));
+  EXPECT_EQ(Error, platform::SysError::FileNotFound);
+  device::TuiSTDCommand Command(nullptr, {Platform.Drivers, Platform.Desktop, Platform.Files,
+                                          Platform.Environment, Platform.Debug});
+  uint8_t Level[2] = {1, 0};
+  EXPECT_EQ(Command.DeviceRW(Level, 2, 0x8000800C), 21u);
+  EXPECT_FALSE(Command.IsDeviceExist());
+}
+
+} // namespace
+#endif

@@ -7,6 +7,7 @@
 
 #include "platform/Platform.h"
 #include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimDriver.h"
 #include "platform/sim/SimFileSystem.h"
 #include "platform/sim/SimHid.h"
 #include "platform/sim/SimRegistry.h"
@@ -108,9 +109,10 @@ public:
   TSimDesktop Desktop{Clock};
   // The virtual mouse; plugging and unplugging notify the desktop's registered windows.
   TSimHid Hid;
+  TSimFilterDriver Drivers;
 
   TPlatform Platform() {
-    return {Registry, Files, Environment, Clock, Dialogs, Dialogs, Locale, Hid, Desktop};
+    return {Registry, Files, Environment, Clock, Dialogs, Dialogs, Locale, Hid, Desktop, Drivers};
   }
 };
 

@@ -12,15 +12,16 @@ struct TWin32Platform::TServices {
   std::unique_ptr<ILocale> Locale = CreateLocale();
   std::unique_ptr<IHid> Hid = CreateHid();
   std::unique_ptr<IDesktop> Desktop = CreateDesktopService();
+  std::unique_ptr<IDriverDevices> Drivers = CreateDriverDevices();
 };
 
 TWin32Platform::TWin32Platform() : FServices(std::make_unique<TServices>()) {}
 TWin32Platform::~TWin32Platform() = default;
 
 TPlatform TWin32Platform::Platform() {
-  return {*FServices->Registry, *FServices->Files,   *FServices->Environment,
-          *FServices->Clock,    *FServices->Dialogs, *FServices->Debug,
-          *FServices->Locale,   *FServices->Hid,     *FServices->Desktop};
+  return {*FServices->Registry, *FServices->Files,  *FServices->Environment, *FServices->Clock,
+          *FServices->Dialogs,  *FServices->Debug,  *FServices->Locale,      *FServices->Hid,
+          *FServices->Desktop,  *FServices->Drivers};
 }
 
 } // namespace platform::win32

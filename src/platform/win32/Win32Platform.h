@@ -29,6 +29,7 @@ std::unique_ptr<IDialogs> CreateDialogs();
 std::unique_ptr<IDebugOutput> CreateDebugOutput();
 std::unique_ptr<ILocale> CreateLocale();
 std::unique_ptr<IHid> CreateHid();
+std::unique_ptr<IDriverDevices> CreateDriverDevices();
 // On the thread that will run the message loop.
 std::unique_ptr<IDesktop> CreateDesktopService();
 

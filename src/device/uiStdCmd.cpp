@@ -1,0 +1,282 @@
+#include "device/uiStdCmd.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/SysError.h"
+#include "rtl/ConfigFile.h"
+
+namespace device {
+
+namespace {
+constexpr uintptr_t cRestartTimerId = 1;
+constexpr const char* cDevicePrefix = "\\\\.\\";
+
+bool InList(const std::vector<std::string>& AList, const std::vector<std::string>& AIds) {
+  for (const std::string& Id : AIds) {
+    for (const std::string& Entry : AList) {
+      if (rtl::SameText(Entry, Id)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+} // namespace
+
+void TWorkerThread::Start(std::function<void(TWorkerThread&)> ARun) {
+  if (FThread.joinable()) {
+    FThread.join();
+  }
+  FTerminated = false;
+  FThread = std::thread([this, Run = std::move(ARun)] { Run(*this); });
+}
+
+void TWorkerThread::TerminateAndWaitFor() {
+  FTerminated = true;
+  if (FThread.joinable()) {
+    FThread.join();
+  }
+}
+
+TuiSTDCommand::TuiSTDCommand(rtl::TComponent* AOwner, const TStdCommandServices& AServices)
+    : rtl::TComponent(AOwner), FServices(AServices) {
+  FActive = false;
+  FTimerWindow = FServices.Desktop.CreateHiddenWindow(
+      [this](platform::TWindowMessage& AMessage) { return TimerWindowProc(AMessage); });
+  const rtl::TIniFile Ini = rtl::LoadConfigFile(FServices.Files, FServices.Environment);
+  FHidDeviceList = Ini.ReadIdList("devicelist");
+  FUsbDeviceList = Ini.ReadIdList("usbdevicelist");
+  const TDriverInfo Defaults;
+  FDriverInfo.InfFileName = Ini.ReadString("DEVICE", "InfFileName", Defaults.InfFileName);
+  FDriverInfo.FileName = Ini.ReadString("DEVICE", "FileName", Defaults.FileName);
+  FDriverInfo.ServiceName = Ini.ReadString("DEVICE", "ServiceName", Defaults.ServiceName);
+  FDriverInfo.ServiceNamex86 = Ini.ReadString("DEVICE", "ServiceNamex86", Defaults.ServiceNamex86);
+  FDriverInfo.ServiceNamex64 = Ini.ReadString("DEVICE", "ServiceNamex64", Defaults.ServiceNamex64);
+  FDriverInfo.DeviceName = Ini.ReadString("DEVICE", "DeviceName", Defaults.DeviceName);
+  FDriverInfo.WHQL = Ini.ReadInteger("DEVICE", "WHQL", 0);
+  FDriverInfo.X32WHQL = Ini.ReadInteger("DEVICE", "X32WHQL", 0);
+  FDriverInfo.UpperFilter = Ini.ReadInteger("DEVICE", "UpperFilter", 0);
+  FDevicePath = cDevicePrefix + FDriverInfo.DeviceName;
+  FHIDEvent = new hid::TuiHIDEvent(this, FServices.Desktop, FServices.Debug);
+  FHIDEvent->SetOnDeviceArrival({this, &TuiSTDCommand::HIDEventDeviceArrival});
+  FHIDEvent->SetOnDeviceRemove({this, &TuiSTDCommand::HIDEventDeviceRemove});
+}
+
+TuiSTDCommand::~TuiSTDCommand() {
+  // The workers end before anything they use goes: the stop wakes every wait and cancels the
+  // outstanding read, and both are joined.
+  FGlobalEvent.Set();
+  StopWorkers();
+  CloseReadSide();
+  if (FTimerWindow != 0) {
+    FServices.Desktop.DestroyHiddenWindow(FTimerWindow);
+  }
+}
+
+void TuiSTDCommand::StopWorkers() {
+  FIdThreadComponentGetData1.TerminateAndWaitFor();
+  FIdThreadComponentGetData2.TerminateAndWaitFor();
+}
+
+bool TuiSTDCommand::WorkerRunning(int AWorker) const {
+  return !(AWorker == 1 ? FIdThreadComponentGetData1 : FIdThreadComponentGetData2).Terminated();
+}
+
+uint32_t TuiSTDCommand::DeviceRW(void* Buffer, int32_t Count, uint32_t IoControlCode) {
+  uint32_t Result = 0;
+  try {
+    uint32_t Error = 0;
+    auto WriteSide = FServices.Drivers.OpenDeviceObject(FDevicePath, false, Error);
+    if (!WriteSide) {
+      return cDeviceNotOpened;
+    }
+    uint32_t Returned = 0;
+    Result = WriteSide->Control(IoControlCode, Buffer, static_cast<uint32_t>(std::max(Count, 0)),
+                                Returned);
+  } catch (...) {
+    // A failing exchange is reported by its result alone.
+  }
+  return Result;
+}
+
+bool TuiSTDCommand::IsDeviceExist() {
+  try {
+    uint32_t Error = 0;
+    return FServices.Drivers.OpenDeviceObject(FDevicePath, false, Error) != nullptr;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool TuiSTDCommand::HardwareIdsInConfigUsbList(
+    const std::vector<std::string>& strHardwareIDs) const {
+  return InList(FUsbDeviceList, strHardwareIDs);
+}
+
+bool TuiSTDCommand::HardwareIdsInConfigHidList(
+    const std::vector<std::string>& strHardwareIDs) const {
+  return InList(FHidDeviceList, strHardwareIDs);
+}
+
+void TuiSTDCommand::SetDeviceInitData(const void* DeviceInitData, uint32_t DeviceInitDataSize,
+                                      uint32_t DeviceInitIoControlCode, uint32_t ReadIoControlCode,
+                                      int32_t AInputReportLength, int32_t AOutputReportLength) {
+  if (DeviceInitDataSize == 0 || DeviceInitData == nullptr) {
+    return;
+  }
+  const auto* Bytes = static_cast<const uint8_t*>(DeviceInitData);
+  FDeviceInitData.assign(Bytes, Bytes + DeviceInitDataSize);
+  FDeviceDataInitIOCode = DeviceInitIoControlCode;
+  FReadIOCode = ReadIoControlCode;
+  FInputReportLength = std::clamp<int32_t>(AInputReportLength, 0, cMonitorBufferSize);
+  FOutputReportLength = std::clamp<int32_t>(AOutputReportLength, 0, cMonitorBufferSize);
+}
+
+void TuiSTDCommand::SetMonitorData() {
+  if (!FDeviceInitData.empty()) {
+    DeviceRW(FDeviceInitData.data(), static_cast<int32_t>(FDeviceInitData.size()),
+             FDeviceDataInitIOCode);
+  }
+}
+
+void TuiSTDCommand::SetMonitorData(const void* DeviceInitData, uint32_t DeviceInitDataSize,
+                                   uint32_t DeviceInitIoControlCode, uint32_t ReadIoControlCode,
+                                   int32_t AInputReportLength, int32_t AOutputReportLength) {
+  if (DeviceInitDataSize == 0 || DeviceInitData == nullptr) {
+    return;
+  }
+  SetDeviceInitData(DeviceInitData, DeviceInitDataSize, DeviceInitIoControlCode, ReadIoControlCode,
+                    AInputReportLength, AOutputReportLength);
+  DeviceRW(FDeviceInitData.data(), static_cast<int32_t>(FDeviceInitData.size()),
+           DeviceInitIoControlCode);
+}
+
+bool TuiSTDCommand::OpenReadSide() {
+  std::lock_guard<std::mutex> Guard(FReadSideLock);
+  if (!FHidOverlappedRead) {
+    uint32_t Error = 0;
+    FHidOverlappedRead = FServices.Drivers.OpenDeviceObject(FDevicePath, true, Error);
+  }
+  return FHidOverlappedRead != nullptr;
+}
+
+void TuiSTDCommand::CloseReadSide() {
+  std::shared_ptr<platform::IDriverHandle> Closing;
+  {
+    std::lock_guard<std::mutex> Guard(FReadSideLock);
+    Closing = std::move(FHidOverlappedRead);
+  }
+  // A worker still in a read keeps the handle alive until its read has ended.
+  if (Closing) {
+    Closing->Cancel();
+  }
+}
+
+std::shared_ptr<platform::IDriverHandle> TuiSTDCommand::ReadSide() {
+  std::lock_guard<std::mutex> Guard(FReadSideLock);
+  return FHidOverlappedRead;
+}
+
+void TuiSTDCommand::RestartMonitor(bool AStart) {
+  if (FDeviceInitData.empty()) {
+    return;
+  }
+  if (FActive) {
+    CloseReadSide();
+    FGlobalEvent.Set();
+    FActive = false;
+  }
+  // Workers that ended on their own are joined too, before either is started again.
+  FGlobalEvent.Set();
+  StopWorkers();
+  if (!AStart || !OpenReadSide()) {
+    return;
+  }
+  FActive = true;
+  DeviceRW(FDeviceInitData.data(), static_cast<int32_t>(FDeviceInitData.size()),
+           FDeviceDataInitIOCode);
+  FGlobalDataEvent1.Reset();
+  FGlobalDataEvent2.Reset();
+  FGlobalEvent.Reset();
+  FGlobalDataEvent1.Set();
+  FIdThreadComponentGetData1.Start([this](TWorkerThread& AThread) { MonitorRun(1, AThread); });
+  FIdThreadComponentGetData2.Start([this](TWorkerThread& AThread) { MonitorRun(2, AThread); });
+}
+
+void TuiSTDCommand::MonitorRun(int AWorker, TWorkerThread& AThread) {
+  rtl::TManualResetEvent& Own = AWorker == 1 ? FGlobalDataEvent1 : FGlobalDataEvent2;
+  rtl::TManualResetEvent& Other = AWorker == 1 ? FGlobalDataEvent2 : FGlobalDataEvent1;
+  // The worker's own buffers; the driver never gets more than they hold.
+  std::vector<uint8_t> Input(cMonitorBufferSize, 0);
+  std::vector<uint8_t> Output(cMonitorBufferSize, 0);
+  while (!AThread.Terminated()) {
+    rtl::WaitForAnyEvent({&FGlobalEvent, &Own});
+    if (FGlobalEvent.IsSet()) {
+      AThread.Terminate();
+      return;
+    }
+    Own.Reset();
+    uint32_t Bytes = 0;
+    if (ControlReadCycle(Input, Output, Bytes) != 0) {
+      AThread.Terminate();
+      return;
+    }
+    // The other worker issues the next read while this one delivers.
+    Other.Set();
+    if (Bytes > 0 && FDataReceivedEvent.Assigned()) {
+      FDataReceivedEvent(Output.data(), Bytes);
+    }
+  }
+}
+
+uint32_t TuiSTDCommand::ControlReadCycle(std::vector<uint8_t>& AInput,
+                                         std::vector<uint8_t>& AOutput, uint32_t& ABytes) {
+  ABytes = 0;
+  const std::shared_ptr<platform::IDriverHandle> Handle = ReadSide();
+  if (!Handle) {
+    return platform::SysError::InvalidHandle;
+  }
+  const platform::TControlReadResult Result =
+      Handle->ControlRead(FReadIOCode, AInput.data(), static_cast<uint32_t>(FInputReportLength),
+                          AOutput.data(), static_cast<uint32_t>(FOutputReportLength), FGlobalEvent);
+  if (Result.Stopped) {
+    return 1;
+  }
+  // A read that failed ends the worker, whatever the failure: counting it as an empty answer
+  // would let a failing driver spin both workers.
+  ABytes = Result.BytesReturned;
+  return Result.Error;
+}
+
+void TuiSTDCommand::RestartTimer() {
+  FServices.Desktop.StopTimer(FTimerWindow, cRestartTimerId);
+  FServices.Desktop.StartTimer(FTimerWindow, cRestartTimerId, cRestartMonitorDelayMs);
+}
+
+bool TuiSTDCommand::TimerWindowProc(platform::TWindowMessage& AMessage) {
+  if (AMessage.Msg != platform::WM_TIMER_MESSAGE || AMessage.WParam != cRestartTimerId) {
+    return false;
+  }
+  FServices.Desktop.StopTimer(FTimerWindow, cRestartTimerId);
+  RestartMonitor(true);
+  return true;
+}
+
+void TuiSTDCommand::HIDEventDeviceArrival(rtl::TComponent* Sender) {
+  if (FOnDeviceArrial.Assigned()) {
+    FOnDeviceArrial(Sender);
+  }
+  RestartTimer();
+}
+
+void TuiSTDCommand::HIDEventDeviceRemove(rtl::TComponent* Sender) {
+  if (FOnDeviceRemoval.Assigned()) {
+    FOnDeviceRemoval(Sender);
+  }
+  FGlobalEvent.Set();
+  CloseReadSide();
+  RestartTimer();
+}
+
+} // namespace device

@@ -1,0 +1,165 @@
+// TuiSTDCommand: the control path to the mouse's filter driver through its device object:
+// a synchronous control exchange (DeviceRW), a monitor of two workers that keep one control
+// read outstanding and hand each answer to OnDataReceived, an automatic restart 1500 ms
+// after the device arrives or goes, and the driver description from "config.ini".
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hid/uiHIDEvent.h"
+#include "platform/Desktop.h"
+#include "platform/Dialogs.h"
+#include "platform/Driver.h"
+#include "platform/Environment.h"
+#include "platform/FileSystem.h"
+#include "platform/Guid.h"
+#include "rtl/Component.h"
+#include "rtl/Events.h"
+#include "rtl/ManualResetEvent.h"
+
+namespace device {
+
+// The driver description, section "DEVICE" of "config.ini".
+struct TDriverInfo {
+  std::string InfFileName = "usbkmfx00001.inf";
+  std::string FileName = "usbkmfx00001.sys";
+  std::string ServiceName = "usbkmfx00001";
+  std::string ServiceNamex86 = "usbkmfx00001";
+  std::string ServiceNamex64 = "usbkmfx00001";
+  std::string DeviceName = "usbkmfx00001";
+  int32_t WHQL = 0;
+  int32_t X32WHQL = 0;
+  int32_t UpperFilter = 0;
+};
+
+inline constexpr uint32_t cDeviceNotOpened = 21;
+inline constexpr int32_t cMonitorBufferSize = 10241;
+inline constexpr uint32_t cRestartMonitorDelayMs = 1500;
+// The HID device setup class.
+inline constexpr platform::TGuid cHidSetupClass{
+    0x745A17A0, 0x74D3, 0x11D0, {0xB6, 0xFE, 0x00, 0xA0, 0xC9, 0x0F, 0x57, 0xDA}};
+
+using TDataReceivedEvent = rtl::TMethodEvent<void(const void* Buffer, uint32_t BufferSize)>;
+
+struct TStdCommandServices {
+  platform::IDriverDevices& Drivers;
+  platform::IDesktop& Desktop;
+  platform::IFileSystem& Files;
+  platform::IEnvironment& Environment;
+  platform::IDebugOutput& Debug;
+};
+
+// A restartable worker thread: terminated until started, and after Terminate.
+class TWorkerThread {
+public:
+  ~TWorkerThread() { TerminateAndWaitFor(); }
+  void Start(std::function<void(TWorkerThread&)> ARun);
+  void Terminate() { FTerminated = true; }
+  bool Terminated() const { return FTerminated; }
+  void TerminateAndWaitFor();
+
+private:
+  std::atomic<bool> FTerminated{true};
+  std::thread FThread;
+};
+
+class TuiSTDCommand : public rtl::TComponent {
+public:
+  TuiSTDCommand(rtl::TComponent* AOwner, const TStdCommandServices& AServices);
+  ~TuiSTDCommand() override;
+  std::string ClassName() const override { return "TuiSTDCommand"; }
+
+  const std::vector<std::string>& GetHIDDeviceList() const { return FHidDeviceList; }
+  const std::vector<std::string>& GetUSBDeviceList() const { return FUsbDeviceList; }
+  const TDriverInfo& DriverInfo() const { return FDriverInfo; }
+  const std::string& DevicePath() const { return FDevicePath; }
+
+  // ABuffer goes to the driver and comes back; 21 when the device object cannot be opened.
+  uint32_t DeviceRW(void* Buffer, int32_t Count, uint32_t IoControlCode);
+
+  // Hardware-id matching against the configured lists, without regard to case.
+  bool HardwareIdsInConfigUsbList(const std::vector<std::string>& strHardwareIDs) const;
+  bool HardwareIdsInConfigHidList(const std::vector<std::string>& strHardwareIDs) const;
+  // The device presence checks (IsHIDDeviceExist, ISHIDDeviceExist) and the driver
+  // installation (HidInstallDriver) belong here; they come with the device setup service.
+
+  // The report lengths are bounded by the workers' 10241-byte buffers: larger values are
+  // clamped to them, negative ones to 0.
+  void SetDeviceInitData(const void* DeviceInitData, uint32_t DeviceInitDataSize,
+                         uint32_t DeviceInitIoControlCode, uint32_t ReadIoControlCode,
+                         int32_t AInputReportLength, int32_t AOutputReportLength);
+  void SetMonitorData();
+  void SetMonitorData(const void* DeviceInitData, uint32_t DeviceInitDataSize,
+                      uint32_t DeviceInitIoControlCode, uint32_t ReadIoControlCode,
+                      int32_t AInputReportLength, int32_t AOutputReportLength);
+  void StartMonitorDevice() { RestartMonitor(true); }
+  void StopMonitorDevice() { RestartMonitor(false); }
+  bool Active() const { return FActive; }
+
+  bool IsDeviceExist();
+
+  void SetOnDeviceArrialEvent(rtl::TNotifyEvent AValue) { FOnDeviceArrial = AValue; }
+  void SetOnDeviceRemovalEvent(rtl::TNotifyEvent AValue) { FOnDeviceRemoval = AValue; }
+  void SetOnDataReceived(TDataReceivedEvent AValue) { FDataReceivedEvent = AValue; }
+  uint32_t ReadIOCode() const { return FReadIOCode; }
+  void SetReadIOCode(uint32_t AValue) { FReadIOCode = AValue; }
+  uint32_t WriteIOCode() const { return FWriteIOCode; }
+  void SetWriteIOCode(uint32_t AValue) { FWriteIOCode = AValue; }
+  uint32_t DeviceDataInitIOCode() const { return FDeviceDataInitIOCode; }
+  void SetDeviceDataInitIOCode(uint32_t AValue) { FDeviceDataInitIOCode = AValue; }
+  int32_t InputReportLength() const { return FInputReportLength; }
+  int32_t OutputReportLength() const { return FOutputReportLength; }
+
+  hid::TuiHIDEvent& HIDEvent() { return *FHIDEvent; }
+  bool WorkerRunning(int AWorker) const;
+
+private:
+  void RestartMonitor(bool AStart);
+  void MonitorRun(int AWorker, TWorkerThread& AThread);
+  // 0, or the failure that ends the worker; ABytes is what the driver returned.
+  uint32_t ControlReadCycle(std::vector<uint8_t>& AInput, std::vector<uint8_t>& AOutput,
+                            uint32_t& ABytes);
+  bool OpenReadSide();
+  void CloseReadSide();
+  std::shared_ptr<platform::IDriverHandle> ReadSide();
+  void HIDEventDeviceArrival(rtl::TComponent* Sender);
+  void HIDEventDeviceRemove(rtl::TComponent* Sender);
+  void RestartTimer();
+  bool TimerWindowProc(platform::TWindowMessage& AMessage);
+  void StopWorkers();
+
+  TStdCommandServices FServices;
+  std::mutex FReadSideLock;
+  std::shared_ptr<platform::IDriverHandle> FHidOverlappedRead;
+  std::string FDevicePath;
+  int32_t FInputReportLength = 0;
+  int32_t FOutputReportLength = 0;
+  std::atomic<bool> FActive{false};
+  std::vector<std::string> FHidDeviceList;
+  std::vector<std::string> FUsbDeviceList;
+  uint32_t FReadIOCode = 0;
+  uint32_t FWriteIOCode = 0;
+  uint32_t FDeviceDataInitIOCode = 0;
+  rtl::TManualResetEvent FGlobalEvent;
+  rtl::TManualResetEvent FGlobalDataEvent1;
+  rtl::TManualResetEvent FGlobalDataEvent2;
+  std::vector<uint8_t> FDeviceInitData;
+  platform::TWindowHandle FTimerWindow = 0;
+  platform::TGuid FUSBGuid = cHidSetupClass;
+  TDriverInfo FDriverInfo;
+  TWorkerThread FIdThreadComponentGetData1;
+  TWorkerThread FIdThreadComponentGetData2;
+  hid::TuiHIDEvent* FHIDEvent = nullptr;
+  rtl::TNotifyEvent FOnDeviceArrial;
+  rtl::TNotifyEvent FOnDeviceRemoval;
+  TDataReceivedEvent FDataReceivedEvent;
+};
+
+} // namespace device
