@@ -3,26 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "rtl/Hex.h"
+
 namespace platform {
 
 bool operator==(const TGuid& A, const TGuid& B) {
   return std::memcmp(&A, &B, sizeof(TGuid)) == 0;
 }
-
-namespace {
-int HexValue(char AChar) {
-  if (AChar >= '0' && AChar <= '9') {
-    return AChar - '0';
-  }
-  if (AChar >= 'a' && AChar <= 'f') {
-    return AChar - 'a' + 10;
-  }
-  if (AChar >= 'A' && AChar <= 'F') {
-    return AChar - 'A' + 10;
-  }
-  return -1;
-}
-} // namespace
 
 std::optional<TGuid> ParseGuid(std::string_view AText) {
   // {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}
@@ -36,8 +23,8 @@ std::optional<TGuid> ParseGuid(std::string_view AText) {
     if (AText[I] == '-') {
       continue;
     }
-    const int High = HexValue(AText[I]);
-    const int Low = I + 1 < AText.size() ? HexValue(AText[I + 1]) : -1;
+    const int High = rtl::HexDigitValue(AText[I]);
+    const int Low = I + 1 < AText.size() ? rtl::HexDigitValue(AText[I + 1]) : -1;
     if (High < 0 || Low < 0 || Out >= 16) {
       return std::nullopt;
     }

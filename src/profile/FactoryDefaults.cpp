@@ -177,22 +177,24 @@ void TDM::uiProfileGame1RestoreToDefault(rtl::TMemoryStream& AStream) {
       AStream, [&](TMouseProfileInfo& AProfile) { ApplyGameDefaults(AProfile, Uid); });
 }
 
-void TDM::uiProfileGame4RestoreToDefault(rtl::TMemoryStream& AStream) {
-  const TProfileUIDData Uid = NewProfileUID(FServices.Clock);
+namespace {
+// Profiles 4 and 5: the game defaults in another colour, starting at another level.
+void ApplyVariantDefaults(rtl::TMemoryStream& AStream, const TProfileUIDData& AUid, uint8_t AR,
+                          uint8_t AG, uint8_t AB, int32_t ALevel) {
   ApplyToStream<TMouseProfileInfo>(AStream, [&](TMouseProfileInfo& AProfile) {
-    ApplyGameDefaults(AProfile, Uid);
-    SetLight(AProfile.ConfigInfo.LEDConfig, 255, 0, 255);
-    AProfile.ConfigInfo.CurrentCPIIndex = 3;
+    ApplyGameDefaults(AProfile, AUid);
+    SetLight(AProfile.ConfigInfo.LEDConfig, AR, AG, AB);
+    AProfile.ConfigInfo.CurrentCPIIndex = ALevel;
   });
+}
+} // namespace
+
+void TDM::uiProfileGame4RestoreToDefault(rtl::TMemoryStream& AStream) {
+  ApplyVariantDefaults(AStream, NewProfileUID(FServices.Clock), 255, 0, 255, 3);
 }
 
 void TDM::uiProfileGame5RestoreToDefault(rtl::TMemoryStream& AStream) {
-  const TProfileUIDData Uid = NewProfileUID(FServices.Clock);
-  ApplyToStream<TMouseProfileInfo>(AStream, [&](TMouseProfileInfo& AProfile) {
-    ApplyGameDefaults(AProfile, Uid);
-    SetLight(AProfile.ConfigInfo.LEDConfig, 255, 0, 0);
-    AProfile.ConfigInfo.CurrentCPIIndex = 4;
-  });
+  ApplyVariantDefaults(AStream, NewProfileUID(FServices.Clock), 255, 0, 0, 4);
 }
 
 void TDM::uiProfileGame2RestoreToDefault(rtl::TMemoryStream& AStream) {

@@ -1,6 +1,7 @@
 #include "rtl/IniFile.h"
 
 #include "rtl/Component.h"
+#include "rtl/Hex.h"
 #include "rtl/Utf.h"
 
 namespace rtl {
@@ -29,19 +30,6 @@ std::string_view Unquote(std::string_view AValue) {
   return AValue;
 }
 
-int HexDigit(char AChar) {
-  if (AChar >= '0' && AChar <= '9') {
-    return AChar - '0';
-  }
-  if (AChar >= 'a' && AChar <= 'f') {
-    return AChar - 'a' + 10;
-  }
-  if (AChar >= 'A' && AChar <= 'F') {
-    return AChar - 'A' + 10;
-  }
-  return -1;
-}
-
 } // namespace
 
 bool TryParseInteger(std::string_view AText, int32_t& AValue) {
@@ -66,7 +54,7 @@ bool TryParseInteger(std::string_view AText, int32_t& AValue) {
   const uint64_t Limit = Base == 16 ? 0xFFFFFFFFull : (Negative ? 0x80000000ull : 0x7FFFFFFFull);
   uint64_t Magnitude = 0;
   for (char Char : AText) {
-    const int Digit = HexDigit(Char);
+    const int Digit = rtl::HexDigitValue(Char);
     if (Digit < 0 || static_cast<unsigned>(Digit) >= Base) {
       return false;
     }

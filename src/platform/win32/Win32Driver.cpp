@@ -1,8 +1,7 @@
-#define WIN32_LEAN_AND_MEAN
-#define NOMINMAX
 #include <windows.h>
 
 #include "platform/SysError.h"
+#include "platform/win32/Win32Overlapped.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32Text.h"
 
@@ -39,38 +38,22 @@ public:
   TControlReadResult ControlRead(uint32_t ACode, const void* AIn, uint32_t AInSize, void* AOut,
                                  uint32_t AOutSize, const rtl::TManualResetEvent& AStop) override {
     TControlReadResult Result;
-    auto& Stop = const_cast<rtl::TManualResetEvent&>(AStop);
-    ResetEvent(FStopEvent);
-    const int Token = Stop.AddSetListener([this] { SetEvent(FStopEvent); });
+    const TStopMirror Stop(AStop, FStopEvent);
+    if (Stop.Stopped()) {
+      Result.Stopped = true;
+      Result.Error = SysError::OperationAborted;
+      return Result;
+    }
     OVERLAPPED Overlapped{};
     Overlapped.hEvent = FDoneEvent;
     ResetEvent(FDoneEvent);
-    DWORD Returned = 0;
-    if (!Stop.IsSet()) {
-      SetLastError(0);
-      if (!DeviceIoControl(FHandle, ACode, const_cast<void*>(AIn), AInSize, AOut, AOutSize, nullptr,
-                           &Overlapped) &&
-          GetLastError() != ERROR_IO_PENDING) {
-        Result.Error = LastError();
-        Stop.RemoveSetListener(Token);
-        return Result;
-      }
-      const HANDLE Waits[2] = {FDoneEvent, FStopEvent};
-      if (WaitForMultipleObjects(2, Waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-        CancelIoEx(FHandle, &Overlapped);
-        GetOverlappedResult(FHandle, &Overlapped, &Returned, TRUE);
-        Result.Stopped = true;
-        Result.Error = SysError::OperationAborted;
-      } else if (GetOverlappedResult(FHandle, &Overlapped, &Returned, FALSE)) {
-        Result.BytesReturned = Returned;
-      } else {
-        Result.Error = LastError();
-      }
-    } else {
-      Result.Stopped = true;
-      Result.Error = SysError::OperationAborted;
-    }
-    Stop.RemoveSetListener(Token);
+    SetLastError(0);
+    const BOOL Issued = DeviceIoControl(FHandle, ACode, const_cast<void*>(AIn), AInSize, AOut,
+                                        AOutSize, nullptr, &Overlapped);
+    const TOverlappedOutcome Outcome = AwaitOverlapped(FHandle, Overlapped, Issued, FStopEvent);
+    Result.Error = Outcome.Error;
+    Result.BytesReturned = Outcome.Bytes;
+    Result.Stopped = Outcome.Stopped;
     return Result;
   }
 

@@ -1,5 +1,3 @@
-#define WIN32_LEAN_AND_MEAN
-#define NOMINMAX
 #include <windows.h>
 // clang-format off
 #include <setupapi.h>
@@ -10,6 +8,7 @@
 #include <cstring>
 
 #include "platform/SysError.h"
+#include "platform/win32/Win32Overlapped.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32Text.h"
 
@@ -185,11 +184,8 @@ public:
   THidReadResult ReadReport(uint8_t* ABuffer, uint32_t ALength,
                             const rtl::TManualResetEvent& AStop) override {
     THidReadResult Result;
-    auto& Stop = const_cast<rtl::TManualResetEvent&>(AStop);
-    ResetEvent(FStopEvent);
-    const int Token = Stop.AddSetListener([this] { SetEvent(FStopEvent); });
-    if (Stop.IsSet()) {
-      Stop.RemoveSetListener(Token);
+    const TStopMirror Stop(AStop, FStopEvent);
+    if (Stop.Stopped()) {
       Result.Stopped = true;
       Result.Error = SysError::OperationAborted;
       return Result;
@@ -197,30 +193,12 @@ public:
     OVERLAPPED Overlapped{};
     Overlapped.hEvent = FReadEvent;
     ResetEvent(FReadEvent);
-    if (!ReadFile(FHandle, ABuffer, ALength, nullptr, &Overlapped)) {
-      const uint32_t Error = LastError();
-      if (Error != ERROR_IO_PENDING) {
-        Stop.RemoveSetListener(Token);
-        Result.Error = Error;
-        return Result;
-      }
-    }
     // The read's completion and the stop, together: no polling while the mouse is idle.
-    const HANDLE Waits[2] = {FReadEvent, FStopEvent};
-    const DWORD Woken = WaitForMultipleObjects(2, Waits, FALSE, INFINITE);
-    DWORD Read = 0;
-    if (Woken == WAIT_OBJECT_0 + 1) {
-      // The buffer stays in use until the cancelled read has completed.
-      CancelIoEx(FHandle, &Overlapped);
-      GetOverlappedResult(FHandle, &Overlapped, &Read, TRUE);
-      Result.Stopped = true;
-      Result.Error = SysError::OperationAborted;
-    } else if (GetOverlappedResult(FHandle, &Overlapped, &Read, FALSE)) {
-      Result.BytesRead = Read;
-    } else {
-      Result.Error = LastError();
-    }
-    Stop.RemoveSetListener(Token);
+    const BOOL Issued = ReadFile(FHandle, ABuffer, ALength, nullptr, &Overlapped);
+    const TOverlappedOutcome Outcome = AwaitOverlapped(FHandle, Overlapped, Issued, FStopEvent);
+    Result.Error = Outcome.Error;
+    Result.BytesRead = Outcome.Bytes;
+    Result.Stopped = Outcome.Stopped;
     return Result;
   }
 

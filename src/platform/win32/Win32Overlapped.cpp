@@ -1,0 +1,45 @@
+#include "platform/win32/Win32Overlapped.h"
+
+#include "platform/SysError.h"
+
+namespace platform::win32 {
+
+TStopMirror::TStopMirror(const rtl::TManualResetEvent& AStop, HANDLE AEvent)
+    : FStop(const_cast<rtl::TManualResetEvent&>(AStop)) {
+  ResetEvent(AEvent);
+  FToken = FStop.AddSetListener([AEvent] { SetEvent(AEvent); });
+  if (FStop.IsSet()) {
+    SetEvent(AEvent);
+  }
+}
+
+TStopMirror::~TStopMirror() {
+  FStop.RemoveSetListener(FToken);
+}
+
+TOverlappedOutcome AwaitOverlapped(HANDLE AHandle, OVERLAPPED& AOverlapped, BOOL AIssued,
+                                   HANDLE AStopEvent) {
+  TOverlappedOutcome Outcome;
+  if (!AIssued) {
+    const DWORD Error = GetLastError();
+    if (Error != ERROR_IO_PENDING) {
+      Outcome.Error = Error;
+      return Outcome;
+    }
+  }
+  const HANDLE Waits[2] = {AOverlapped.hEvent, AStopEvent};
+  DWORD Bytes = 0;
+  if (WaitForMultipleObjects(2, Waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+    CancelIoEx(AHandle, &AOverlapped);
+    GetOverlappedResult(AHandle, &AOverlapped, &Bytes, TRUE);
+    Outcome.Stopped = true;
+    Outcome.Error = SysError::OperationAborted;
+  } else if (GetOverlappedResult(AHandle, &AOverlapped, &Bytes, FALSE)) {
+    Outcome.Bytes = Bytes;
+  } else {
+    Outcome.Error = GetLastError();
+  }
+  return Outcome;
+}
+
+} // namespace platform::win32

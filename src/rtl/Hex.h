@@ -1,0 +1,20 @@
+// Hexadecimal digits.
+#pragma once
+
+namespace rtl {
+
+// 0..15 for a hexadecimal digit of either case, -1 for anything else.
+constexpr int HexDigitValue(char AChar) {
+  if (AChar >= '0' && AChar <= '9') {
+    return AChar - '0';
+  }
+  if (AChar >= 'a' && AChar <= 'f') {
+    return AChar - 'a' + 10;
+  }
+  if (AChar >= 'A' && AChar <= 'F') {
+    return AChar - 'A' + 10;
+  }
+  return -1;
+}
+
+} // namespace rtl
