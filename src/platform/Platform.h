@@ -8,6 +8,7 @@
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/Hid.h"
+#include "platform/Libraries.h"
 #include "platform/Locale.h"
 #include "platform/Registry.h"
 
@@ -24,6 +25,8 @@ struct TPlatform {
   IHid& Hid;
   IDesktop& Desktop;
   IDriverDevices& Drivers;
+  ILibraries& Libraries;
+  IKeyboardState& Keyboard;
 };
 
 } // namespace platform

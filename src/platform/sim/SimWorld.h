@@ -10,6 +10,7 @@
 #include "platform/sim/SimDriver.h"
 #include "platform/sim/SimFileSystem.h"
 #include "platform/sim/SimHid.h"
+#include "platform/sim/SimHookLibrary.h"
 #include "platform/sim/SimRegistry.h"
 
 namespace platform::sim {
@@ -110,9 +111,12 @@ public:
   // The virtual mouse; plugging and unplugging notify the desktop's registered windows.
   TSimHid Hid;
   TSimFilterDriver Drivers;
+  // The hook library (and the keyboard state the recorders read).
+  TSimHookLibrary HookLibrary;
 
   TPlatform Platform() {
-    return {Registry, Files, Environment, Clock, Dialogs, Dialogs, Locale, Hid, Desktop, Drivers};
+    return {Registry, Files, Environment, Clock,   Dialogs,     Dialogs,
+            Locale,   Hid,   Desktop,     Drivers, HookLibrary, HookLibrary};
   }
 };
 

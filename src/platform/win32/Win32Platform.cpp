@@ -13,15 +13,17 @@ struct TWin32Platform::TServices {
   std::unique_ptr<IHid> Hid = CreateHid();
   std::unique_ptr<IDesktop> Desktop = CreateDesktopService();
   std::unique_ptr<IDriverDevices> Drivers = CreateDriverDevices();
+  std::unique_ptr<ILibraries> Libraries = CreateLibraries();
+  std::unique_ptr<IKeyboardState> Keyboard = CreateKeyboardState();
 };
 
 TWin32Platform::TWin32Platform() : FServices(std::make_unique<TServices>()) {}
 TWin32Platform::~TWin32Platform() = default;
 
 TPlatform TWin32Platform::Platform() {
-  return {*FServices->Registry, *FServices->Files,  *FServices->Environment, *FServices->Clock,
-          *FServices->Dialogs,  *FServices->Debug,  *FServices->Locale,      *FServices->Hid,
-          *FServices->Desktop,  *FServices->Drivers};
+  return {*FServices->Registry, *FServices->Files,   *FServices->Environment, *FServices->Clock,
+          *FServices->Dialogs,  *FServices->Debug,   *FServices->Locale,      *FServices->Hid,
+          *FServices->Desktop,  *FServices->Drivers, *FServices->Libraries,   *FServices->Keyboard};
 }
 
 } // namespace platform::win32

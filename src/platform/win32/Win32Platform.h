@@ -30,6 +30,8 @@ std::unique_ptr<IDebugOutput> CreateDebugOutput();
 std::unique_ptr<ILocale> CreateLocale();
 std::unique_ptr<IHid> CreateHid();
 std::unique_ptr<IDriverDevices> CreateDriverDevices();
+std::unique_ptr<ILibraries> CreateLibraries();
+std::unique_ptr<IKeyboardState> CreateKeyboardState();
 // On the thread that will run the message loop.
 std::unique_ptr<IDesktop> CreateDesktopService();
 
