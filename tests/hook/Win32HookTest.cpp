@@ -89,5 +89,55 @@ TEST(Win32Hook, TheRealLibraryReportsAndSwallowsKeys) {
   EXPECT_EQ(Keys.size(), 2u);
 }
 
+// A window with the keyboard focus counts the key presses that reach it.
+int GKeyDowns[256] = {};
+
+LRESULT CALLBACK CatcherProc(HWND AWindow, UINT AMsg, WPARAM AWParam, LPARAM ALParam) {
+  if (AMsg == WM_KEYDOWN && AWParam < 256) {
+    ++GKeyDowns[AWParam];
+  }
+  return DefWindowProcW(AWindow, AMsg, AWParam, ALParam);
+}
+
+TEST(Win32Hook, ASwallowedKeyNeverReachesTheFocusedWindow) {
+  platform::win32::TWin32Platform Real;
+  platform::TPlatform Platform = Real.Platform();
+  platform::sim::TSimDialogs Dialogs;
+  WNDCLASSW Class{};
+  Class.lpfnWndProc = CatcherProc;
+  Class.hInstance = GetModuleHandleW(nullptr);
+  Class.lpszClassName = L"TMonitorKeyCatcher";
+  RegisterClassW(&Class);
+  const HWND Window =
+      CreateWindowExW(0, Class.lpszClassName, L"catcher", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                      200, 200, nullptr, nullptr, Class.hInstance, nullptr);
+  ASSERT_NE(Window, nullptr);
+  SetForegroundWindow(Window);
+  SetFocus(Window);
+  TuiHook Hook(nullptr, THookServices{Platform.Libraries, Platform.Keyboard, Dialogs});
+  ASSERT_TRUE(Hook.DLLLoaded());
+  Hook.AddKeyboardHookObject(
+      std::make_unique<TKeyBoardHookDetailObject>(TKeyBoardHookDetail{0x42, 0, 0, 1}));
+  int Seen = 0;
+  Hook.SetOnHookKeyboardKey([&](int32_t, int32_t, int32_t, bool&, uint32_t) { ++Seen; });
+  Hook.StartHookKeyboard();
+  SendKey(0x41, false);
+  SendKey(0x41, true);
+  if (!Pump(
+          Platform.Desktop, [] { return GKeyDowns[0x41] > 0; }, 2000)) {
+    DestroyWindow(Window);
+    GTEST_SKIP() << "the test window does not get the keyboard focus here";
+  }
+  SendKey(0x42, false);
+  SendKey(0x42, true);
+  SendKey(0x43, false);
+  SendKey(0x43, true);
+  EXPECT_TRUE(Pump(
+      Platform.Desktop, [] { return GKeyDowns[0x43] > 0; }, 2000));
+  EXPECT_EQ(GKeyDowns[0x42], 0);
+  EXPECT_EQ(Seen, 2);
+  DestroyWindow(Window);
+}
+
 } // namespace
 #endif
