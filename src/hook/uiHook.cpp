@@ -215,30 +215,37 @@ TuiHook::~TuiHook() {
   UnloadHookLibrary();
 }
 
-void TuiHook::EnableKeyboard(THookCallback ACallback) {
-  if (DLLLoaded() && Binding().Loaded) {
-    Binding().DisableKeyboardHook();
-    Binding().EnableKeyboardHook(ACallback, this, 0);
+namespace {
+// Every enabling first disables the hook of the same kind: one callback per kind at a time.
+void Rebind(bool AUsable, TDisableHook ADisable, TEnableHook AEnable, THookCallback ACallback,
+            void* AContext) {
+  if (AUsable) {
+    ADisable();
+    if (AEnable != nullptr) {
+      AEnable(ACallback, AContext, 0);
+    }
   }
+}
+} // namespace
+
+bool TuiHook::Bound() const {
+  return DLLLoaded() && Binding().Loaded;
+}
+
+void TuiHook::EnableKeyboard(THookCallback ACallback) {
+  Rebind(Bound(), Binding().DisableKeyboardHook, Binding().EnableKeyboardHook, ACallback, this);
 }
 
 void TuiHook::DisableKeyboard() {
-  if (DLLLoaded() && Binding().Loaded) {
-    Binding().DisableKeyboardHook();
-  }
+  Rebind(Bound(), Binding().DisableKeyboardHook, nullptr, nullptr, this);
 }
 
 void TuiHook::EnableMouse(THookCallback ACallback) {
-  if (DLLLoaded() && Binding().Loaded) {
-    Binding().DisableMouseHook();
-    Binding().EnableMouseHook(ACallback, this, 0);
-  }
+  Rebind(Bound(), Binding().DisableMouseHook, Binding().EnableMouseHook, ACallback, this);
 }
 
 void TuiHook::DisableMouse() {
-  if (DLLLoaded() && Binding().Loaded) {
-    Binding().DisableMouseHook();
-  }
+  Rebind(Bound(), Binding().DisableMouseHook, nullptr, nullptr, this);
 }
 
 void TuiHook::StartHookMouse() {

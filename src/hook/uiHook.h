@@ -213,6 +213,8 @@ public:
                         bool& ABlocked);
 
 private:
+  // The library is loaded with its exports.
+  bool Bound() const;
   void EnableKeyboard(THookCallback ACallback);
   void DisableKeyboard();
   void EnableMouse(THookCallback ACallback);

@@ -80,6 +80,19 @@ void SetDefaultCPILevels(TMOUSECONFIGINFO& AConfig) {
   }
 }
 
+// The pointer, wheel and resolution settings every default profile has; only the report
+// rate differs.
+void SetPointerDefaults(TMOUSECONFIGINFO& AConfig, uint16_t AReportRate) {
+  AConfig.VWheelSpeed = 3;
+  AConfig.DoubleClickSpeed = 550;
+  AConfig.PointerSpeed = 10;
+  AConfig.PointerAcceleration = 0;
+  AConfig.ReportRate = AReportRate;
+  AConfig.CPILevel = 5;
+  AConfig.CurrentCPIIndex = 0;
+  SetDefaultCPILevels(AConfig);
+}
+
 void SetLight(TLEDCONFIG& ALight, uint8_t AR, uint8_t AG, uint8_t AB) {
   ALight.R = AR;
   ALight.G = AG;
@@ -98,14 +111,7 @@ void ApplyCommonDefaults(TMouseProfileInfo& AProfile, const TProfileUIDData& AUi
   }
   SetTail(Config.VWheelButtonFuncInfo[0], 0, cMouseFunction, 0, 11, 1);
   SetTail(Config.VWheelButtonFuncInfo[1], 1, cMouseFunction, 1, 12, 2);
-  Config.VWheelSpeed = 3;
-  Config.DoubleClickSpeed = 550;
-  Config.PointerSpeed = 10;
-  Config.PointerAcceleration = 0;
-  Config.ReportRate = 500;
-  Config.CPILevel = 5;
-  Config.CurrentCPIIndex = 0;
-  SetDefaultCPILevels(Config);
+  SetPointerDefaults(Config, 500);
   Config.LEDConfig.BRIGHT_LEVEL = 2;
   Config.LEDConfig.BREATH_SPEED = 3;
   Config.LIGHTS[0] = {255, 0, 0, 2, 0, 0};
@@ -250,17 +256,10 @@ void TDM::uiProfileTestRestoreToDefault(rtl::TMemoryStream& AStream) {
     Entry.ButtonReportMask[1] = (Mask >> 8) & 0xFF;
     Entry.ButtonReportMask[2] = (Mask >> 16) & 0xFF;
   }
-  Config.VWheelSpeed = 3;
-  Config.DoubleClickSpeed = 550;
-  Config.PointerSpeed = 10;
-  Config.ReportRate = 125;
-  Config.CPILevel = 5;
-  Config.PointerAcceleration = 0;
-  Config.CurrentCPIIndex = 0;
+  SetPointerDefaults(Config, 125);
   SetLight(Config.LEDConfig, 255, 0, 0);
   Config.LEDConfig.BRIGHT_LEVEL = 2;
   Config.LEDConfig.BREATH_SPEED = 2;
-  SetDefaultCPILevels(Config);
   Profile->MacroKeyInfoList.nMacroInfoCount = 0;
   PutStreamRecord(AStream, *Profile);
 }

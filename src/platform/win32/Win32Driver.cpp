@@ -37,20 +37,12 @@ public:
 
   TControlReadResult ControlRead(uint32_t ACode, const void* AIn, uint32_t AInSize, void* AOut,
                                  uint32_t AOutSize, const rtl::TManualResetEvent& AStop) override {
+    const TOverlappedOutcome Outcome =
+        RunOverlapped(FHandle, FDoneEvent, FStopEvent, AStop, [&](OVERLAPPED& AOverlapped) {
+          return DeviceIoControl(FHandle, ACode, const_cast<void*>(AIn), AInSize, AOut, AOutSize,
+                                 nullptr, &AOverlapped);
+        });
     TControlReadResult Result;
-    const TStopMirror Stop(AStop, FStopEvent);
-    if (Stop.Stopped()) {
-      Result.Stopped = true;
-      Result.Error = SysError::OperationAborted;
-      return Result;
-    }
-    OVERLAPPED Overlapped{};
-    Overlapped.hEvent = FDoneEvent;
-    ResetEvent(FDoneEvent);
-    SetLastError(0);
-    const BOOL Issued = DeviceIoControl(FHandle, ACode, const_cast<void*>(AIn), AInSize, AOut,
-                                        AOutSize, nullptr, &Overlapped);
-    const TOverlappedOutcome Outcome = AwaitOverlapped(FHandle, Overlapped, Issued, FStopEvent);
     Result.Error = Outcome.Error;
     Result.BytesReturned = Outcome.Bytes;
     Result.Stopped = Outcome.Stopped;

@@ -183,19 +183,12 @@ public:
 
   THidReadResult ReadReport(uint8_t* ABuffer, uint32_t ALength,
                             const rtl::TManualResetEvent& AStop) override {
-    THidReadResult Result;
-    const TStopMirror Stop(AStop, FStopEvent);
-    if (Stop.Stopped()) {
-      Result.Stopped = true;
-      Result.Error = SysError::OperationAborted;
-      return Result;
-    }
-    OVERLAPPED Overlapped{};
-    Overlapped.hEvent = FReadEvent;
-    ResetEvent(FReadEvent);
     // The read's completion and the stop, together: no polling while the mouse is idle.
-    const BOOL Issued = ReadFile(FHandle, ABuffer, ALength, nullptr, &Overlapped);
-    const TOverlappedOutcome Outcome = AwaitOverlapped(FHandle, Overlapped, Issued, FStopEvent);
+    const TOverlappedOutcome Outcome =
+        RunOverlapped(FHandle, FReadEvent, FStopEvent, AStop, [&](OVERLAPPED& AOverlapped) {
+          return ReadFile(FHandle, ABuffer, ALength, nullptr, &AOverlapped);
+        });
+    THidReadResult Result;
     Result.Error = Outcome.Error;
     Result.BytesRead = Outcome.Bytes;
     Result.Stopped = Outcome.Stopped;

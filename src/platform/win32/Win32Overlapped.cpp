@@ -17,24 +17,35 @@ TStopMirror::~TStopMirror() {
   FStop.RemoveSetListener(FToken);
 }
 
-TOverlappedOutcome AwaitOverlapped(HANDLE AHandle, OVERLAPPED& AOverlapped, BOOL AIssued,
-                                   HANDLE AStopEvent) {
+TOverlappedOutcome RunOverlapped(HANDLE AHandle, HANDLE ADoneEvent, HANDLE AStopEvent,
+                                 const rtl::TManualResetEvent& AStop,
+                                 const std::function<BOOL(OVERLAPPED&)>& AIssue) {
   TOverlappedOutcome Outcome;
-  if (!AIssued) {
+  const TStopMirror Stop(AStop, AStopEvent);
+  if (Stop.Stopped()) {
+    Outcome.Stopped = true;
+    Outcome.Error = SysError::OperationAborted;
+    return Outcome;
+  }
+  OVERLAPPED Overlapped{};
+  Overlapped.hEvent = ADoneEvent;
+  ResetEvent(ADoneEvent);
+  SetLastError(0);
+  if (!AIssue(Overlapped)) {
     const DWORD Error = GetLastError();
     if (Error != ERROR_IO_PENDING) {
       Outcome.Error = Error;
       return Outcome;
     }
   }
-  const HANDLE Waits[2] = {AOverlapped.hEvent, AStopEvent};
+  const HANDLE Waits[2] = {Overlapped.hEvent, AStopEvent};
   DWORD Bytes = 0;
   if (WaitForMultipleObjects(2, Waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-    CancelIoEx(AHandle, &AOverlapped);
-    GetOverlappedResult(AHandle, &AOverlapped, &Bytes, TRUE);
+    CancelIoEx(AHandle, &Overlapped);
+    GetOverlappedResult(AHandle, &Overlapped, &Bytes, TRUE);
     Outcome.Stopped = true;
     Outcome.Error = SysError::OperationAborted;
-  } else if (GetOverlappedResult(AHandle, &AOverlapped, &Bytes, FALSE)) {
+  } else if (GetOverlappedResult(AHandle, &Overlapped, &Bytes, FALSE)) {
     Outcome.Bytes = Bytes;
   } else {
     Outcome.Error = GetLastError();

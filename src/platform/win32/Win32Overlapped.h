@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 
 #include "rtl/ManualResetEvent.h"
 
@@ -30,8 +31,10 @@ private:
   int FToken;
 };
 
-// AIssued is the result of the call that was given AOverlapped (whose hEvent is its own).
-TOverlappedOutcome AwaitOverlapped(HANDLE AHandle, OVERLAPPED& AOverlapped, BOOL AIssued,
-                                   HANDLE AStopEvent);
+// Issues one overlapped call on AHandle (AIssue gets the record, whose event is ADoneEvent)
+// unless AStop is already set, and waits for it or for the stop.
+TOverlappedOutcome RunOverlapped(HANDLE AHandle, HANDLE ADoneEvent, HANDLE AStopEvent,
+                                 const rtl::TManualResetEvent& AStop,
+                                 const std::function<BOOL(OVERLAPPED&)>& AIssue);
 
 } // namespace platform::win32
