@@ -20,10 +20,10 @@ install_wine_tools() {
     say "cannot install mingw-w64, Wine and Xvfb here (needs root and apt-get)"
     return 1
   fi
-  say "installing g++-mingw-w64-x86-64-posix wine64 xvfb xauth"
+  say "installing g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth"
   export DEBIAN_FRONTEND=noninteractive
   if ! apt-get update -q >/dev/null ||
-     ! apt-get install -y -q g++-mingw-w64-x86-64-posix wine64 xvfb xauth >/dev/null; then
+     ! apt-get install -y -q g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth >/dev/null; then
     say "installing the Windows lane's tools failed"
     return 1
   fi
