@@ -135,25 +135,12 @@ struct THookThunks {
                             AHook.KeyboardHookProc(ACode, AMessage, ARec, ABl);
                           });
   }
-  static void SingleKey(void* AContext, int32_t, uintptr_t, void* ARecord, bool* ABlocked) {
+  // The keyboard recorders differ only in the procedure they run.
+  template <void (TuiHook::*AProc)(const TKBDLLHOOKRECORD&, bool&)>
+  static void KeyRecorder(void* AContext, int32_t, uintptr_t, void* ARecord, bool* ABlocked) {
     Run<TKBDLLHOOKRECORD>(
         AContext, ARecord, ABlocked,
-        [](TuiHook& AHook, const auto& ARec, bool& ABl) { AHook.RecordSingleKeyProc(ARec, ABl); });
-  }
-  static void ComboKey(void* AContext, int32_t, uintptr_t, void* ARecord, bool* ABlocked) {
-    Run<TKBDLLHOOKRECORD>(
-        AContext, ARecord, ABlocked,
-        [](TuiHook& AHook, const auto& ARec, bool& ABl) { AHook.RecordComboKeyProc(ARec, ABl); });
-  }
-  static void MacroKey(void* AContext, int32_t, uintptr_t, void* ARecord, bool* ABlocked) {
-    Run<TKBDLLHOOKRECORD>(
-        AContext, ARecord, ABlocked,
-        [](TuiHook& AHook, const auto& ARec, bool& ABl) { AHook.RecordMacroKeyProc(ARec, ABl); });
-  }
-  static void MacroKeyEx(void* AContext, int32_t, uintptr_t, void* ARecord, bool* ABlocked) {
-    Run<TKBDLLHOOKRECORD>(
-        AContext, ARecord, ABlocked,
-        [](TuiHook& AHook, const auto& ARec, bool& ABl) { AHook.RecordMacroKeyExProc(ARec, ABl); });
+        [](TuiHook& AHook, const auto& ARec, bool& ABl) { (AHook.*AProc)(ARec, ABl); });
   }
   static void MouseMacro(void* AContext, int32_t, uintptr_t AMessage, void* ARecord,
                          bool* ABlocked) {
@@ -362,11 +349,11 @@ TMOUSEMacroKeyObject& TuiHook::AppendMouseEntry(const TMOUSEMACROKEY& AEntry) {
 }
 
 void TuiHook::RecordKeyboardSingleKey() {
-  EnableKeyboard(&THookThunks::SingleKey);
+  EnableKeyboard(&THookThunks::KeyRecorder<&TuiHook::RecordSingleKeyProc>);
 }
 
 void TuiHook::RecordKeyboardComboKey() {
-  EnableKeyboard(&THookThunks::ComboKey);
+  EnableKeyboard(&THookThunks::KeyRecorder<&TuiHook::RecordComboKeyProc>);
   FLastTimeKeyboardCombo = 0;
 }
 
@@ -378,7 +365,7 @@ void TuiHook::StopRecordKeyboardComboKey() {
 void TuiHook::RecordKeyboardMacroKey() {
   FMacroKeyList.clear();
   FLastTimeKeyboardMacro = 0;
-  EnableKeyboard(&THookThunks::MacroKey);
+  EnableKeyboard(&THookThunks::KeyRecorder<&TuiHook::RecordMacroKeyProc>);
 }
 
 void TuiHook::RecordKeyboardMacroKeyEx() {
@@ -386,7 +373,7 @@ void TuiHook::RecordKeyboardMacroKeyEx() {
   FTotalMacroTime = 0;
   FAllKeyState.fill(0);
   FMacroKeyList.clear();
-  EnableKeyboard(&THookThunks::MacroKeyEx);
+  EnableKeyboard(&THookThunks::KeyRecorder<&TuiHook::RecordMacroKeyExProc>);
 }
 
 void TuiHook::StopRecordKeyboardMacroKey() {
