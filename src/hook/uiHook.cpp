@@ -424,26 +424,24 @@ void TuiHook::RecordComboKeyProc(const TKBDLLHOOKRECORD& ARecord, bool& ABlocked
       Combo.nScanKey1 = Combo.nScanKey2 = 0;
     }
   }
-  std::string Modifiers;
-  const auto Held = [this](int32_t ALeft, int32_t ARight) {
-    return (FServices.Keyboard.KeyState(ALeft) & cKeyDownBit) != 0 ||
-           (FServices.Keyboard.KeyState(ARight) & cKeyDownBit) != 0;
+  // The modifiers held, in the order their texts are written.
+  struct TModifier {
+    int32_t Left;
+    int32_t Right;
+    uint16_t Bit;
+    const char* Text;
   };
-  if (Held(0xA2, 0xA3)) {
-    Combo.nModifier |= cCtrlBit;
-    Modifiers += "Ctrl+";
-  }
-  if (Held(0xA4, 0xA5)) {
-    Combo.nModifier |= cAltBit;
-    Modifiers += "Alt+";
-  }
-  if (Held(0x5B, 0x5C)) {
-    Combo.nModifier |= cWinBit;
-    Modifiers += "Win+";
-  }
-  if (Held(0xA0, 0xA1)) {
-    Combo.nModifier |= cShiftBit;
-    Modifiers += "Shift+";
+  static constexpr TModifier cModifiers[] = {{0xA2, 0xA3, cCtrlBit, "Ctrl+"},
+                                             {0xA4, 0xA5, cAltBit, "Alt+"},
+                                             {0x5B, 0x5C, cWinBit, "Win+"},
+                                             {0xA0, 0xA1, cShiftBit, "Shift+"}};
+  std::string Modifiers;
+  for (const TModifier& Modifier : cModifiers) {
+    if ((FServices.Keyboard.KeyState(Modifier.Left) & cKeyDownBit) != 0 ||
+        (FServices.Keyboard.KeyState(Modifier.Right) & cKeyDownBit) != 0) {
+      Combo.nModifier |= Modifier.Bit;
+      Modifiers += Modifier.Text;
+    }
   }
   const auto Key = static_cast<uint16_t>(ARecord.vkCode);
   const auto Extended = static_cast<uint16_t>(KeyExtended(ARecord.flags));
