@@ -5,11 +5,16 @@
 
 #include "platform/SysError.h"
 #include "rtl/ConfigFile.h"
+#include "rtl/Guarded.h"
 
 namespace device {
 
 namespace {
 constexpr uintptr_t cRestartTimerId = 1;
+// A restart asked for where it cannot run at once, carried to the main thread (wParam 1
+// starts the monitor again, 0 only stops it).
+constexpr uint32_t cDeferredRestartMessage = platform::WM_USER_MESSAGE + 1;
+constexpr const char* cExceptionText = "TuiSTDCommand";
 constexpr const char* cDevicePrefix = "\\\\.\\";
 
 bool InList(const std::vector<std::string>& AList, const std::vector<std::string>& AIds) {
@@ -24,16 +29,41 @@ bool InList(const std::vector<std::string>& AList, const std::vector<std::string
 }
 } // namespace
 
+TWorkerThread::~TWorkerThread() {
+  FTerminated = true;
+  if (FThread.joinable()) {
+    FThread.join();
+  }
+}
+
 void TWorkerThread::Start(std::function<void(TWorkerThread&)> ARun) {
   if (FThread.joinable()) {
     FThread.join();
   }
   FTerminated = false;
-  FThread = std::thread([this, Run = std::move(ARun)] { Run(*this); });
+  FFinished = false;
+  try {
+    FThread = std::thread([this, Run = std::move(ARun)] {
+      Run(*this);
+      FFinished = true;
+    });
+  } catch (...) {
+    FTerminated = true;
+    FFinished = true;
+    throw;
+  }
 }
 
-void TWorkerThread::TerminateAndWaitFor() {
+bool TWorkerThread::WaitsForThisThread(platform::IDesktop& ADesktop) const {
+  return !FFinished && ADesktop.RunningHandOverFrom(FThread.get_id());
+}
+
+void TWorkerThread::TerminateAndWaitFor(platform::IDesktop& ADesktop) {
   FTerminated = true;
+  if (WaitsForThisThread(ADesktop)) {
+    return;
+  }
+  platform::WaitServingHandOvers(ADesktop, [this] { return FFinished.load(); });
   if (FThread.joinable()) {
     FThread.join();
   }
@@ -75,8 +105,8 @@ TuiSTDCommand::~TuiSTDCommand() {
 }
 
 void TuiSTDCommand::StopWorkers() {
-  FIdThreadComponentGetData1.TerminateAndWaitFor();
-  FIdThreadComponentGetData2.TerminateAndWaitFor();
+  FIdThreadComponentGetData1.TerminateAndWaitFor(FServices.Desktop);
+  FIdThreadComponentGetData2.TerminateAndWaitFor(FServices.Desktop);
 }
 
 bool TuiSTDCommand::WorkerRunning(int AWorker) const {
@@ -179,6 +209,20 @@ std::shared_ptr<platform::IDriverHandle> TuiSTDCommand::ReadSide() {
 }
 
 void TuiSTDCommand::RestartMonitor(bool AStart) {
+  platform::IDesktop& Desktop = FServices.Desktop;
+  if (!Desktop.IsMainThread() || FIdThreadComponentGetData1.WaitsForThisThread(Desktop) ||
+      FIdThreadComponentGetData2.WaitsForThisThread(Desktop)) {
+    // Asked from a worker's own handler (or another thread): a worker cannot be waited for
+    // from inside its delivery. The workers are told to stop now; the main thread does the
+    // rest once the delivery has returned.
+    FGlobalEvent.Set();
+    Desktop.PostWindowMessage(FTimerWindow, cDeferredRestartMessage, AStart ? 1 : 0, 0);
+    return;
+  }
+  RestartMonitorNow(AStart);
+}
+
+void TuiSTDCommand::RestartMonitorNow(bool AStart) {
   if (FDeviceInitData.empty()) {
     return;
   }
@@ -194,14 +238,29 @@ void TuiSTDCommand::RestartMonitor(bool AStart) {
     return;
   }
   FActive = true;
-  DeviceRW(FDeviceInitData.data(), static_cast<int32_t>(FDeviceInitData.size()),
-           FDeviceDataInitIOCode);
-  FGlobalDataEvent1.Reset();
-  FGlobalDataEvent2.Reset();
-  FGlobalEvent.Reset();
-  FGlobalDataEvent1.Set();
-  FIdThreadComponentGetData1.Start([this](TWorkerThread& AThread) { MonitorRun(1, AThread); });
-  FIdThreadComponentGetData2.Start([this](TWorkerThread& AThread) { MonitorRun(2, AThread); });
+  try {
+    DeviceRW(FDeviceInitData.data(), static_cast<int32_t>(FDeviceInitData.size()),
+             FDeviceDataInitIOCode);
+    FGlobalDataEvent1.Reset();
+    FGlobalDataEvent2.Reset();
+    FGlobalEvent.Reset();
+    FGlobalDataEvent1.Set();
+    FIdThreadComponentGetData1.Start([this](TWorkerThread& AThread) { RunWorker(1, AThread); });
+    FIdThreadComponentGetData2.Start([this](TWorkerThread& AThread) { RunWorker(2, AThread); });
+  } catch (...) {
+    // A worker that cannot start leaves the monitor stopped, not half running.
+    FGlobalEvent.Set();
+    StopWorkers();
+    CloseReadSide();
+    FActive = false;
+    throw;
+  }
+}
+
+void TuiSTDCommand::RunWorker(int AWorker, TWorkerThread& AThread) {
+  // Whatever escapes the loop ends this worker, never the process.
+  rtl::Guarded(FServices.Debug, cExceptionText, [&] { MonitorRun(AWorker, AThread); });
+  AThread.Terminate();
 }
 
 void TuiSTDCommand::MonitorRun(int AWorker, TWorkerThread& AThread) {
@@ -225,7 +284,9 @@ void TuiSTDCommand::MonitorRun(int AWorker, TWorkerThread& AThread) {
     // The other worker issues the next read while this one delivers.
     Other.Set();
     if (Bytes > 0 && FDataReceivedEvent.Assigned()) {
-      FDataReceivedEvent(Output.data(), Bytes);
+      // A failing handler loses this answer; the worker goes on with its turns.
+      rtl::Guarded(FServices.Debug, cExceptionText,
+                   [&] { FDataReceivedEvent(Output.data(), Bytes); });
     }
   }
 }
@@ -255,11 +316,18 @@ void TuiSTDCommand::RestartTimer() {
 }
 
 bool TuiSTDCommand::TimerWindowProc(platform::TWindowMessage& AMessage) {
-  if (AMessage.Msg != platform::WM_TIMER_MESSAGE || AMessage.WParam != cRestartTimerId) {
+  const bool Timer =
+      AMessage.Msg == platform::WM_TIMER_MESSAGE && AMessage.WParam == cRestartTimerId;
+  if (!Timer && AMessage.Msg != cDeferredRestartMessage) {
     return false;
   }
-  FServices.Desktop.StopTimer(FTimerWindow, cRestartTimerId);
-  RestartMonitor(true);
+  // Nothing may unwind through the platform's window procedure (a thread may fail to start).
+  rtl::Guarded(FServices.Debug, cExceptionText, [&] {
+    if (Timer) {
+      FServices.Desktop.StopTimer(FTimerWindow, cRestartTimerId);
+    }
+    RestartMonitor(Timer || AMessage.WParam != 0);
+  });
   return true;
 }
 

@@ -59,14 +59,20 @@ struct TStdCommandServices {
 // A restartable worker thread: terminated until started, and after Terminate.
 class TWorkerThread {
 public:
-  ~TWorkerThread() { TerminateAndWaitFor(); }
+  ~TWorkerThread();
+  // Main thread; a previous run must have ended or be ending.
   void Start(std::function<void(TWorkerThread&)> ARun);
   void Terminate() { FTerminated = true; }
   bool Terminated() const { return FTerminated; }
-  void TerminateAndWaitFor();
+  // Main thread: true while the worker waits for a hand-over running on this thread's stack.
+  bool WaitsForThisThread(platform::IDesktop& ADesktop) const;
+  // Main thread: marks the worker and waits for it, serving hand-overs meanwhile; a worker
+  // that waits for this thread is only marked and ends after its handler returns.
+  void TerminateAndWaitFor(platform::IDesktop& ADesktop);
 
 private:
   std::atomic<bool> FTerminated{true};
+  std::atomic<bool> FFinished{true};
   std::thread FThread;
 };
 
@@ -122,6 +128,9 @@ public:
 
 private:
   void RestartMonitor(bool AStart);
+  // The restart proper, on the main thread with neither worker waiting for it.
+  void RestartMonitorNow(bool AStart);
+  void RunWorker(int AWorker, TWorkerThread& AThread);
   void MonitorRun(int AWorker, TWorkerThread& AThread);
   // 0, or the failure that ends the worker; ABytes is what the driver returned.
   uint32_t ControlReadCycle(std::vector<uint8_t>& AInput, std::vector<uint8_t>& AOutput,

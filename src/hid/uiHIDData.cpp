@@ -4,6 +4,7 @@
 
 #include "platform/SysError.h"
 #include "rtl/ConfigFile.h"
+#include "rtl/Guarded.h"
 
 namespace hid {
 
@@ -11,6 +12,7 @@ namespace {
 
 constexpr const char* cReaderStartText = "TuiHidDeviceReadThread start ++++++++++++++++";
 constexpr const char* cDeviceNotConnectedText = "ERROR_DEVICE_NOT_CONNECTED++++++++++++++++";
+constexpr const char* cReaderExceptionText = "TuiHidDeviceReadThread";
 constexpr std::size_t cReportBufferSize = 65536;
 // A read that fails at once with an unexpected error is retried after this pause, so that a
 // persistent failure cannot spin the reader.
@@ -193,12 +195,17 @@ uint32_t TuiHIDData::HidFindAndSetFeatureReport(THIDDataParam& ReportData) {
 }
 
 void TuiHIDData::ReclaimFinishedReaders() {
-  auto Finished = std::remove_if(FReaders.begin(), FReaders.end(),
-                                 [](const auto& AReader) { return AReader->Finished(); });
-  for (auto Reader = Finished; Reader != FReaders.end(); ++Reader) {
-    (*Reader)->WaitFor();
+  std::vector<std::unique_ptr<TuiHidDeviceReadThread>> Ended;
+  {
+    std::lock_guard<std::mutex> Guard(FReadersLock);
+    std::vector<std::unique_ptr<TuiHidDeviceReadThread>> Running;
+    for (auto& Reader : FReaders) {
+      (Reader->Finished() ? Ended : Running).push_back(std::move(Reader));
+    }
+    FReaders = std::move(Running);
   }
-  FReaders.erase(Finished, FReaders.end());
+  // Joined outside the lock; each has left its loop, so the joins return at once.
+  Ended.clear();
 }
 
 void TuiHIDData::HidFindAndReadDevice(USAGE_AND_PAGE UsageAndPage, const std::string& HIDID) {
@@ -208,32 +215,36 @@ void TuiHIDData::HidFindAndReadDevice(USAGE_AND_PAGE UsageAndPage, const std::st
       [this](platform::IHidDevice&, const platform::THidInterfaceInfo& AInfo) {
         const std::string DeviceID =
             AInfo.HardwareIds.empty() ? std::string() : AInfo.HardwareIds[0];
-        FReaders.push_back(
-            std::make_unique<TuiHidDeviceReadThread>(this, DeviceID, AInfo.DevicePath));
+        auto Reader = std::make_unique<TuiHidDeviceReadThread>(this, DeviceID, AInfo.DevicePath);
+        std::lock_guard<std::mutex> Guard(FReadersLock);
+        FReaders.push_back(std::move(Reader));
       });
 }
 
 void TuiHIDData::HidStopRead() {
+  platform::IDesktop& Desktop = FServices.Desktop;
   DeviceStopEvent().Set();
-  for (const auto& Reader : FReaders) {
-    Reader->Terminate();
+  {
+    std::lock_guard<std::mutex> Guard(FReadersLock);
+    for (const auto& Reader : FReaders) {
+      Reader->Terminate();
+    }
   }
-  // A reader may be waiting for the main thread to take its report: keep serving.
-  const auto Running = [this] {
-    return std::any_of(FReaders.begin(), FReaders.end(),
-                       [](const auto& AReader) { return !AReader->Finished(); });
-  };
-  while (Running()) {
-    FServices.Desktop.WaitAndProcess(1);
+  if (Desktop.IsMainThread()) {
+    // A reader waiting for this thread to run its delivery is never waited for.
+    platform::WaitServingHandOvers(Desktop, [this, &Desktop] {
+      std::lock_guard<std::mutex> Guard(FReadersLock);
+      return std::none_of(FReaders.begin(), FReaders.end(), [&Desktop](const auto& AReader) {
+        return !AReader->Finished() && !Desktop.RunningHandOverFrom(AReader->ThreadId());
+      });
+    });
+    ReclaimFinishedReaders();
   }
-  for (const auto& Reader : FReaders) {
-    Reader->WaitFor();
-  }
-  FReaders.clear();
   DeviceStopEvent().Reset();
 }
 
 int TuiHIDData::RunningReaders() const {
+  std::lock_guard<std::mutex> Guard(FReadersLock);
   return static_cast<int>(std::count_if(FReaders.begin(), FReaders.end(),
                                         [](const auto& AReader) { return !AReader->Finished(); }));
 }
@@ -251,12 +262,28 @@ TuiHidDeviceReadThread::TuiHidDeviceReadThread(TuiHIDData* AHIDData, const std::
     FOutputReportLength = Caps.OutputReportByteLength;
   }
   FReport.assign(static_cast<std::size_t>(std::max<int32_t>(FInputReportLength, 1)), 0);
-  FThread = std::thread([this] { Execute(); });
+  rtl::TManualResetEvent& Shared = DeviceStopEvent();
+  FStopListener = Shared.AddSetListener([this] { FStop.Set(); });
+  if (Shared.IsSet()) {
+    FStop.Set();
+  }
+  try {
+    FThread = std::thread([this] { Execute(); });
+  } catch (...) {
+    Shared.RemoveSetListener(FStopListener);
+    throw;
+  }
 }
 
 TuiHidDeviceReadThread::~TuiHidDeviceReadThread() {
   Terminate();
   WaitFor();
+  DeviceStopEvent().RemoveSetListener(FStopListener);
+}
+
+void TuiHidDeviceReadThread::Terminate() {
+  FTerminated = true;
+  FStop.Set();
 }
 
 void TuiHidDeviceReadThread::WaitFor() {
@@ -266,45 +293,59 @@ void TuiHidDeviceReadThread::WaitFor() {
 }
 
 void TuiHidDeviceReadThread::Execute() {
+  // Whatever escapes the loop ends the reader, never the process.
+  rtl::Guarded(FHIDData->FServices.Debug, cReaderExceptionText, [this] { ReadLoop(); });
+  FDevice.reset();
+  FFinished = true;
+}
+
+void TuiHidDeviceReadThread::ReadLoop() {
   platform::IDebugOutput& Debug = FHIDData->FServices.Debug;
   Debug.DebugOutput(cReaderStartText);
-  rtl::TManualResetEvent& Stop = DeviceStopEvent();
   if (FDevice && FInputReportLength <= 0) {
     // Nothing can be read from a collection without input reports: wait for the stop.
-    Stop.WaitFor();
+    FStop.WaitFor();
     FTerminated = true;
   }
   while (FDevice && !FTerminated) {
     std::fill(FReport.begin(), FReport.end(), uint8_t{0});
     const platform::THidReadResult Read =
-        FDevice->ReadReport(FReport.data(), static_cast<uint32_t>(FInputReportLength), Stop);
+        FDevice->ReadReport(FReport.data(), static_cast<uint32_t>(FInputReportLength), FStop);
     if (Read.Stopped || FTerminated) {
       break;
     }
-    if (Read.Error == platform::SysError::Success) {
+    const bool DeviceGone = Read.Error == platform::SysError::OperationAborted ||
+                            Read.Error == platform::SysError::DeviceNotConnected;
+    if (Read.StartFailed && (DeviceGone || Read.Error == platform::SysError::InvalidHandle)) {
+      // Nothing was outstanding: the reader ends quietly.
+      FTerminated = true;
+    } else if (Read.Error == platform::SysError::Success) {
       NumBytesRead = Read.BytesRead;
       if (NumBytesRead > 0) {
-        if (FHIDData->FastOnData()) {
-          DoData();
-        } else {
-          FHIDData->FServices.Desktop.Synchronize([this] { DoData(); });
-        }
+        Deliver();
       }
-    } else if (Read.Error == platform::SysError::OperationAborted ||
-               Read.Error == platform::SysError::DeviceNotConnected) {
+    } else if (DeviceGone) {
       FTerminated = true;
       Debug.DebugOutput(cDeviceNotConnectedText);
       if (FHIDData->FOnDeviceNotConnected.Assigned()) {
-        FHIDData->FOnDeviceNotConnected(FDeviceID, FDevicePath);
+        rtl::Guarded(Debug, cReaderExceptionText,
+                     [this] { FHIDData->FOnDeviceNotConnected(FDeviceID, FDevicePath); });
       }
-    } else if (Read.Error == platform::SysError::InvalidHandle) {
-      FTerminated = true;
     } else {
-      Stop.WaitFor(cRetryPauseMs);
+      FStop.WaitFor(cRetryPauseMs);
     }
   }
-  FDevice.reset();
-  FFinished = true;
+}
+
+void TuiHidDeviceReadThread::Deliver() {
+  // A failing handler loses its report, not the reader: the loop reads on.
+  rtl::Guarded(FHIDData->FServices.Debug, cReaderExceptionText, [this] {
+    if (FHIDData->FastOnData()) {
+      DoData();
+    } else {
+      FHIDData->FServices.Desktop.Synchronize([this] { DoData(); });
+    }
+  });
 }
 
 void TuiHidDeviceReadThread::DoData() {

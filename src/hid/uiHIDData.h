@@ -83,8 +83,10 @@ public:
   TuiHidDeviceReadThread(const TuiHidDeviceReadThread&) = delete;
   TuiHidDeviceReadThread& operator=(const TuiHidDeviceReadThread&) = delete;
 
-  void Terminate() { FTerminated = true; }
+  // Marks the reader and ends its wait; it leaves its loop after a delivery in progress.
+  void Terminate();
   bool Finished() const { return FFinished; }
+  std::thread::id ThreadId() const { return FThread.get_id(); }
   void WaitFor();
   const std::string& DevicePath() const { return FDevicePath; }
   int32_t InputReportLength() const { return FInputReportLength; }
@@ -97,6 +99,8 @@ public:
 
 private:
   void Execute();
+  void ReadLoop();
+  void Deliver();
 
   TuiHIDData* FHIDData;
   std::string FDeviceID;
@@ -108,6 +112,10 @@ private:
   std::vector<uint8_t> FReport;
   std::atomic<bool> FTerminated{false};
   std::atomic<bool> FFinished{false};
+  // The reader's own stop: set by Terminate and whenever DeviceStopEvent is set, so that a
+  // stop cannot be missed however briefly the shared event stays set.
+  rtl::TManualResetEvent FStop;
+  int FStopListener = 0;
   std::thread FThread;
 };
 
@@ -139,8 +147,11 @@ public:
 
   // Starts a reader on every interface the reading rule selects.
   void HidFindAndReadDevice(USAGE_AND_PAGE UsageAndPage, const std::string& HIDID);
-  // Stops every reader; when it returns, each has ended (hand-overs keep being served while
-  // it waits, so a reader in the middle of a delivery finishes it first).
+  // Stops every reader. On the main thread it returns when each has ended (hand-overs keep
+  // being served while it waits, so a reader in the middle of a delivery finishes it first),
+  // except a reader whose delivery is on this thread's stack: that one is marked, ends when
+  // its handler returns, and is reclaimed later. Off the main thread (a handler running on a
+  // reader) it marks every reader and returns; the readers end on their own.
   void HidStopRead();
   int RunningReaders() const;
 
@@ -154,6 +165,7 @@ private:
                                    const TAct& AAct);
   bool Selected(const platform::THidInterfaceInfo& AInfo, const std::string& ADeviceID,
                 TSelectionRule ARule) const;
+  // Main thread: joins and frees the readers that have ended, keeping the others in order.
   void ReclaimFinishedReaders();
 
   THidServices FServices;
@@ -166,6 +178,8 @@ private:
   TuiHIDDeviceNotConnected FOnDeviceNotConnected;
   TuiHIDDataReceived FOnFastData;
   std::atomic<bool> FFastOnData{false};
+  // Guards the list itself: a handler on a reader may stop the readers too.
+  mutable std::mutex FReadersLock;
   std::vector<std::unique_ptr<TuiHidDeviceReadThread>> FReaders;
 };
 

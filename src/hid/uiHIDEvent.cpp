@@ -1,8 +1,7 @@
 #include "hid/uiHIDEvent.h"
 
-#include <exception>
-
 #include "platform/Guid.h"
+#include "rtl/Guarded.h"
 
 namespace hid {
 
@@ -35,23 +34,24 @@ void TuiHIDEvent::Raise(const rtl::TNotifyEvent& AEvent) {
 }
 
 bool TuiHIDEvent::WndProc(platform::TWindowMessage& AMessage) {
-  if (AMessage.Msg == platform::WM_TIMER_MESSAGE && AMessage.WParam == cStartMonitorTimerId) {
-    FDesktop.StopTimer(FWindowHandle, cStartMonitorTimerId);
-    Raise(FOnDeviceArrival);
-    return true;
-  }
-  if (AMessage.Msg != platform::WM_DEVICECHANGE_MESSAGE) {
+  const bool StartTimer =
+      AMessage.Msg == platform::WM_TIMER_MESSAGE && AMessage.WParam == cStartMonitorTimerId;
+  if (!StartTimer && AMessage.Msg != platform::WM_DEVICECHANGE_MESSAGE) {
     return false;
   }
   // A failing handler must not unwind through the platform's window procedure.
-  try {
-    DeviceChange(AMessage);
-  } catch (const std::exception& E) {
-    FDebug.DebugOutput(std::string("TuiHIDEvent: ") + E.what());
-  } catch (...) {
-    FDebug.DebugOutput("TuiHIDEvent: unknown exception");
+  rtl::Guarded(FDebug, "TuiHIDEvent", [&] {
+    if (StartTimer) {
+      // One-shot: stopped before the handler runs, so a failing handler cannot repeat it.
+      FDesktop.StopTimer(FWindowHandle, cStartMonitorTimerId);
+      Raise(FOnDeviceArrival);
+    } else {
+      DeviceChange(AMessage);
+    }
+  });
+  if (!StartTimer) {
+    AMessage.Result = 1;
   }
-  AMessage.Result = 1;
   return true;
 }
 

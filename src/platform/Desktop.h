@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <thread>
 
 #include "platform/Guid.h"
 
@@ -40,7 +41,9 @@ struct TWindowMessage {
 };
 
 // Returns true when it handled the message (Result is then returned); false passes it to the
-// platform's default handling.
+// platform's default handling. What a window procedure throws never unwinds through the
+// platform's dispatch (on 64-bit Windows that may end the process): the desktop catches it,
+// writes one line to the debugger output and gives the message its default handling.
 using TWindowProc = std::function<bool(TWindowMessage& AMessage)>;
 
 class IDesktop {
@@ -58,14 +61,30 @@ public:
   // Main thread: device-change messages for arrivals and removals of interfaces of AClass.
   virtual bool RegisterDeviceInterfaceNotification(TWindowHandle AWindow, const TGuid& AClass) = 0;
   // Another thread: runs AWork on the main thread and returns when it has run. On the main
-  // thread itself it runs at once.
+  // thread itself it runs at once. A hand-over always completes: what AWork throws is caught
+  // on the main thread and thrown again here, on the calling thread.
   virtual void Synchronize(const std::function<void()>& AWork) = 0;
   // Main thread: handles every pending message, timer and hand-over, then returns.
   virtual void ProcessMessages() = 0;
   // Main thread: blocks until a message, timer or hand-over is pending or AMilliseconds
   // passed, then handles what is pending.
   virtual void WaitAndProcess(uint32_t AMilliseconds) = 0;
+  // Main thread: blocks until a hand-over is pending or AMilliseconds passed, then runs the
+  // pending hand-overs and nothing else (no posted message, no timer), so that a stop waiting
+  // for threads cannot re-enter the component that is stopping.
+  virtual void WaitForHandOvers(uint32_t AMilliseconds) = 0;
+  // Main thread: true while a hand-over from AThread is running on the main thread's stack;
+  // that thread waits for the main thread, so the main thread must never wait for it.
+  virtual bool RunningHandOverFrom(std::thread::id AThread) = 0;
   virtual bool IsMainThread() = 0;
 };
+
+// Main thread: waits until ADone() holds, running the hand-overs of the threads it waits for
+// (one of them may be blocked handing a report over).
+template <class TDone> void WaitServingHandOvers(IDesktop& ADesktop, TDone ADone) {
+  while (!ADone()) {
+    ADesktop.WaitForHandOvers(1);
+  }
+}
 
 } // namespace platform

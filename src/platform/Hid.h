@@ -39,11 +39,17 @@ struct THidUsageAndPage {
 };
 
 struct THidReadResult {
-  // 0, or the error that ended the read (6 invalid handle, 995 aborted, 1167 device gone).
+  // 0, or the error that ended the read (6 invalid handle, 995 aborted, 1167 device gone,
+  // 1784 a buffer shorter than the collection's input report).
   uint32_t Error = 0;
+  // A completed read holds exactly the collection's input report length (a shorter report is
+  // padded with zeros).
   uint32_t BytesRead = 0;
   // The stop event ended the wait; the read was cancelled and has completed.
   bool Stopped = false;
+  // The read failed as it was issued (Error says why): nothing was outstanding, as opposed to
+  // a read that was outstanding and then failed.
+  bool StartFailed = false;
 };
 
 // One open interface; closed when destroyed. A device object is used by one thread at a time.

@@ -23,5 +23,6 @@ inline constexpr uint32_t FileTooLarge = 223;
 inline constexpr uint32_t MoreData = 234;
 inline constexpr uint32_t OperationAborted = 995;
 inline constexpr uint32_t DeviceNotConnected = 1167;
+inline constexpr uint32_t InvalidUserBuffer = 1784;
 
 } // namespace platform::SysError

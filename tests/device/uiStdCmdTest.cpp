@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 #include "device/uiStdCmd.h"
@@ -182,14 +183,112 @@ TEST_F(StdCommandTest, TwoArrivalsASecondApartRestartOnce) {
   EXPECT_EQ(InitSends(), Sent + 1);
 }
 
-TEST_F(StdCommandTest, AFailingDriverEndsTheWorkersInsteadOfSpinning) {
+TEST_F(StdCommandTest, AFailingDriverEndsTheWorkerWithoutPassingTheTurn) {
   auto Command = Make();
   StartMonitor(*Command);
   ASSERT_TRUE(WaitUntil([&] { return World.Drivers.WaitingReads() == 1; }));
   World.Drivers.Remove(1167);
-  EXPECT_TRUE(WaitUntil([&] { return !Command->WorkerRunning(1) && !Command->WorkerRunning(2); }) ||
-              World.Drivers.ReadThreads().size() < 4);
-  EXPECT_LT(World.Drivers.ReadThreads().size(), 4u);
+  // Worker 1's read fails: it ends without passing the turn, so worker 2 never reads and
+  // waits for a turn that only a restart or a stop gives it.
+  ASSERT_TRUE(WaitUntil([&] { return !Command->WorkerRunning(1); }));
+  EXPECT_TRUE(Command->WorkerRunning(2));
+  EXPECT_EQ(World.Drivers.ReadThreads().size(), 1u);
+  EXPECT_EQ(World.Drivers.WaitingReads(), 0);
+  Command->StopMonitorDevice();
+  EXPECT_FALSE(Command->WorkerRunning(2));
+}
+
+TEST_F(StdCommandTest, StoppingServesAHandlerThatHandsWorkToTheMainThread) {
+  auto Command = Make();
+  std::atomic<bool> InHandler{false};
+  int RanOnMain = 0;
+  Command->SetOnDataReceived([&](const void*, uint32_t) {
+    InHandler = true;
+    World.Desktop.Synchronize([&] { ++RanOnMain; });
+  });
+  StartMonitor(*Command);
+  ASSERT_TRUE(WaitUntil([&] { return World.Drivers.WaitingReads() == 1; }));
+  World.Drivers.QueueMonitorAnswer({1});
+  ASSERT_TRUE(WaitUntil([&] { return InHandler.load(); }));
+  // The worker waits for this thread, which is not serving yet: the stop must serve it.
+  Command->StopMonitorDevice();
+  EXPECT_EQ(RanOnMain, 1);
+  EXPECT_FALSE(Command->WorkerRunning(1));
+  EXPECT_FALSE(Command->WorkerRunning(2));
+  EXPECT_EQ(World.Drivers.OpenHandles(), 0);
+}
+
+TEST_F(StdCommandTest, RestartsAskedFromInsideADeliveryRunOnTheMainThreadAfterIt) {
+  auto Command = Make();
+  std::atomic<int> Answers{0};
+  std::atomic<int> Asked{0};
+  // The first answer stops the monitor from the worker itself; the second restarts it from
+  // work handed to the main thread, which the worker waits for.
+  Command->SetOnDataReceived([&](const void*, uint32_t) {
+    if (++Answers == 1) {
+      Command->StopMonitorDevice();
+    } else {
+      World.Desktop.Synchronize([&] { Command->StartMonitorDevice(); });
+    }
+    ++Asked;
+  });
+  StartMonitor(*Command);
+  ASSERT_TRUE(WaitUntil([&] { return World.Drivers.WaitingReads() == 1; }));
+  World.Drivers.QueueMonitorAnswer({1});
+  ASSERT_TRUE(WaitUntil([&] { return Asked == 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return !Command->WorkerRunning(1) && !Command->WorkerRunning(2); }));
+  World.Desktop.ProcessMessages();
+  EXPECT_FALSE(Command->Active());
+  EXPECT_EQ(World.Drivers.OpenHandles(), 0);
+
+  StartMonitor(*Command);
+  const int Sent = InitSends();
+  ASSERT_TRUE(WaitUntil([&] { return World.Drivers.WaitingReads() == 1; }));
+  World.Drivers.QueueMonitorAnswer({2});
+  ASSERT_TRUE(WaitUntil([&] {
+    World.Desktop.WaitForHandOvers(1);
+    return Asked == 2;
+  }));
+  World.Desktop.ProcessMessages();
+  EXPECT_TRUE(Command->Active());
+  EXPECT_EQ(InitSends(), Sent + 1);
+  EXPECT_TRUE(WaitUntil([&] { return World.Drivers.WaitingReads() == 1; }));
+}
+
+TEST_F(StdCommandTest, FailuresOfHandlersAndOfTheRestartTimerStayInside) {
+  auto Command = Make();
+  std::atomic<int> Calls{0};
+  Command->SetOnDataReceived([&](const void*, uint32_t) {
+    if (++Calls == 1) {
+      throw std::runtime_error("bad answer");
+    }
+  });
+  StartMonitor(*Command);
+  ASSERT_TRUE(WaitUntil([&] { return World.Drivers.WaitingReads() == 1; }));
+  World.Drivers.QueueMonitorAnswer({1});
+  ASSERT_TRUE(WaitUntil([&] { return World.Drivers.WaitingReads() == 1 && Calls == 1; }));
+  World.Drivers.QueueMonitorAnswer({2});
+  ASSERT_TRUE(WaitUntil([&] { return Calls == 2; }));
+  EXPECT_TRUE(Command->WorkerRunning(1));
+  EXPECT_TRUE(Command->WorkerRunning(2));
+
+  // A restart that fails on the timer leaves the monitor stopped and the timer quiet.
+  World.Drivers.ThrowOnNextOpen();
+  World.Desktop.Advance(cRestartMonitorDelayMs); // the notifier's own start-up arrival
+  World.Desktop.Advance(cRestartMonitorDelayMs);
+  EXPECT_FALSE(Command->Active());
+  EXPECT_FALSE(Command->WorkerRunning(1));
+  EXPECT_FALSE(Command->WorkerRunning(2));
+  const auto Lines = World.Dialogs.DebugLines();
+  EXPECT_EQ(Lines, (std::vector<std::string>{
+                       "TuiSTDCommand: bad answer",
+                       "TuiSTDCommand: the driver's device object could not be opened"}));
+  // The next arrival starts it again.
+  platform::sim::TSimHidInterface Keyboard;
+  Keyboard.Path = "\\\\?\\hid#keyboard";
+  World.Hid.Plug(Keyboard);
+  World.Desktop.Advance(cRestartMonitorDelayMs);
+  EXPECT_TRUE(Command->Active());
 }
 
 TEST_F(StdCommandTest, TheLengthsAreClampedToTheWorkerBuffers) {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstring>
+#include <stdexcept>
 #include <thread>
 
 #include "hid/uiHIDData.h"
@@ -26,6 +29,7 @@ TSimHidInterface VendorInterface(const std::string& APath, const std::string& AI
   Interface.HardwareIds = {AId, "HID\\VID_1234&PID_5678&MI_01"};
   Interface.Caps = {0x0001, 0xFFA0, 8, 8, 65};
   Interface.Buttons.ButtonCount = 24;
+  Interface.Buttons.ReportID = 7;
   return Interface;
 }
 
@@ -187,19 +191,23 @@ TEST_F(HidTest, ReadersDeliverReportsOnTheMainThread) {
   Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
   ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
   World.Hid.InjectInputReport(cMousePath, {8, 1, 2, 3, 4, 5, 6, 7});
-  World.Hid.InjectInputReport(cMousePath, {});
-  World.Hid.InjectInputReport(cMousePath, {7, 0x10, 0, 0, 0, 0, 0, 0});
-  ASSERT_TRUE(PumpUntil([&] { return Reports.size() >= 2; }));
+  // The class driver hands over whole reports: a short one arrives padded with zeros.
+  World.Hid.InjectInputReport(cMousePath, {7, 0x10});
+  // Device paths name the same interface whatever their case.
+  std::string UpperPath = cMousePath;
+  std::transform(UpperPath.begin(), UpperPath.end(), UpperPath.begin(), ::toupper);
+  World.Hid.InjectInputReport(UpperPath, {8, 9});
+  ASSERT_TRUE(PumpUntil([&] { return Reports.size() >= 3; }));
   EXPECT_EQ(Reports[0], (std::vector<uint8_t>{8, 1, 2, 3, 4, 5, 6, 7}));
-  EXPECT_EQ(Reports[1][0], 7);
-  EXPECT_EQ(Reports[1].size(), 8u);
+  EXPECT_EQ(Reports[1], (std::vector<uint8_t>{7, 0x10, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Reports[2], (std::vector<uint8_t>{8, 9, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(Sources[0], cMouseId + "|" + cMousePath);
   EXPECT_EQ(DeliveryThread, std::this_thread::get_id());
   const auto Lines = World.Dialogs.DebugLines();
   EXPECT_EQ(std::count(Lines.begin(), Lines.end(), "TuiHidDeviceReadThread start ++++++++++++++++"),
             1);
   Hid->HidStopRead();
-  EXPECT_EQ(Reports.size(), 2u); // the empty read raised nothing
+  EXPECT_EQ(Reports.size(), 3u);
   EXPECT_FALSE(DeviceStopEvent().IsSet());
 }
 
@@ -268,6 +276,147 @@ TEST_F(HidTest, UnpluggingEndsTheReaderWithOneNotification) {
   // The finished reader is reclaimed by the next start; nothing is left running.
   Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
   EXPECT_EQ(Hid->RunningReaders(), 0);
+}
+
+TEST_F(HidTest, AReadThatFailsAsItStartsEndsTheReaderQuietly) {
+  auto Hid = MakeHid();
+  std::atomic<int> Lost{0};
+  int Data = 0;
+  Hid->SetOnDeviceNotConnected([&](const std::string&, const std::string&) { ++Lost; });
+  // The device goes while its reader is in a delivery: no read is outstanding, so the next
+  // one fails as it starts.
+  Hid->SetOnData([&](const std::string&, const std::string&, uint8_t, const void*, uint16_t) {
+    ++Data;
+    World.Hid.Unplug(cMousePath);
+  });
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
+  World.Hid.InjectInputReport(cMousePath, {8, 0, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(PumpUntil([&] { return Hid->RunningReaders() == 0; }));
+  EXPECT_EQ(Data, 1);
+  EXPECT_EQ(Lost, 0);
+  const auto Lines = World.Dialogs.DebugLines();
+  EXPECT_EQ(std::find(Lines.begin(), Lines.end(), "ERROR_DEVICE_NOT_CONNECTED++++++++++++++++"),
+            Lines.end());
+
+  // The read service tells the two cases apart: a buffer shorter than the report, or a
+  // removed device, fails as the read starts.
+  World.Hid.Plug(VendorInterface(cOtherPath, cOtherId));
+  uint32_t Error = 0;
+  auto Device = World.Hid.Open(cOtherPath, true, Error);
+  ASSERT_TRUE(Device);
+  uint8_t Buffer[8] = {};
+  rtl::TManualResetEvent Stop;
+  platform::THidReadResult Short = Device->ReadReport(Buffer, 7, Stop);
+  EXPECT_TRUE(Short.StartFailed);
+  EXPECT_EQ(Short.Error, platform::SysError::InvalidUserBuffer);
+  World.Hid.Unplug(cOtherPath);
+  platform::THidReadResult Gone = Device->ReadReport(Buffer, 8, Stop);
+  EXPECT_TRUE(Gone.StartFailed);
+  EXPECT_EQ(Gone.Error, platform::SysError::DeviceNotConnected);
+}
+
+TEST_F(HidTest, ReadingRestartedWithoutAStopKeepsTheRunningReaders) {
+  World.Hid.Plug(VendorInterface(cOtherPath, cOtherId));
+  auto Hid = MakeHid();
+  std::atomic<int> Delivered{0};
+  Hid->SetOnData(
+      [&](const std::string&, const std::string&, uint8_t, const void*, uint16_t) { ++Delivered; });
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
+  ASSERT_TRUE(ReadersWaiting(cOtherPath, 1));
+  // The first reader ends with its device; the one behind it goes on reading.
+  World.Hid.Unplug(cMousePath);
+  ASSERT_TRUE(PumpUntil([&] { return Hid->RunningReaders() == 1; }));
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  EXPECT_EQ(Hid->RunningReaders(), 2);
+  ASSERT_TRUE(ReadersWaiting(cOtherPath, 2));
+  World.Hid.InjectInputReport(cOtherPath, {8, 0, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(PumpUntil([&] { return Delivered == 2; }));
+  Hid->HidStopRead();
+  EXPECT_EQ(Hid->RunningReaders(), 0);
+  EXPECT_EQ(World.Hid.OpenHandles(cOtherPath), 0);
+}
+
+TEST_F(HidTest, HandlerExceptionsAreDroppedAndTheReaderReadsOn) {
+  auto Hid = MakeHid();
+  std::atomic<int> Calls{0};
+  const auto Throwing = [&](const std::string&, const std::string&, uint8_t, const void*,
+                            uint16_t) {
+    if (++Calls % 2 == 1) {
+      throw std::runtime_error("bad report");
+    }
+  };
+  const auto ExceptionLines = [&] {
+    const auto Lines = World.Dialogs.DebugLines();
+    return std::count(Lines.begin(), Lines.end(), "TuiHidDeviceReadThread: bad report");
+  };
+  // On the main thread, through the hand-over ...
+  Hid->SetOnData(Throwing);
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
+  World.Hid.InjectInputReport(cMousePath, {8, 0, 0, 0, 0, 0, 0, 0});
+  World.Hid.InjectInputReport(cMousePath, {8, 0, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(PumpUntil([&] { return Calls == 2; }));
+  EXPECT_EQ(ExceptionLines(), 1);
+  // ... and on the reader itself.
+  Hid->SetFastOnData(true);
+  World.Hid.InjectInputReport(cMousePath, {8, 0, 0, 0, 0, 0, 0, 0});
+  World.Hid.InjectInputReport(cMousePath, {8, 0, 0, 0, 0, 0, 0, 0});
+  ASSERT_TRUE(PumpUntil([&] { return Calls == 4; }));
+  EXPECT_EQ(ExceptionLines(), 2);
+  EXPECT_EQ(Hid->RunningReaders(), 1);
+  // A failing loss handler ends its reader, as the loss does, and nothing more.
+  Hid->SetOnDeviceNotConnected(
+      [](const std::string&, const std::string&) { throw std::runtime_error("bad report"); });
+  World.Hid.Unplug(cMousePath);
+  ASSERT_TRUE(PumpUntil([&] { return Hid->RunningReaders() == 0; }));
+  EXPECT_TRUE(PumpUntil([&] { return ExceptionLines() == 3; }));
+  Hid->HidStopRead();
+}
+
+TEST_F(HidTest, StoppingFromInsideADeliveryNeverWaitsForThatDelivery) {
+  World.Hid.Plug(VendorInterface(cOtherPath, cOtherId));
+  auto Hid = MakeHid();
+  std::atomic<int> Delivered{0};
+  std::atomic<int> Stopped{0};
+  const auto StopInside = [&](const std::string&, const std::string& APath, uint8_t, const void*,
+                              uint16_t) {
+    ++Delivered;
+    if (APath == cMousePath) {
+      Hid->HidStopRead();
+      ++Stopped;
+    }
+  };
+  // From a handler on the main thread, from a handler on the reader, and from work that a
+  // handler on the reader hands to the main thread.
+  for (int Way = 0; Way < 3; ++Way) {
+    SCOPED_TRACE(Way);
+    Delivered = 0;
+    Stopped = 0;
+    Hid->SetFastOnData(Way != 0);
+    if (Way == 2) {
+      Hid->SetOnData([&](const std::string& AId, const std::string& APath, uint8_t AReportID,
+                         const void* AData, uint16_t ASize) {
+        World.Desktop.Synchronize([&] { StopInside(AId, APath, AReportID, AData, ASize); });
+      });
+    } else {
+      Hid->SetOnData(StopInside);
+    }
+    Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+    ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
+    ASSERT_TRUE(ReadersWaiting(cOtherPath, 1));
+    World.Hid.InjectInputReport(cMousePath, {8, 0, 0, 0, 0, 0, 0, 0});
+    ASSERT_TRUE(PumpUntil([&] { return Stopped == 1; }));
+    // Every reader ends: the one that delivered once its handler has returned.
+    ASSERT_TRUE(PumpUntil([&] { return Hid->RunningReaders() == 0; }));
+    World.Hid.InjectInputReport(cOtherPath, {8, 0, 0, 0, 0, 0, 0, 0});
+    World.Desktop.WaitAndProcess(5);
+    EXPECT_EQ(Delivered, 1);
+    Hid->HidStopRead();
+    EXPECT_EQ(World.Hid.OpenHandles(cMousePath), 0);
+    EXPECT_EQ(World.Hid.OpenHandles(cOtherPath), 0);
+  }
 }
 
 TEST_F(HidTest, StoppingEndsReadersThatAreHandingOverReports) {
@@ -344,8 +493,11 @@ TEST_F(HidTest, ButtonsParseIntoReleasedOrPressedUsages) {
   ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
   // Usages are bit numbers from 1: bit 2 is button 3, bit 4 button 5.
   // The previous usages are the process's: start from a report with no button down.
+  // A status report (identifier 8) holds no buttons: it parses as 0 and leaves the previous
+  // usages alone, whatever its bytes would mean as buttons.
   const std::vector<std::vector<uint8_t>> Reports = {
       {7, 0x00, 0, 0, 0, 0, 0, 0}, {7, 0x04, 0, 0, 0, 0, 0, 0}, // 3 pressed
+      {8, 0x10, 0, 0, 0, 0, 0, 0},                              // status
       {7, 0x10, 0, 0, 0, 0, 0, 0},                              // 3 released, 5 pressed
       {7, 0x10, 0, 0, 0, 0, 0, 0},                              // nothing changed
       {7, 0x00, 0, 0, 0, 0, 0, 0},                              // 5 released
@@ -353,9 +505,9 @@ TEST_F(HidTest, ButtonsParseIntoReleasedOrPressedUsages) {
   for (const auto& Report : Reports) {
     World.Hid.InjectInputReport(cMousePath, Report);
   }
-  ASSERT_TRUE(PumpUntil([&] { return Buttons.size() == 5; }));
+  ASSERT_TRUE(PumpUntil([&] { return Buttons.size() == 6; }));
   Buttons.erase(Buttons.begin());
-  EXPECT_EQ(Buttons, (std::vector<uint32_t>{3u << 16, 3u, 0u, 5u}));
+  EXPECT_EQ(Buttons, (std::vector<uint32_t>{3u << 16, 0u, 3u, 0u, 5u}));
   Hid->HidStopRead();
 }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "platform/sim/SimWorld.h"
+#include "rtl/Guarded.h"
 
 namespace platform::sim {
 
@@ -22,8 +23,8 @@ const TDevBroadcastHeader* BroadcastHeader(uint32_t ADeviceType) {
 }
 } // namespace
 
-TSimDesktop::TSimDesktop(TSimClock& AClock)
-    : FClock(AClock), FMainThread(std::this_thread::get_id()) {}
+TSimDesktop::TSimDesktop(TSimClock& AClock, IDebugOutput& ADebug)
+    : FClock(AClock), FDebug(ADebug), FMainThread(std::this_thread::get_id()) {}
 
 TWindowHandle TSimDesktop::CreateHiddenWindow(TWindowProc AProc) {
   std::lock_guard<std::mutex> Guard(FLock);
@@ -131,11 +132,21 @@ void TSimDesktop::Synchronize(const std::function<void()>& AWork) {
     AWork();
     return;
   }
-  TRequest Request{&AWork};
-  std::unique_lock<std::mutex> Guard(FLock);
-  FRequests.push_back(&Request);
-  FPending.notify_all();
-  FDone.wait(Guard, [&Request] { return Request.Done; });
+  TRequest Request{&AWork, std::this_thread::get_id(), nullptr, false};
+  {
+    std::unique_lock<std::mutex> Guard(FLock);
+    FRequests.push_back(&Request);
+    FPending.notify_all();
+    FDone.wait(Guard, [&Request] { return Request.Done; });
+  }
+  if (Request.Error) {
+    std::rethrow_exception(Request.Error);
+  }
+}
+
+bool TSimDesktop::RunningHandOverFrom(std::thread::id AThread) {
+  return std::find(FHandOversRunning.begin(), FHandOversRunning.end(), AThread) !=
+         FHandOversRunning.end();
 }
 
 void TSimDesktop::Dispatch(TWindowHandle AWindow, TWindowMessage& AMessage) {
@@ -148,21 +159,39 @@ void TSimDesktop::Dispatch(TWindowHandle AWindow, TWindowMessage& AMessage) {
     }
     Proc = Found->second;
   }
-  (*Proc)(AMessage);
+  rtl::Guarded(FDebug, "Window procedure", [&] { (*Proc)(AMessage); });
+}
+
+bool TSimDesktop::RunOneHandOver() {
+  TRequest* Request = nullptr;
+  {
+    std::lock_guard<std::mutex> Guard(FLock);
+    if (FRequests.empty()) {
+      return false;
+    }
+    Request = FRequests.front();
+    FRequests.pop_front();
+  }
+  FHandOversRunning.push_back(Request->Origin);
+  try {
+    (*Request->Work)();
+  } catch (...) {
+    Request->Error = std::current_exception();
+  }
+  FHandOversRunning.pop_back();
+  {
+    std::lock_guard<std::mutex> Guard(FLock);
+    Request->Done = true;
+  }
+  FDone.notify_all();
+  return true;
 }
 
 bool TSimDesktop::RunOnePending() {
-  std::unique_lock<std::mutex> Guard(FLock);
-  if (!FRequests.empty()) {
-    TRequest* Request = FRequests.front();
-    FRequests.pop_front();
-    Guard.unlock();
-    (*Request->Work)();
-    Guard.lock();
-    Request->Done = true;
-    FDone.notify_all();
+  if (RunOneHandOver()) {
     return true;
   }
+  std::unique_lock<std::mutex> Guard(FLock);
   if (!FQueue.empty()) {
     auto [Window, Message] = FQueue.front();
     FQueue.pop_front();
@@ -205,6 +234,16 @@ void TSimDesktop::WaitAndProcess(uint32_t AMilliseconds) {
                       [this] { return !FRequests.empty() || !FQueue.empty(); });
   }
   ProcessMessages();
+}
+
+void TSimDesktop::WaitForHandOvers(uint32_t AMilliseconds) {
+  {
+    std::unique_lock<std::mutex> Guard(FLock);
+    FPending.wait_for(Guard, std::chrono::milliseconds(AMilliseconds),
+                      [this] { return !FRequests.empty(); });
+  }
+  while (RunOneHandOver()) {
+  }
 }
 
 void TSimDesktop::Advance(uint64_t AMilliseconds) {

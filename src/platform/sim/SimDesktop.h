@@ -1,16 +1,19 @@
 // The simulated desktop: hidden windows, a message queue, window timers on the virtual clock,
 // device notifications and hand-overs to the main thread. Time moves only when a test
-// advances it: Advance(1500) fires every timer due on the way, in order.
+// advances it: Advance(1500) fires every timer due on the way, in order. Like the Win32
+// backend, it keeps what a window procedure or a hand-over throws out of its dispatch.
 #pragma once
 
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "platform/Desktop.h"
+#include "platform/Dialogs.h"
 
 namespace platform::sim {
 
@@ -18,7 +21,7 @@ class TSimClock;
 
 class TSimDesktop : public IDesktop {
 public:
-  explicit TSimDesktop(TSimClock& AClock);
+  TSimDesktop(TSimClock& AClock, IDebugOutput& ADebug);
   TWindowHandle CreateHiddenWindow(TWindowProc AProc) override;
   void DestroyHiddenWindow(TWindowHandle AWindow) override;
   bool PostWindowMessage(TWindowHandle AWindow, uint32_t AMsg, uintptr_t AWParam,
@@ -29,6 +32,8 @@ public:
   void Synchronize(const std::function<void()>& AWork) override;
   void ProcessMessages() override;
   void WaitAndProcess(uint32_t AMilliseconds) override;
+  void WaitForHandOvers(uint32_t AMilliseconds) override;
+  bool RunningHandOverFrom(std::thread::id AThread) override;
   bool IsMainThread() override { return std::this_thread::get_id() == FMainThread; }
 
   // Moves the virtual clock forward, firing the timers due on the way in order and handling
@@ -49,18 +54,24 @@ private:
   };
   struct TRequest {
     const std::function<void()>* Work;
+    std::thread::id Origin;
+    std::exception_ptr Error;
     bool Done = false;
   };
   struct TRegistration {
     TWindowHandle Window;
     TGuid Class;
   };
+  bool RunOneHandOver();
   bool RunOnePending();
   bool FireOneDueTimer();
   void Dispatch(TWindowHandle AWindow, TWindowMessage& AMessage);
 
   TSimClock& FClock;
+  IDebugOutput& FDebug;
   std::thread::id FMainThread;
+  // The origins of the hand-overs running on the main thread, innermost last.
+  std::vector<std::thread::id> FHandOversRunning;
   mutable std::mutex FLock;
   std::condition_variable FPending;
   std::condition_variable FDone;

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "platform/SysError.h"
+#include "rtl/Component.h"
 
 namespace platform::sim {
 
@@ -22,6 +24,7 @@ struct TSimFilterDriver::TState {
   std::vector<std::thread::id> ReadThreads;
   int Waiting = 0;
   int Handles = 0;
+  bool ThrowOnOpen = false;
 };
 
 namespace {
@@ -123,12 +126,21 @@ std::unique_ptr<IDriverHandle>
 TSimFilterDriver::OpenDeviceObject(const std::string& APath, bool AOverlapped, uint32_t& AError) {
   (void)AOverlapped;
   std::lock_guard<std::mutex> Guard(FState->Lock);
-  if (!FState->Present || APath != FState->DevicePath) {
+  if (FState->ThrowOnOpen) {
+    FState->ThrowOnOpen = false;
+    throw std::runtime_error("the driver's device object could not be opened");
+  }
+  if (!FState->Present || !rtl::SameText(APath, FState->DevicePath)) {
     AError = SysError::FileNotFound;
     return nullptr;
   }
   AError = SysError::Success;
   return std::make_unique<TSimDriverHandle>(FState);
+}
+
+void TSimFilterDriver::ThrowOnNextOpen() {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  FState->ThrowOnOpen = true;
 }
 
 void TSimFilterDriver::SetPresent(bool APresent) {

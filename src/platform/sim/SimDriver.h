@@ -1,7 +1,8 @@
 // The virtual filter driver: its device object is present or absent; it keeps the last
 // resolution table and current level it was sent, records every control exchange (the
 // device-init data among them), answers the monitor's read code with the answers a test
-// queues, and can be removed so that outstanding reads end.
+// queues, and can be removed so that outstanding reads end. Device paths are compared without
+// regard to case.
 #pragma once
 
 #include <condition_variable>
@@ -32,6 +33,8 @@ public:
   static constexpr uint32_t cSetCurrentCpiCode = 0x8000800C;
 
   void SetPresent(bool APresent);
+  // The next open throws, as a backend does that runs out of memory or handles.
+  void ThrowOnNextOpen();
   // The driver goes: outstanding reads end with AError (995 or 1167), later calls fail.
   void Remove(uint32_t AError = 1167);
   void SetDeviceName(const std::string& AName);

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <deque>
+#include <stdexcept>
 
 #include "platform/Desktop.h"
 #include "platform/SysError.h"
+#include "rtl/Component.h"
 
 namespace platform::sim {
 
@@ -24,7 +26,7 @@ struct TSimHid::TState {
 
   const TSimHidInterface* Find(const std::string& APath) const {
     for (const TSimHidInterface& Interface : Interfaces) {
-      if (Interface.Path == APath) {
+      if (rtl::SameText(Interface.Path, APath)) {
         return &Interface;
       }
     }
@@ -75,12 +77,23 @@ public:
 
   THidReadResult ReadReport(uint8_t* ABuffer, uint32_t ALength,
                             const rtl::TManualResetEvent& AStop) override {
+    THidReadResult Result;
+    const uint32_t ReportLength = FInterface.Caps.InputReportByteLength;
+    {
+      // The class driver refuses a buffer that cannot take a whole report, and a handle of a
+      // removed device, before anything is outstanding.
+      std::lock_guard<std::mutex> Guard(FState->Lock);
+      if (ReportLength == 0 || ALength < ReportLength || FGone) {
+        Result.StartFailed = true;
+        Result.Error = FGone ? SysError::DeviceNotConnected : SysError::InvalidUserBuffer;
+        return Result;
+      }
+    }
     auto& Stop = const_cast<rtl::TManualResetEvent&>(AStop);
     const int Token = Stop.AddSetListener([this] {
       std::lock_guard<std::mutex> Guard(FState->Lock);
       FState->Changed.notify_all();
     });
-    THidReadResult Result;
     {
       std::unique_lock<std::mutex> Guard(FState->Lock);
       ++FWaiting;
@@ -98,8 +111,9 @@ public:
         Result.Error = SysError::DeviceNotConnected;
       } else {
         const std::vector<uint8_t>& Report = FRing.front();
-        Result.BytesRead = static_cast<uint32_t>(std::min<std::size_t>(Report.size(), ALength));
-        std::copy_n(Report.begin(), Result.BytesRead, ABuffer);
+        Result.BytesRead = ReportLength;
+        std::fill_n(ABuffer, ReportLength, uint8_t{0});
+        std::copy_n(Report.begin(), std::min<std::size_t>(Report.size(), ReportLength), ABuffer);
         FRing.pop_front();
       }
     }
@@ -113,6 +127,12 @@ public:
                  uint32_t AMaxUsages) override {
     AUsages.clear();
     const TSimButtonLayout& Layout = FInterface.Buttons;
+    // As the parser answers: a report of another length is invalid, and a report whose
+    // identifier is not the buttons' report holds none of them.
+    if (ALength != FInterface.Caps.InputReportByteLength ||
+        (Layout.ReportID != 0 && AReport[0] != Layout.ReportID)) {
+      return false;
+    }
     for (uint32_t Bit = 0; Bit < Layout.ButtonCount; ++Bit) {
       const uint32_t Byte = Layout.ByteOffset + Bit / 8;
       if (Byte >= ALength) {
@@ -137,8 +157,9 @@ public:
     FRing.push_back(AReport);
   }
   void MarkGone() { FGone = true; }
-  const std::string& Path() const { return FInterface.Path; }
   int Waiting() const { return FWaiting; }
+
+  bool SamePath(const std::string& APath) const { return rtl::SameText(FInterface.Path, APath); }
 
 private:
   bool Gone() {
@@ -219,12 +240,13 @@ void TSimHid::Unplug(const std::string& APath) {
   {
     std::lock_guard<std::mutex> Guard(FState->Lock);
     auto& Interfaces = FState->Interfaces;
-    Interfaces.erase(
-        std::remove_if(Interfaces.begin(), Interfaces.end(),
-                       [&](const TSimHidInterface& AItem) { return AItem.Path == APath; }),
-        Interfaces.end());
+    Interfaces.erase(std::remove_if(Interfaces.begin(), Interfaces.end(),
+                                    [&](const TSimHidInterface& AItem) {
+                                      return rtl::SameText(AItem.Path, APath);
+                                    }),
+                     Interfaces.end());
     for (TSimHidDevice* Handle : FState->Handles) {
-      if (Handle->Path() == APath) {
+      if (Handle->SamePath(APath)) {
         Handle->MarkGone();
       }
     }
@@ -237,9 +259,12 @@ void TSimHid::Unplug(const std::string& APath) {
 }
 
 void TSimHid::InjectInputReport(const std::string& APath, const std::vector<uint8_t>& AReport) {
+  if (AReport.empty()) {
+    throw std::invalid_argument("a HID input report holds at least its identifier byte");
+  }
   std::lock_guard<std::mutex> Guard(FState->Lock);
   for (TSimHidDevice* Handle : FState->Handles) {
-    if (Handle->Path() == APath) {
+    if (Handle->SamePath(APath)) {
       Handle->Deliver(AReport);
     }
   }
@@ -255,7 +280,7 @@ int TSimHid::WaitingReads(const std::string& APath) const {
   std::lock_guard<std::mutex> Guard(FState->Lock);
   int Count = 0;
   for (TSimHidDevice* Handle : FState->Handles) {
-    Count += Handle->Path() == APath ? Handle->Waiting() : 0;
+    Count += Handle->SamePath(APath) ? Handle->Waiting() : 0;
   }
   return Count;
 }
@@ -269,7 +294,7 @@ int TSimHid::OpenHandles(const std::string& APath) const {
   std::lock_guard<std::mutex> Guard(FState->Lock);
   return static_cast<int>(
       std::count_if(FState->Handles.begin(), FState->Handles.end(),
-                    [&](TSimHidDevice* AHandle) { return AHandle->Path() == APath; }));
+                    [&](TSimHidDevice* AHandle) { return AHandle->SamePath(APath); }));
 }
 
 void TSimHid::SetFirmware(TSimHidFirmware AFirmware) {

@@ -1,7 +1,8 @@
 // The virtual mouse, modelled on the platform's HID class driver: a set of HID interfaces
-// with their collections, input reports kept in a ring of 32 per open handle (the oldest
-// dropped when full), feature and output reports handed to a firmware handler, and plug and
-// unplug with their notifications.
+// with their collections (device paths compared without regard to case), input reports kept
+// in a ring of 32 per open handle (the oldest dropped when full) and read at exactly the
+// collection's input report length, feature and output reports handed to a firmware handler,
+// and plug and unplug with their notifications.
 #pragma once
 
 #include <condition_variable>
@@ -22,6 +23,9 @@ struct TSimButtonLayout {
   uint16_t FirstUsage = 1;
   uint16_t ButtonCount = 0;
   uint32_t ByteOffset = 1;
+  // The input report that carries the buttons; 0 when the collection has no report
+  // identifiers. A report with another identifier holds no buttons and does not parse.
+  uint8_t ReportID = 0;
 };
 
 struct TSimHidInterface {
@@ -60,7 +64,8 @@ public:
   void Plug(const TSimHidInterface& AInterface);
   // Removes it: outstanding reads end with 1167, later transfers fail with 1167.
   void Unplug(const std::string& APath);
-  // Gives every open handle of the interface its own copy of the report.
+  // Gives every open handle of the interface its own copy of the report, cut or padded with
+  // zeros to the collection's input report length; an empty report cannot exist and throws.
   void InjectInputReport(const std::string& APath, const std::vector<uint8_t>& AReport);
   uint64_t DroppedReports() const;
   // Reads waiting on handles of the interface right now.

@@ -107,7 +107,7 @@ public:
   TSimClock Clock;
   TSimDialogs Dialogs;
   TSimLocale Locale;
-  TSimDesktop Desktop{Clock};
+  TSimDesktop Desktop{Clock, Dialogs};
   // The virtual mouse; plugging and unplugging notify the desktop's registered windows.
   TSimHid Hid;
   TSimFilterDriver Drivers;

@@ -3,12 +3,16 @@
 #include <dbt.h>
 // clang-format on
 
+#include <algorithm>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "platform/win32/Win32Platform.h"
+#include "rtl/Guarded.h"
 
 namespace platform::win32 {
 
@@ -18,15 +22,32 @@ constexpr wchar_t cWindowClass[] = L"TMonitorHiddenWindow";
 // The hand-over message of the desktop's own window: lParam points at the work.
 constexpr UINT cSynchronizeMessage = WM_APP + 0x51;
 
+// What a hidden window's user data points at.
+struct THiddenWindow {
+  TWindowProc Proc;
+  IDebugOutput* Debug;
+};
+
+// One hand-over, on the sending thread's stack for the length of the sent message.
+struct THandOver {
+  const std::function<void()>* Work;
+  std::thread::id Origin;
+  std::exception_ptr Error;
+};
+
 LRESULT CALLBACK HiddenWindowProc(HWND AWindow, UINT AMsg, WPARAM AWParam, LPARAM ALParam) {
   if (AMsg == WM_NCCREATE) {
     const auto* Create = reinterpret_cast<const CREATESTRUCTW*>(ALParam);
     SetWindowLongPtrW(AWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Create->lpCreateParams));
   }
-  auto* Proc = reinterpret_cast<TWindowProc*>(GetWindowLongPtrW(AWindow, GWLP_USERDATA));
-  if (Proc != nullptr && *Proc) {
+  auto* Window = reinterpret_cast<THiddenWindow*>(GetWindowLongPtrW(AWindow, GWLP_USERDATA));
+  if (Window != nullptr && Window->Proc) {
     TWindowMessage Message{AMsg, AWParam, ALParam, 0};
-    if ((*Proc)(Message)) {
+    bool Handled = false;
+    // Nothing may unwind through the system's dispatch: a failing handler gets the default.
+    if (rtl::Guarded(*Window->Debug, "Window procedure",
+                     [&] { Handled = Window->Proc(Message); }) &&
+        Handled) {
       return Message.Result;
     }
   }
@@ -47,12 +68,12 @@ bool RegisterWindowClass() {
 
 class TWin32Desktop : public IDesktop {
 public:
-  TWin32Desktop() : FMainThread(GetCurrentThreadId()) {
-    FSyncWindow = CreateHiddenWindow([](TWindowMessage& AMessage) {
+  explicit TWin32Desktop(IDebugOutput& ADebug) : FDebug(ADebug), FMainThread(GetCurrentThreadId()) {
+    FSyncWindow = CreateHiddenWindow([this](TWindowMessage& AMessage) {
       if (AMessage.Msg != cSynchronizeMessage) {
         return false;
       }
-      (*reinterpret_cast<const std::function<void()>*>(AMessage.LParam))();
+      RunHandOver(*reinterpret_cast<THandOver*>(AMessage.LParam));
       return true;
     });
   }
@@ -67,7 +88,7 @@ public:
     if (!RegisterWindowClass()) {
       return 0;
     }
-    auto Proc = std::make_unique<TWindowProc>(std::move(AProc));
+    auto Proc = std::make_unique<THiddenWindow>(THiddenWindow{std::move(AProc), &FDebug});
     // A hidden top-level window, as device broadcasts reach top-level windows only.
     const HWND Window = CreateWindowExW(WS_EX_TOOLWINDOW, cWindowClass, L"", WS_POPUP, 0, 0, 0, 0,
                                         nullptr, nullptr, GetModuleHandleW(nullptr), Proc.get());
@@ -139,8 +160,24 @@ public:
       return;
     }
     // Sent, not posted: the caller waits until the main thread has run the work.
+    THandOver HandOver{&AWork, std::this_thread::get_id(), nullptr};
     SendMessageW(reinterpret_cast<HWND>(FSyncWindow), cSynchronizeMessage, 0,
-                 reinterpret_cast<LPARAM>(&AWork));
+                 reinterpret_cast<LPARAM>(&HandOver));
+    if (HandOver.Error) {
+      std::rethrow_exception(HandOver.Error);
+    }
+  }
+
+  void WaitForHandOvers(uint32_t AMilliseconds) override {
+    // Sent messages only: they are dispatched inside the peek, nothing posted is taken.
+    MsgWaitForMultipleObjectsEx(0, nullptr, AMilliseconds, QS_SENDMESSAGE, 0);
+    MSG Message;
+    PeekMessageW(&Message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+
+  bool RunningHandOverFrom(std::thread::id AThread) override {
+    return std::find(FHandOversRunning.begin(), FHandOversRunning.end(), AThread) !=
+           FHandOversRunning.end();
   }
 
   void ProcessMessages() override {
@@ -160,10 +197,25 @@ public:
 
 private:
   struct TWindow {
-    std::unique_ptr<TWindowProc> Proc;
+    std::unique_ptr<THiddenWindow> Proc;
     std::vector<HDEVNOTIFY> Notifications;
   };
+
+  // The hand-over always completes: its exception goes back to the sending thread.
+  void RunHandOver(THandOver& AHandOver) {
+    FHandOversRunning.push_back(AHandOver.Origin);
+    try {
+      (*AHandOver.Work)();
+    } catch (...) {
+      AHandOver.Error = std::current_exception();
+    }
+    FHandOversRunning.pop_back();
+  }
+
+  IDebugOutput& FDebug;
   DWORD FMainThread;
+  // The origins of the hand-overs running on the main thread, innermost last.
+  std::vector<std::thread::id> FHandOversRunning;
   std::mutex FLock;
   std::map<TWindowHandle, TWindow> FWindows;
   TWindowHandle FSyncWindow = 0;
@@ -171,8 +223,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<IDesktop> CreateDesktopService() {
-  return std::make_unique<TWin32Desktop>();
+std::unique_ptr<IDesktop> CreateDesktopService(IDebugOutput& ADebug) {
+  return std::make_unique<TWin32Desktop>(ADebug);
 }
 
 } // namespace platform::win32

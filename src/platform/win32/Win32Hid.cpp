@@ -192,6 +192,7 @@ public:
     Result.Error = Outcome.Error;
     Result.BytesRead = Outcome.Bytes;
     Result.Stopped = Outcome.Stopped;
+    Result.StartFailed = Outcome.StartFailed;
     return Result;
   }
 

@@ -35,6 +35,7 @@ TOverlappedOutcome RunOverlapped(HANDLE AHandle, HANDLE ADoneEvent, HANDLE AStop
     const DWORD Error = GetLastError();
     if (Error != ERROR_IO_PENDING) {
       Outcome.Error = Error;
+      Outcome.StartFailed = true;
       return Outcome;
     }
   }

@@ -15,6 +15,8 @@ struct TOverlappedOutcome {
   uint32_t Error = 0;
   uint32_t Bytes = 0;
   bool Stopped = false;
+  // The call failed as it was issued; nothing was outstanding.
+  bool StartFailed = false;
 };
 
 // Mirrors a portable stop event into a Win32 event for the life of one call.

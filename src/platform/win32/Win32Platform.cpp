@@ -11,7 +11,7 @@ struct TWin32Platform::TServices {
   std::unique_ptr<IDebugOutput> Debug = CreateDebugOutput();
   std::unique_ptr<ILocale> Locale = CreateLocale();
   std::unique_ptr<IHid> Hid = CreateHid();
-  std::unique_ptr<IDesktop> Desktop = CreateDesktopService();
+  std::unique_ptr<IDesktop> Desktop = CreateDesktopService(*Debug);
   std::unique_ptr<IDriverDevices> Drivers = CreateDriverDevices();
   std::unique_ptr<ILibraries> Libraries = CreateLibraries();
   std::unique_ptr<IKeyboardState> Keyboard = CreateKeyboardState();
