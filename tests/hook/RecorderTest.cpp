@@ -10,8 +10,8 @@ using namespace hook;
 class RecorderTest : public ::testing::Test {
 protected:
   RecorderTest()
-      : Hook(std::make_unique<TuiHook>(
-            nullptr, THookServices{World.HookLibrary, World.HookLibrary, World.Dialogs})) {}
+      : Hook(std::make_unique<TuiHook>(nullptr, THookServices{World.HookLibrary, World.HookLibrary,
+                                                              World.Dialogs, World.Environment})) {}
   bool Key(uint32_t AKey, bool ADown, uint32_t ATime, uint32_t AExtended = 0) {
     return World.HookLibrary.InjectKeyboard(AKey, 0x10 + AKey % 64,
                                             (ADown ? 0 : LLKHF_UP_FLAG) | AExtended, ATime);

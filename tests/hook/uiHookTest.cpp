@@ -4,6 +4,7 @@
 
 #include "hook/uiHook.h"
 #include "platform/sim/SimWorld.h"
+#include "rtl/Paths.h"
 
 namespace {
 
@@ -27,8 +28,8 @@ constexpr uint32_t cWheelDown = static_cast<uint32_t>(-120) << 16;
 class HookTest : public ::testing::Test {
 protected:
   std::unique_ptr<TuiHook> MakeHook() {
-    return std::make_unique<TuiHook>(
-        nullptr, THookServices{World.HookLibrary, World.HookLibrary, World.Dialogs});
+    return std::make_unique<TuiHook>(nullptr, THookServices{World.HookLibrary, World.HookLibrary,
+                                                            World.Dialogs, World.Environment});
   }
   platform::sim::TSimWorld World;
 };
@@ -52,6 +53,26 @@ TEST_F(HookTest, TheLibraryLoadsOnceWithItsFourExports) {
   EXPECT_FALSE(World.HookLibrary.MouseHookInstalled());
   Second->StartHookMouse();
   EXPECT_FALSE(World.HookLibrary.MouseHookInstalled());
+}
+
+TEST_F(HookTest, TheLibraryIsLoadedByItsFullPathInTheProgramFolderOnly) {
+  auto Hook = MakeHook();
+  EXPECT_TRUE(Hook->DLLLoaded());
+  EXPECT_TRUE(World.Dialogs.MessageBoxes().empty());
+  Hook.reset();
+  // What the platform's search would find elsewhere (a bare name or a relative path from the
+  // current folder or the PATH, the same name in another folder) is never the library.
+  const std::string Documents =
+      rtl::IncludeTrailingPathDelimiter(World.Environment.DocumentsFolder());
+  for (const std::string& Name :
+       {std::string(cHookLibraryName), std::string(".") + rtl::PathDelim + cHookLibraryName,
+        Documents + cHookLibraryName, World.Environment.ModuleFolder() + "x" + cHookLibraryName}) {
+    EXPECT_EQ(LoadHookLibrary(World.HookLibrary, Name), 0) << Name;
+  }
+  EXPECT_FALSE(World.HookLibrary.Loaded());
+  EXPECT_EQ(LoadHookLibrary(World.HookLibrary, World.Environment.ModuleFolder() + cHookLibraryName),
+            1);
+  UnloadHookLibrary();
 }
 
 TEST_F(HookTest, AMissingLibraryIsShownOnceAndAMissingExportQuietly) {
