@@ -158,10 +158,34 @@ TEST_F(HookTest, ButtonsStatesInjectedEventsAndMoves) {
   EXPECT_FALSE(World.HookLibrary.InjectMouse(WM_MOUSEMOVE_MSG, 10, -5, 0, LLMHF_INJECTED_FLAG, 77));
   EXPECT_EQ(All, (std::vector<std::string>{"1/0/0", "2/1/0", "3/0/0", "4/1/1", "5/0/2", "0/1/0"}));
   EXPECT_EQ(Moves, 0);
-  // A move is never blocked, whatever its handler wrote.
+}
+
+TEST_F(HookTest, AMoveIsNeitherMatchedNorBlocked) {
+  auto Hook = MakeHook();
+  // A rule for every message kind, moves included, that changes any button, and handlers that
+  // block whatever reaches them.
+  Hook->AddMouseHookObject(MouseRule(BUTTONX3, 0xFFFF, LCLICK));
+  std::vector<std::string> Raised;
+  Hook->SetOnHookMouseButton([&](TMouseButtons AButton, int32_t, bool& ABlocked) {
+    Raised.push_back("rule " + std::to_string(AButton));
+    ABlocked = true;
+  });
+  Hook->SetOnHookMouseAllButton([&](TMouseButtons AButton, int32_t, int16_t, bool& ABlocked) {
+    Raised.push_back("all " + std::to_string(AButton));
+    ABlocked = true;
+  });
+  Hook->StartHookMouse();
+  // The positive control: the same rule and handlers block a wheel turn.
+  EXPECT_TRUE(World.HookLibrary.InjectMouse(WM_MOUSEWHEEL_MSG, 0, 0, cWheelUp, 0, 1));
+  EXPECT_EQ(Raised, (std::vector<std::string>{"all 6", "rule 6"}));
+  // Moves pass untouched, without a move handler and with one.
+  Raised.clear();
+  EXPECT_FALSE(World.HookLibrary.InjectMouse(WM_MOUSEMOVE_MSG, 10, -5, 0, 0, 2));
+  int Moves = 0;
   Hook->SetOnHookMouseMove([&](int32_t, int32_t, double) { ++Moves; });
-  EXPECT_FALSE(World.HookLibrary.InjectMouse(WM_MOUSEMOVE_MSG, 10, -5, 0, 0, 77));
+  EXPECT_FALSE(World.HookLibrary.InjectMouse(WM_MOUSEMOVE_MSG, 10, -5, 0, 0, 3));
   EXPECT_EQ(Moves, 1);
+  EXPECT_TRUE(Raised.empty());
 }
 
 TEST_F(HookTest, KeyboardRulesMatchByKeyOrScanCodeWithTheExtendedFlag) {
