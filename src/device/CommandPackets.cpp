@@ -160,6 +160,10 @@ void SendCommand11(hid::TuiHIDData& AHidData, uint8_t AValue) {
 }
 
 uint32_t ReadCurrentCpiIndex(hid::TuiHIDData& AHidData, int64_t ABlock, int32_t& AIndex) {
+  // The block is checked before it is multiplied: an absurd block number must be a range
+  // error, not an overflow that may wrap into a valid address.
+  constexpr int64_t cLastBlock = (0xFFFF - cCurrentCpiBlockAddress) / cBlockStride;
+  rtl::CheckIndex(ABlock, 0, cLastBlock);
   const uint16_t Address = rtl::CheckWord(ABlock * cBlockStride + cCurrentCpiBlockAddress);
   uint8_t Block[cBlock44Length] = {};
   const uint32_t Result = ReadBlock44(AHidData, Block, Address);

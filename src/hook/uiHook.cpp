@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "hook/uiKeyCode.h"
+#include "rtl/Paths.h"
 
 namespace hook {
 
@@ -150,12 +151,12 @@ struct THookThunks {
   }
 };
 
-int LoadHookLibrary(platform::ILibraries& ALibraries, const std::string& AName) {
+int LoadHookLibrary(platform::ILibraries& ALibraries, const std::string& AFullPath) {
   THookBinding& Bound = Binding();
   if (Bound.Loaded) {
     return 1;
   }
-  Bound.Library = ALibraries.Load(AName);
+  Bound.Library = ALibraries.Load(AFullPath);
   Bound.LastFound = Bound.Library != nullptr;
   if (!Bound.Library) {
     return 0;
@@ -189,7 +190,13 @@ void UnloadHookLibrary() {
 
 TuiHook::TuiHook(rtl::TComponent* AOwner, const THookServices& AServices)
     : rtl::TComponent(AOwner), FServices(AServices) {
-  if (LoadHookLibrary(FServices.Libraries, cHookLibraryName) == 1) {
+  // Only the library beside the program: one of that name anywhere else (the current folder,
+  // the PATH) would be handed every key and mouse event. An unknown program folder gives no
+  // path, and the library counts as missing.
+  const std::string Folder = FServices.Environment.ModuleFolder();
+  const std::string Path =
+      Folder.empty() ? std::string() : rtl::IncludeTrailingPathDelimiter(Folder) + cHookLibraryName;
+  if (LoadHookLibrary(FServices.Libraries, Path) == 1) {
     FDLLLoaded = cDLLLoadedFlag;
   } else if (!Binding().LastFound) {
     // A library that loaded without its exports is refused quietly; a missing one is shown.

@@ -13,6 +13,7 @@
 #include "hook/HookRecords.h"
 #include "hook/HookTypes.h"
 #include "platform/Dialogs.h"
+#include "platform/Environment.h"
 #include "platform/Libraries.h"
 #include "rtl/Component.h"
 #include "rtl/Events.h"
@@ -139,10 +140,13 @@ struct THookServices {
   platform::ILibraries& Libraries;
   platform::IKeyboardState& Keyboard;
   platform::IDialogs& Dialogs;
+  // The program's folder, where the hook library is loaded from.
+  platform::IEnvironment& Environment;
 };
 
-// The process-wide binding of the hook library. 1 when it is loaded with its four exports.
-int LoadHookLibrary(platform::ILibraries& ALibraries, const std::string& AName);
+// The process-wide binding of the hook library, loaded by its full path. 1 when it is loaded
+// with its four exports.
+int LoadHookLibrary(platform::ILibraries& ALibraries, const std::string& AFullPath);
 void UnloadHookLibrary();
 
 // The Ex recorder stops once its list holds more entries than this.

@@ -150,28 +150,38 @@ std::string TuiLanguage::GetLanguageLongNameByShortID(const std::string& ShortID
   return std::string();
 }
 
-bool TuiLanguage::TranslateOneText(std::string& AText, std::vector<std::string>& ATextList,
-                                   bool ATranslate) {
+bool TuiLanguage::TranslateOneText(std::string& AText, rtl::TTextOrigin& AOrigin,
+                                   std::vector<std::string>& ATextList, bool ATranslate) {
   if (AText.empty()) {
     return false;
   }
-  ATextList.push_back(AText);
-  std::string Translated = TranslateText(AText);
+  // A translation shown earlier is no original of any table: going back to English or on to
+  // another language starts from the text the program set.
+  const std::string Original = AOrigin.OriginalOf(AText);
+  ATextList.push_back(Original);
+  std::string Translated = TranslateText(Original);
   if (!ATranslate || Translated.empty()) {
     return false;
   }
+  AOrigin.Remember(Original, Translated);
   AText = std::move(Translated);
   return true;
+}
+
+void TuiLanguage::TranslateProperty(rtl::TComponent* AComponent, const std::string& AName,
+                                    std::vector<std::string>& ATextList, bool ATranslate) {
+  std::string Value;
+  rtl::TTextOrigin* Origin = AComponent->TextPropertyOrigin(AName);
+  if (Origin != nullptr && AComponent->GetTextProperty(AName, Value) &&
+      TranslateOneText(Value, *Origin, ATextList, ATranslate)) {
+    AComponent->SetTextProperty(AName, Value);
+  }
 }
 
 void TuiLanguage::TranslateProperties(rtl::TComponent* AComponent,
                                       std::vector<std::string>& ATextList, bool ATranslate) {
   for (const std::string& Name : FTranslatePropertyList) {
-    std::string Value;
-    if (AComponent->GetTextProperty(Name, Value) &&
-        TranslateOneText(Value, ATextList, ATranslate)) {
-      AComponent->SetTextProperty(Name, Value);
-    }
+    TranslateProperty(AComponent, Name, ATextList, ATranslate);
   }
 }
 
@@ -182,19 +192,14 @@ void TuiLanguage::TranslateListControl(rtl::TComponent* AComponent,
       !AComponent->HasTextProperty("Hint")) {
     return;
   }
-  const auto Property = [&](const char* AName) {
-    std::string Value;
-    if (AComponent->GetTextProperty(AName, Value) &&
-        TranslateOneText(Value, ATextList, ATranslate)) {
-      AComponent->SetTextProperty(AName, Value);
-    }
-  };
-  Property("Caption");
-  Property("Hint");
-  for (std::string& Item : *Items) {
-    TranslateOneText(Item, ATextList, ATranslate);
+  TranslateProperty(AComponent, "Caption", ATextList, ATranslate);
+  TranslateProperty(AComponent, "Hint", ATextList, ATranslate);
+  std::vector<rtl::TTextOrigin>& Origins = AComponent->TextItemOrigins();
+  Origins.resize(Items->size());
+  for (std::size_t Index = 0; Index < Items->size(); ++Index) {
+    TranslateOneText((*Items)[Index], Origins[Index], ATextList, ATranslate);
   }
-  Property("Hint");
+  TranslateProperty(AComponent, "Hint", ATextList, ATranslate);
 }
 
 void TuiLanguage::TranslateComponent(rtl::TComponent* AComponent,

@@ -85,9 +85,12 @@ private:
   };
   void TranslateProperties(rtl::TComponent* AComponent, std::vector<std::string>& ATextList,
                            bool ATranslate);
+  void TranslateProperty(rtl::TComponent* AComponent, const std::string& AName,
+                         std::vector<std::string>& ATextList, bool ATranslate);
   void TranslateListControl(rtl::TComponent* AComponent, std::vector<std::string>& ATextList,
                             bool ATranslate);
-  bool TranslateOneText(std::string& AText, std::vector<std::string>& ATextList, bool ATranslate);
+  bool TranslateOneText(std::string& AText, rtl::TTextOrigin& AOrigin,
+                        std::vector<std::string>& ATextList, bool ATranslate);
 
   bool FActive = false;
   bool FAutoSelect = false;

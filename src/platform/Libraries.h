@@ -1,5 +1,4 @@
-// Run-time libraries loaded by file name with the platform's default search (the
-// executable's folder first), and the keyboard state of a virtual key.
+// Run-time libraries loaded by their full path, and the keyboard state of a virtual key.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +18,11 @@ public:
 class ILibraries {
 public:
   virtual ~ILibraries() = default;
-  // Null when the library cannot be loaded.
-  virtual std::unique_ptr<ILoadedLibrary> Load(const std::string& AFileName) = 0;
+  // Loads the library at exactly that full path; null when it cannot be loaded. A bare name
+  // or a relative path is refused, never searched for: the platform's search would take a
+  // library of that name from the current folder or the PATH, and a hook library found there
+  // would see every key the user types.
+  virtual std::unique_ptr<ILoadedLibrary> Load(const std::string& AFullPath) = 0;
 };
 
 class IKeyboardState {

@@ -57,16 +57,25 @@ TComponent* TComponent::FindComponent(std::string_view AName) const {
 }
 
 void TComponent::PublishTextProperty(std::string_view AName, std::string* AField) {
-  FTextProperties.push_back({std::string(AName), AField});
+  FTextProperties.push_back({std::string(AName), AField, TTextOrigin()});
 }
 
-const TComponent::TTextProperty* TComponent::FindTextProperty(std::string_view AName) const {
-  for (const TTextProperty& Property : FTextProperties) {
+TComponent::TTextProperty* TComponent::FindTextProperty(std::string_view AName) {
+  for (TTextProperty& Property : FTextProperties) {
     if (SameText(Property.Name, AName)) {
       return &Property;
     }
   }
   return nullptr;
+}
+
+TTextOrigin* TComponent::TextPropertyOrigin(std::string_view AName) {
+  TTextProperty* Property = FindTextProperty(AName);
+  return Property != nullptr ? &Property->Origin : nullptr;
+}
+
+const TComponent::TTextProperty* TComponent::FindTextProperty(std::string_view AName) const {
+  return const_cast<TComponent*>(this)->FindTextProperty(AName);
 }
 
 bool TComponent::HasTextProperty(std::string_view AName) const {

@@ -9,6 +9,24 @@
 
 namespace rtl {
 
+// What a language walk made of one text: the original it translated and the text it showed
+// in its place. A text that no longer reads as shown was set anew since and is its own
+// original.
+struct TTextOrigin {
+  std::string Original;
+  std::string Shown;
+  bool Known = false;
+
+  const std::string& OriginalOf(const std::string& ACurrent) const {
+    return Known && ACurrent == Shown ? Original : ACurrent;
+  }
+  void Remember(const std::string& AOriginal, const std::string& AShown) {
+    Original = AOriginal;
+    Shown = AShown;
+    Known = true;
+  }
+};
+
 // What a component is to the walks that visit component trees.
 enum class TComponentRole { Component, Form, DataModule, Application, Scene };
 
@@ -41,6 +59,11 @@ public:
   bool GetTextProperty(std::string_view AName, std::string& AValue) const;
   bool SetTextProperty(std::string_view AName, const std::string& AValue);
   bool HasTextProperty(std::string_view AName) const;
+  // The origins of a text property (null when there is no such property) and of the item
+  // texts, kept with the component so that every walk, whichever language component runs
+  // it, translates from the originals.
+  TTextOrigin* TextPropertyOrigin(std::string_view AName);
+  std::vector<TTextOrigin>& TextItemOrigins() { return FTextItemOrigins; }
 
 protected:
   // Publishes a text field under a property name; the field must live as long as the
@@ -53,13 +76,16 @@ private:
   struct TTextProperty {
     std::string Name;
     std::string* Field;
+    TTextOrigin Origin;
   };
   const TTextProperty* FindTextProperty(std::string_view AName) const;
+  TTextProperty* FindTextProperty(std::string_view AName);
 
   TComponent* FOwner;
   std::string FName;
   std::vector<TComponent*> FComponents;
   std::vector<TTextProperty> FTextProperties;
+  std::vector<TTextOrigin> FTextItemOrigins;
 };
 
 // ASCII case-insensitive equality, as component, key and section names are compared.

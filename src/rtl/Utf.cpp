@@ -125,7 +125,8 @@ void StoreFixedTextUnits(char16_t* AField, std::size_t ACount, std::string_view 
   if (ACount == 0) {
     return;
   }
-  const std::u16string Units = Utf8ToUtf16(AText);
+  // A read stops at the first NUL: what follows it would be kept in the record unseen.
+  const std::u16string Units = Utf8ToUtf16(AText.substr(0, AText.find('\0')));
   std::size_t Length = std::min(Units.size(), ACount - 1);
   // Half a surrogate pair would read back as a replacement character: drop it.
   if (Length > 0 && Length < Units.size() && IsHighSurrogate(Units[Length - 1])) {

@@ -18,8 +18,8 @@ std::string Utf16ToUtf8(std::u16string_view AText);
 // Replaces malformed UTF-8 sequences by U+FFFD.
 std::string SanitizeUtf8(std::string_view AText);
 
-// Stores AText in a field of ACount units: cut to ACount - 1 units (never in the middle of a
-// surrogate pair), terminated, and the units after the terminator zeroed.
+// Stores AText up to its first NUL in a field of ACount units: cut to ACount - 1 units (never
+// in the middle of a surrogate pair), terminated, and the units after the terminator zeroed.
 void StoreFixedTextUnits(char16_t* AField, std::size_t ACount, std::string_view AText);
 // Reads a field up to its terminator, or all ACount units when it has none.
 std::string ReadFixedTextUnits(const char16_t* AField, std::size_t ACount);

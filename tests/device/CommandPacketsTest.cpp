@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "device/CommandPackets.h"
@@ -141,8 +142,15 @@ TEST_F(DeviceTest, FailedReadsLeaveTheLevelAndOversizedRequestsAreRangeErrors) {
   EXPECT_THROW(ReadDeviceBlock(*Hid, Buffer, 65536, 0), rtl::ERangeError);
   EXPECT_THROW(ReadDeviceBlock(*Hid, Buffer, 2041, 0), rtl::ERangeError);
   EXPECT_THROW(ReadDeviceBlock(*Hid, Buffer, 8, 65536), rtl::ERangeError);
+  World.Hid.ClearTransfers();
   EXPECT_THROW(ReadCurrentCpiIndex(*Hid, 315, Level), rtl::ERangeError);
   EXPECT_THROW(ReadCurrentCpiIndex(*Hid, -1, Level), rtl::ERangeError);
+  // Block numbers whose address would wrap around 64 bits are out of range too; 2^60 * 208
+  // is a multiple of 2^64 and would wrap to block 0's address.
+  EXPECT_THROW(ReadCurrentCpiIndex(*Hid, int64_t{1} << 60, Level), rtl::ERangeError);
+  EXPECT_THROW(ReadCurrentCpiIndex(*Hid, INT64_MAX, Level), rtl::ERangeError);
+  EXPECT_THROW(ReadCurrentCpiIndex(*Hid, INT64_MIN, Level), rtl::ERangeError);
+  EXPECT_TRUE(World.Hid.Transfers().empty());
   // No device at all: the transfer reports it, the level stays.
   World.Hid.RefuseTransfers(0);
   World.Hid.Unplug(cMousePath);

@@ -10,8 +10,8 @@ using namespace hook;
 class RecorderTest : public ::testing::Test {
 protected:
   RecorderTest()
-      : Hook(std::make_unique<TuiHook>(
-            nullptr, THookServices{World.HookLibrary, World.HookLibrary, World.Dialogs})) {}
+      : Hook(std::make_unique<TuiHook>(nullptr, THookServices{World.HookLibrary, World.HookLibrary,
+                                                              World.Dialogs, World.Environment})) {}
   bool Key(uint32_t AKey, bool ADown, uint32_t ATime, uint32_t AExtended = 0) {
     return World.HookLibrary.InjectKeyboard(AKey, 0x10 + AKey % 64,
                                             (ADown ? 0 : LLKHF_UP_FLAG) | AExtended, ATime);
@@ -75,6 +75,36 @@ TEST_F(RecorderTest, CombinationsFormWithinOneHundredMilliseconds) {
   Hook->RecordKeyboardComboKey();
   Key(0x41, true, 9000);
   EXPECT_EQ(Scan1, static_cast<int32_t>(0x10 + 0x41 % 64));
+}
+
+TEST_F(RecorderTest, EachModifierHasItsOwnBitAndTheTextsKeepOneOrder) {
+  std::string Last;
+  Hook->SetOnRecordKeyboardComboKey(
+      [&](int32_t, int32_t, int32_t, int32_t, int32_t AModifier, const std::string& AText) {
+        Last = std::to_string(AModifier) + "," + AText;
+      });
+  Hook->RecordKeyboardComboKey();
+  struct TModifierKey {
+    int32_t Key;
+    const char* Expected;
+  };
+  // Left and right key of each: Ctrl 2, Alt 1, Win 8, Shift 4.
+  const TModifierKey cKeys[] = {{0xA2, "2,Ctrl+A"},  {0xA3, "2,Ctrl+A"}, {0xA4, "1,Alt+A"},
+                                {0xA5, "1,Alt+A"},   {0x5B, "8,Win+A"},  {0x5C, "8,Win+A"},
+                                {0xA0, "4,Shift+A"}, {0xA1, "4,Shift+A"}};
+  uint32_t Time = 1000;
+  for (const TModifierKey& Modifier : cKeys) {
+    World.HookLibrary.SetKeyDown(Modifier.Key, true);
+    EXPECT_TRUE(Key(0x41, true, Time += 1000));
+    World.HookLibrary.SetKeyDown(Modifier.Key, false);
+    EXPECT_EQ(Last, Modifier.Expected) << std::hex << Modifier.Key;
+  }
+  // All four, held in the reverse of the text's order: the text keeps its own.
+  for (const int32_t Held : {0xA1, 0x5C, 0xA5, 0xA3}) {
+    World.HookLibrary.SetKeyDown(Held, true);
+  }
+  EXPECT_TRUE(Key(0x41, true, Time += 1000));
+  EXPECT_EQ(Last, "15,Ctrl+Alt+Win+Shift+A");
 }
 
 TEST_F(RecorderTest, KeyboardMacrosKeepDelaysBetweenTenAndTwoThousandMilliseconds) {

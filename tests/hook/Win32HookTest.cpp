@@ -1,12 +1,17 @@
-// The real hook library under the platform: loaded from beside the program, hooks installed
-// on this thread, input injected with SendInput.
+// The real hook library under the platform: loaded from beside the program and
+// from nowhere else, hooks installed on this thread, input injected with
+// SendInput.
 #ifdef _WIN32
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
 
+#include "hook/HookLoadProbe.h"
 #include "hook/uiHook.h"
 #include "platform/sim/SimWorld.h"
 #include "platform/win32/Win32Platform.h"
@@ -14,6 +19,7 @@
 namespace {
 
 using namespace hook;
+namespace fs = std::filesystem;
 
 void SendKey(WORD AKey, bool AUp) {
   INPUT Input{};
@@ -49,7 +55,7 @@ TEST(Win32Hook, TheRealLibraryReportsAndSwallowsKeys) {
   platform::TPlatform Platform = Real.Platform();
   platform::sim::TSimDialogs Dialogs; // a missing library is recorded, not shown
   auto Hook = std::make_unique<TuiHook>(
-      nullptr, THookServices{Platform.Libraries, Platform.Keyboard, Dialogs});
+      nullptr, THookServices{Platform.Libraries, Platform.Keyboard, Dialogs, Platform.Environment});
   ASSERT_TRUE(Hook->DLLLoaded()) << "uiHook.dll beside the test program";
   std::vector<int32_t> Keys;
   Hook->SetOnHookKeyboardAllKey([&](int32_t AKey, int32_t AState, int32_t, bool&, uint32_t) {
@@ -62,11 +68,8 @@ TEST(Win32Hook, TheRealLibraryReportsAndSwallowsKeys) {
       [&](int32_t, int32_t, int32_t, bool& ABlocked, uint32_t) { Blocked += ABlocked; });
   Hook->AddKeyboardHookObject(
       std::make_unique<TKeyBoardHookDetailObject>(TKeyBoardHookDetail{0x42, 0, 0, 1}));
-  int Clicks = 0;
-  Hook->SetOnHookMouseAllButton([&](TMouseButtons, int32_t, int16_t, bool&) { ++Clicks; });
   Hook->StartHookKeyboard();
   Hook->StartHookKeyboard(); // twice: still one hook
-  Hook->StartHookMouse();
 
   SendKey(0x41, false);
   SendKey(0x41, true);
@@ -75,11 +78,6 @@ TEST(Win32Hook, TheRealLibraryReportsAndSwallowsKeys) {
   EXPECT_TRUE(Pump(Platform.Desktop, [&] { return Keys.size() >= 2; }));
   EXPECT_EQ(Keys, (std::vector<int32_t>{0x41, 0x42}));
   EXPECT_GE(Blocked, 1);
-  // Injected mouse events raise nothing, as the component's rules say.
-  SendClick();
-  Pump(
-      Platform.Desktop, [] { return false; }, 200);
-  EXPECT_EQ(Clicks, 0);
   // Released with its hooks still installed: the library removes them itself.
   Hook.reset();
   SendKey(0x41, false);
@@ -87,6 +85,118 @@ TEST(Win32Hook, TheRealLibraryReportsAndSwallowsKeys) {
   Pump(
       Platform.Desktop, [] { return false; }, 100);
   EXPECT_EQ(Keys.size(), 2u);
+}
+
+// Wine's own entry for device input: what it sends reaches the low-level hooks
+// without the injected flag, as a real mouse's input does (SendInput's is
+// always flagged). Null where the platform has no such entry.
+using TDeviceInput = BOOL(CDECL*)(HWND, const INPUT*, const void*);
+
+TDeviceInput DeviceInput() {
+  const HMODULE Module = GetModuleHandleW(L"win32u.dll");
+  return Module != nullptr ? reinterpret_cast<TDeviceInput>(reinterpret_cast<void*>(
+                                 GetProcAddress(Module, "__wine_send_input")))
+                           : nullptr;
+}
+
+TEST(Win32Hook, InjectedClicksRaiseNothingWhileTheMouseHookReportsDeviceInput) {
+  platform::win32::TWin32Platform Real;
+  platform::TPlatform Platform = Real.Platform();
+  platform::sim::TSimDialogs Dialogs;
+  const TDeviceInput SendDeviceInput = DeviceInput();
+  if (SendDeviceInput == nullptr) {
+    GTEST_SKIP() << "no way here to send mouse input that is not flagged injected";
+  }
+  TuiHook Hook(nullptr,
+               THookServices{Platform.Libraries, Platform.Keyboard, Dialogs, Platform.Environment});
+  ASSERT_TRUE(Hook.DLLLoaded());
+  std::vector<std::string> Reported;
+  Hook.SetOnHookMouseAllButton([&](TMouseButtons AButton, int32_t AState, int16_t AEx, bool&) {
+    Reported.push_back(std::to_string(AButton) + "/" + std::to_string(AState) + "/" +
+                       std::to_string(AEx));
+  });
+  Hook.StartHookMouse();
+  SendClick();
+  INPUT Wheel{};
+  Wheel.type = INPUT_MOUSE;
+  Wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
+  Wheel.mi.mouseData = static_cast<DWORD>(WHEEL_DELTA);
+  ASSERT_TRUE(SendDeviceInput(nullptr, &Wheel, nullptr));
+  // The hook sees the events in the order they were sent: once the wheel is
+  // reported, the injected click before it has passed the same hook and raised
+  // nothing.
+  EXPECT_TRUE(Pump(Platform.Desktop, [&] { return !Reported.empty(); }));
+  EXPECT_EQ(Reported, std::vector<std::string>{"6/1/120"});
+}
+
+// The hook load probe and the hook library are built beside this test program.
+fs::path ProgramFolder() {
+  wchar_t Buffer[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, Buffer, MAX_PATH);
+  return fs::path(Buffer).parent_path();
+}
+
+// Runs a program in a current folder of its choosing; its exit code, or -1 when
+// it did not run to its end.
+int RunProgram(const fs::path& AProgram, const fs::path& ACurrentFolder) {
+  STARTUPINFOW Startup{};
+  Startup.cb = sizeof(Startup);
+  PROCESS_INFORMATION Process{};
+  std::wstring CommandLine = L"\"" + AProgram.wstring() + L"\"";
+  if (!CreateProcessW(AProgram.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      ACurrentFolder.c_str(), &Startup, &Process)) {
+    return -1;
+  }
+  DWORD Code = static_cast<DWORD>(-1);
+  if (WaitForSingleObject(Process.hProcess, 60000) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(Process.hProcess, &Code)) {
+    TerminateProcess(Process.hProcess, 1);
+    Code = static_cast<DWORD>(-1);
+  }
+  CloseHandle(Process.hThread);
+  CloseHandle(Process.hProcess);
+  return static_cast<int>(Code);
+}
+
+// The PATH with one more folder in front, for as long as it lives (the programs
+// this one starts inherit it).
+class TPathPrefix {
+public:
+  explicit TPathPrefix(const fs::path& AFolder) {
+    std::wstring Old(32767, L'\0');
+    Old.resize(GetEnvironmentVariableW(L"PATH", Old.data(), static_cast<DWORD>(Old.size())));
+    FOld = Old;
+    SetEnvironmentVariableW(L"PATH", (AFolder.wstring() + L";" + Old).c_str());
+  }
+  ~TPathPrefix() { SetEnvironmentVariableW(L"PATH", FOld.empty() ? nullptr : FOld.c_str()); }
+  TPathPrefix(const TPathPrefix&) = delete;
+  TPathPrefix& operator=(const TPathPrefix&) = delete;
+
+private:
+  std::wstring FOld;
+};
+
+TEST(Win32Hook, OnlyTheLibraryBesideTheProgramIsLoaded) {
+  const fs::path Here = ProgramFolder();
+  const fs::path Root = fs::temp_directory_path() /
+                        (L"monitor-hook-\u00E9\u4E2D-" + std::to_wstring(GetCurrentProcessId()));
+  const fs::path ProbeFolder = Root / L"program";
+  const fs::path Stray = Root / L"current";
+  fs::remove_all(Root);
+  fs::create_directories(ProbeFolder);
+  fs::create_directories(Stray);
+  const fs::path Probe = ProbeFolder / L"hook_load_probe.exe";
+  fs::copy_file(Here / L"hook_load_probe.exe", Probe);
+  fs::copy_file(Here / L"uiHook.dll", Stray / L"uiHook.dll");
+  // A stray copy in the current folder and on the PATH, none beside the
+  // program.
+  const TPathPrefix OnThePath(Stray);
+  EXPECT_EQ(RunProgram(Probe, Stray), test::cProbeNotFound);
+  // The positive control: the copy beside the program is the one loaded.
+  fs::copy_file(Here / L"uiHook.dll", ProbeFolder / L"uiHook.dll");
+  EXPECT_EQ(RunProgram(Probe, Stray), test::cProbeLoadedBesideTheProgram);
+  std::error_code Error;
+  fs::remove_all(Root, Error);
 }
 
 // A window with the keyboard focus counts the key presses that reach it.
@@ -114,7 +224,8 @@ TEST(Win32Hook, ASwallowedKeyNeverReachesTheFocusedWindow) {
   ASSERT_NE(Window, nullptr);
   SetForegroundWindow(Window);
   SetFocus(Window);
-  TuiHook Hook(nullptr, THookServices{Platform.Libraries, Platform.Keyboard, Dialogs});
+  TuiHook Hook(nullptr,
+               THookServices{Platform.Libraries, Platform.Keyboard, Dialogs, Platform.Environment});
   ASSERT_TRUE(Hook.DLLLoaded());
   Hook.AddKeyboardHookObject(
       std::make_unique<TKeyBoardHookDetailObject>(TKeyBoardHookDetail{0x42, 0, 0, 1}));

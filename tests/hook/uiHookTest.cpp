@@ -4,6 +4,7 @@
 
 #include "hook/uiHook.h"
 #include "platform/sim/SimWorld.h"
+#include "rtl/Paths.h"
 
 namespace {
 
@@ -27,8 +28,8 @@ constexpr uint32_t cWheelDown = static_cast<uint32_t>(-120) << 16;
 class HookTest : public ::testing::Test {
 protected:
   std::unique_ptr<TuiHook> MakeHook() {
-    return std::make_unique<TuiHook>(
-        nullptr, THookServices{World.HookLibrary, World.HookLibrary, World.Dialogs});
+    return std::make_unique<TuiHook>(nullptr, THookServices{World.HookLibrary, World.HookLibrary,
+                                                            World.Dialogs, World.Environment});
   }
   platform::sim::TSimWorld World;
 };
@@ -52,6 +53,26 @@ TEST_F(HookTest, TheLibraryLoadsOnceWithItsFourExports) {
   EXPECT_FALSE(World.HookLibrary.MouseHookInstalled());
   Second->StartHookMouse();
   EXPECT_FALSE(World.HookLibrary.MouseHookInstalled());
+}
+
+TEST_F(HookTest, TheLibraryIsLoadedByItsFullPathInTheProgramFolderOnly) {
+  auto Hook = MakeHook();
+  EXPECT_TRUE(Hook->DLLLoaded());
+  EXPECT_TRUE(World.Dialogs.MessageBoxes().empty());
+  Hook.reset();
+  // What the platform's search would find elsewhere (a bare name or a relative path from the
+  // current folder or the PATH, the same name in another folder) is never the library.
+  const std::string Documents =
+      rtl::IncludeTrailingPathDelimiter(World.Environment.DocumentsFolder());
+  for (const std::string& Name :
+       {std::string(cHookLibraryName), std::string(".") + rtl::PathDelim + cHookLibraryName,
+        Documents + cHookLibraryName, World.Environment.ModuleFolder() + "x" + cHookLibraryName}) {
+    EXPECT_EQ(LoadHookLibrary(World.HookLibrary, Name), 0) << Name;
+  }
+  EXPECT_FALSE(World.HookLibrary.Loaded());
+  EXPECT_EQ(LoadHookLibrary(World.HookLibrary, World.Environment.ModuleFolder() + cHookLibraryName),
+            1);
+  UnloadHookLibrary();
 }
 
 TEST_F(HookTest, AMissingLibraryIsShownOnceAndAMissingExportQuietly) {
@@ -137,10 +158,34 @@ TEST_F(HookTest, ButtonsStatesInjectedEventsAndMoves) {
   EXPECT_FALSE(World.HookLibrary.InjectMouse(WM_MOUSEMOVE_MSG, 10, -5, 0, LLMHF_INJECTED_FLAG, 77));
   EXPECT_EQ(All, (std::vector<std::string>{"1/0/0", "2/1/0", "3/0/0", "4/1/1", "5/0/2", "0/1/0"}));
   EXPECT_EQ(Moves, 0);
-  // A move is never blocked, whatever its handler wrote.
+}
+
+TEST_F(HookTest, AMoveIsNeitherMatchedNorBlocked) {
+  auto Hook = MakeHook();
+  // A rule for every message kind, moves included, that changes any button, and handlers that
+  // block whatever reaches them.
+  Hook->AddMouseHookObject(MouseRule(BUTTONX3, 0xFFFF, LCLICK));
+  std::vector<std::string> Raised;
+  Hook->SetOnHookMouseButton([&](TMouseButtons AButton, int32_t, bool& ABlocked) {
+    Raised.push_back("rule " + std::to_string(AButton));
+    ABlocked = true;
+  });
+  Hook->SetOnHookMouseAllButton([&](TMouseButtons AButton, int32_t, int16_t, bool& ABlocked) {
+    Raised.push_back("all " + std::to_string(AButton));
+    ABlocked = true;
+  });
+  Hook->StartHookMouse();
+  // The positive control: the same rule and handlers block a wheel turn.
+  EXPECT_TRUE(World.HookLibrary.InjectMouse(WM_MOUSEWHEEL_MSG, 0, 0, cWheelUp, 0, 1));
+  EXPECT_EQ(Raised, (std::vector<std::string>{"all 6", "rule 6"}));
+  // Moves pass untouched, without a move handler and with one.
+  Raised.clear();
+  EXPECT_FALSE(World.HookLibrary.InjectMouse(WM_MOUSEMOVE_MSG, 10, -5, 0, 0, 2));
+  int Moves = 0;
   Hook->SetOnHookMouseMove([&](int32_t, int32_t, double) { ++Moves; });
-  EXPECT_FALSE(World.HookLibrary.InjectMouse(WM_MOUSEMOVE_MSG, 10, -5, 0, 0, 77));
+  EXPECT_FALSE(World.HookLibrary.InjectMouse(WM_MOUSEMOVE_MSG, 10, -5, 0, 0, 3));
   EXPECT_EQ(Moves, 1);
+  EXPECT_TRUE(Raised.empty());
 }
 
 TEST_F(HookTest, KeyboardRulesMatchByKeyOrScanCodeWithTheExtendedFlag) {

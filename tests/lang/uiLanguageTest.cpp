@@ -248,6 +248,55 @@ TEST_F(uiLanguageTest, SetLangWalksTheRegisteredFormsComponents) {
   EXPECT_EQ(TranslateText("Exit"), cExitTW);
 }
 
+TEST_F(uiLanguageTest, EveryLanguageIsTranslatedFromTheOriginalTexts) {
+  const std::string cConfigTW = "\xE9\x96\x8B\xE5\x95\x9F\xE8\xA8\xAD\xE5\xAE\x9A"; // 開啟設定
+  const std::string cAboutTW = "\xE9\x97\x9C\xE6\x96\xBC\xE8\xBB\x9F\xE9\xAB\x94";  // 關於軟體
+  const std::string cOkTW = "\xE7\xA2\xBA\xE5\xAE\x9A";                             // 確定
+  auto Form = std::make_unique<TTestForm>();
+  Form->Caption = "GAMING MOUSE MONITOR";
+  auto* Language = MakeLanguage(Form.get()).release(); // owned by the form from now on
+  auto* Menu = new TTestControl(Form.get(), "TPopupMenu", "MyPopupMenu", "");
+  auto* Config = new TTestControl(Menu, "TMenuItem", "Config1", "Config");
+  Config->Hint = "Exit";
+  Config->Items = {"About", "Unknown"};
+  auto* Button = new TTestControl(Form.get(), "TButton", "BtnOK", "OK");
+  Button->Hint = "About";
+
+  Language->SetLang("CH");
+  EXPECT_EQ(Config->Caption, "\xE6\x89\x93\xE5\xBC\x80\xE9\x85\x8D\xE7\xBD\xAE");
+  EXPECT_EQ(Config->Hint, cExitCH);
+  // One language to the next: the texts shown come from the originals, not from the texts of
+  // the language before (which the next table has no line for).
+  Language->SetLang("TW");
+  EXPECT_EQ(Form->Caption,
+            "\xE9\x81\x8A\xE6\x88\xB2\xE6\xBB\x91\xE9\xBC\xA0\xE7\x9B\xA3\xE6\x8E\xA7"
+            "\xE7\xA8\x8B\xE5\xBC\x8F");
+  EXPECT_EQ(Config->Caption, cConfigTW);
+  EXPECT_EQ(Config->Hint, cExitTW);
+  EXPECT_EQ(Config->Items, (std::vector<std::string>{cAboutTW, "Unknown"}));
+  EXPECT_EQ(Button->Caption, cOkTW);
+  EXPECT_EQ(Button->Hint, cAboutTW);
+  // A text the program sets while a language is shown is the new original.
+  Button->Caption = "Exit";
+  Config->Items[1] = "About";
+  // Collecting lists the originals, not what is shown.
+  std::vector<std::string> Texts;
+  std::vector<TComponent*> Visited{Form.get()};
+  Language->TranslateComponent(Form.get(), Texts, Visited, "", false);
+  EXPECT_EQ(Texts, (std::vector<std::string>{"GAMING MOUSE MONITOR", "Config", "Exit", "About",
+                                             "About", "Exit", "Exit", "About"}));
+
+  Language->SetLang("en");
+  EXPECT_EQ(Form->Caption, "GAMING MOUSE MONITOR");
+  EXPECT_EQ(Config->Caption, "Config");
+  EXPECT_EQ(Config->Hint, "Exit");
+  EXPECT_EQ(Config->Items, (std::vector<std::string>{"About", "About"}));
+  EXPECT_EQ(Button->Caption, "Exit");
+  EXPECT_EQ(Button->Hint, "About");
+  Language->SetLang("CH");
+  EXPECT_EQ(Button->Caption, cExitCH);
+}
+
 // The locale service and the shipped "ui.local", on every backend (the real ones under Wine).
 class LanguageBackendTest : public ::testing::TestWithParam<std::string> {};
 

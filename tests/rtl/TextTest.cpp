@@ -54,6 +54,19 @@ TEST(FixedText, NeverSplitsASurrogatePairAndReadsUnterminatedFields) {
   EXPECT_EQ(rtl::ReadFixedText(Full), "xyz");
 }
 
+TEST(FixedText, TextHoldingANulStoresOnlyWhatAReadGivesBack) {
+  char16_t Field[8];
+  std::memset(Field, 0xAB, sizeof(Field));
+  rtl::StoreFixedText(Field, std::string_view("ab\0cd", 5));
+  const char16_t Expected[8] = {u'a', u'b', 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(std::memcmp(Field, Expected, sizeof(Field)), 0);
+  EXPECT_EQ(rtl::ReadFixedText(Field), "ab");
+  // A leading NUL leaves an empty, all-zero field.
+  rtl::StoreFixedText(Field, std::string_view("\0xyz", 4));
+  const char16_t Empty[8] = {};
+  EXPECT_EQ(std::memcmp(Field, Empty, sizeof(Field)), 0);
+}
+
 TEST(Paths, DelimiterHelpersFollowThePlatform) {
   const std::string D(1, rtl::PathDelim);
   EXPECT_EQ(rtl::IncludeTrailingPathDelimiter("a"), "a" + D);

@@ -30,7 +30,8 @@ template <class TEvent> void Measure(const char* AName, int ACount, TEvent AEven
 
 int main() {
   platform::sim::TSimWorld World;
-  hook::TuiHook Hook(nullptr, {World.HookLibrary, World.HookLibrary, World.Dialogs});
+  hook::TuiHook Hook(nullptr,
+                     {World.HookLibrary, World.HookLibrary, World.Dialogs, World.Environment});
   // Every rule but the last misses: the scans run the whole list.
   for (int I = 0; I < 10; ++I) {
     Hook.AddMouseHookObject(std::make_unique<hook::TMouseHookDetailObject>(hook::TMouseHookDetail{

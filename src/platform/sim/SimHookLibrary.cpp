@@ -2,6 +2,7 @@
 
 #include "HookCore.h"
 #include "hook/HookRecords.h"
+#include "rtl/Component.h"
 
 namespace platform::sim {
 
@@ -65,7 +66,8 @@ private:
 
 } // namespace
 
-TSimHookLibrary::TSimHookLibrary() {
+TSimHookLibrary::TSimHookLibrary(std::string AModuleFolder)
+    : FModuleFolder(std::move(AModuleFolder)) {
   GCurrent = this;
 }
 
@@ -75,9 +77,10 @@ TSimHookLibrary::~TSimHookLibrary() {
   }
 }
 
-std::unique_ptr<ILoadedLibrary> TSimHookLibrary::Load(const std::string& AFileName) {
+std::unique_ptr<ILoadedLibrary> TSimHookLibrary::Load(const std::string& AFullPath) {
   ++FLoadAttempts;
-  if (FMissing || AFileName != hook::cHookLibraryName) {
+  // Paths compare as the platform's file names do, without regard to case.
+  if (FMissing || !rtl::SameText(AFullPath, FModuleFolder + hook::cHookLibraryName)) {
     return nullptr;
   }
   ++FLoadedCount;

@@ -1,6 +1,8 @@
 // The simulated hook library: the real library's core behind the four exports, into which a
-// test injects low-level mouse and keyboard events and sees the blocked flag come back; it
-// can be missing, or present with an export missing. Also the simulated keyboard state.
+// test injects low-level mouse and keyboard events and sees the blocked flag come back. It
+// lies in the program's folder and is found only by that full path, never by a bare name or
+// from another folder; it can be missing, or present with an export missing. Also the
+// simulated keyboard state.
 #pragma once
 
 #include <map>
@@ -14,9 +16,10 @@ namespace platform::sim {
 
 class TSimHookLibrary : public ILibraries, public IKeyboardState {
 public:
-  TSimHookLibrary();
+  // AModuleFolder: the simulated program's folder, with its trailing delimiter.
+  explicit TSimHookLibrary(std::string AModuleFolder);
   ~TSimHookLibrary() override;
-  std::unique_ptr<ILoadedLibrary> Load(const std::string& AFileName) override;
+  std::unique_ptr<ILoadedLibrary> Load(const std::string& AFullPath) override;
   int16_t KeyState(int32_t AVirtualKey) override;
 
   void SetMissing(bool AMissing) { FMissing = AMissing; }
@@ -39,6 +42,7 @@ public:
   void LibraryReleased();
 
 private:
+  std::string FModuleFolder;
   bool FMissing = false;
   std::string FMissingExport;
   int FLoadAttempts = 0;

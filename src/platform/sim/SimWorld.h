@@ -112,7 +112,7 @@ public:
   TSimHid Hid;
   TSimFilterDriver Drivers;
   // The hook library (and the keyboard state the recorders read).
-  TSimHookLibrary HookLibrary;
+  TSimHookLibrary HookLibrary{Environment.ModuleFolder()};
 
   TPlatform Platform() {
     return {Registry, Files, Environment, Clock,   Dialogs,     Dialogs,

@@ -19,12 +19,31 @@ private:
   HMODULE FModule;
 };
 
+bool IsDelimiter(wchar_t AChar) {
+  return AChar == L'\\' || AChar == L'/';
+}
+
+// "C:\..." or "\\server\..." (and "\\?\..."): a path no search order applies to.
+// "C:name" and "\name" are relative to a current folder or drive.
+bool IsFullyQualified(const std::wstring& APath) {
+  if (APath.size() >= 3 && APath[1] == L':' && IsDelimiter(APath[2])) {
+    const wchar_t Drive = APath[0];
+    return (Drive >= L'A' && Drive <= L'Z') || (Drive >= L'a' && Drive <= L'z');
+  }
+  return APath.size() >= 3 && IsDelimiter(APath[0]) && IsDelimiter(APath[1]);
+}
+
 class TWin32Libraries : public ILibraries {
 public:
-  // The platform's default search, the executable's folder first: the hook library is the
-  // one library loaded from beside the program, by design.
-  std::unique_ptr<ILoadedLibrary> Load(const std::string& AFileName) override {
-    const HMODULE Module = LoadLibraryW(ToWide(AFileName).c_str());
+  std::unique_ptr<ILoadedLibrary> Load(const std::string& AFullPath) override {
+    const std::wstring Path = ToWide(AFullPath);
+    if (!IsFullyQualified(Path)) {
+      return nullptr;
+    }
+    // With a full path the loader takes that file or nothing. The altered search has the
+    // library's own imports looked for in its folder first, not in the program's, and unlike
+    // the LOAD_LIBRARY_SEARCH flags it exists on every Windows the monitor runs on.
+    const HMODULE Module = LoadLibraryExW(Path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     return Module != nullptr ? std::make_unique<TWin32Library>(Module) : nullptr;
   }
 };
