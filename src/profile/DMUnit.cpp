@@ -24,6 +24,13 @@ template <class T> int Put(TuiProfile* AStream, const T& ARecord) {
 template <class T> int Get(TuiProfile* AStream, T& ARecord) {
   return AStream->Read(&ARecord, static_cast<int>(sizeof(T)));
 }
+// A record read whole from a stream: where the stored image is shorter than the record, the
+// rest is zero rather than whatever the record held before (another profile's, for a record
+// reused across profiles).
+template <class T> void GetZeroExtended(TuiProfile* AStream, T& ARecord) {
+  std::memset(static_cast<void*>(&ARecord), 0, sizeof(T));
+  Get(AStream, ARecord);
+}
 } // namespace
 
 TDM* DM() {
@@ -377,7 +384,7 @@ void TDM::SETALLDPILikeThisProfile() {
       continue;
     }
     TuiProfile* Stream = FProfileGroup[static_cast<std::size_t>(Index)];
-    Get(Stream, *Scratch);
+    GetZeroExtended(Stream, *Scratch);
     std::memcpy(Scratch->ConfigInfo.CPIState, Current.CPIState, sizeof(Current.CPIState));
     std::memcpy(Scratch->ConfigInfo.UseDiffentXY, Current.UseDiffentXY,
                 sizeof(Current.UseDiffentXY));
@@ -460,8 +467,7 @@ std::vector<int> TDM::GetAllProfilesMacroIndexList() {
   std::vector<int> Indexes;
   auto Scratch = std::make_unique<TMouseProfileInfo>();
   for (TuiProfile* Stream : FProfileGroup) {
-    std::memset(static_cast<void*>(Scratch.get()), 0, sizeof(TMouseProfileInfo));
-    Get(Stream, *Scratch);
+    GetZeroExtended(Stream, *Scratch);
     const TMOUSECONFIGINFO& Config = Scratch->ConfigInfo;
     const int Count = std::clamp<int>(Config.ButtonCount, 0, cButtonCount);
     for (int Button = 0; Button < Count; ++Button) {
