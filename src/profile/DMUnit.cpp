@@ -192,6 +192,10 @@ void TDM::SetupGameProfiles() {
   }
 }
 
+void TDM::ReadWorkingRecord() {
+  GetZeroExtended(CurrentStream(), *FCurrentProfileInfo);
+}
+
 bool TDM::IsProfileIndexInRange(int AProfileIndex) {
   return AProfileIndex >= 0 && AProfileIndex < cGameProfileCount;
 }
@@ -205,7 +209,7 @@ bool TDM::SwitchToProfile(int AProfileIndex) {
     return false;
   }
   FProfileIndex = AProfileIndex;
-  Get(CurrentStream(), *FCurrentProfileInfo);
+  ReadWorkingRecord();
   FAllProfileSettingInfo->CurrentGame = static_cast<uint16_t>(AProfileIndex);
   return true;
 }
@@ -238,13 +242,13 @@ void TDM::LoadProfileGroupSettingInfoFromRegistry() {
 
 bool TDM::LoadCurrentProfileInfoFromRegistry() {
   const bool Loaded = CurrentStream()->LoadStreamFromRegistry();
-  Get(CurrentStream(), *FCurrentProfileInfo);
+  ReadWorkingRecord();
   return Loaded;
 }
 
 bool TDM::LoadCurrentProfileInfoFromFile(const std::string& AFile) {
   const bool Loaded = CurrentStream()->LoadStreamFromFile(AFile);
-  Get(CurrentStream(), *FCurrentProfileInfo);
+  ReadWorkingRecord();
   return Loaded;
 }
 
@@ -263,7 +267,7 @@ bool TDM::ReadProfileInfo(TMouseProfileInfo& AProfileInfo, int AProfileIndex) {
 }
 
 bool TDM::ReadCurrentProfileInfo() {
-  Get(CurrentStream(), *FCurrentProfileInfo);
+  ReadWorkingRecord();
   return true;
 }
 
@@ -336,7 +340,7 @@ void TDM::SaveProfileGroupSettingInfoToRegistry() {
 
 void TDM::RestoreCurrentProfileInfoToDefault() {
   CurrentStream()->RestoreToDefault();
-  Get(CurrentStream(), *FCurrentProfileInfo);
+  ReadWorkingRecord();
   SetProfileChanged(FProfileIndex, true);
 }
 
@@ -345,7 +349,7 @@ void TDM::RestoreAllProfileInfoToDefault() {
     FProfileGroup[static_cast<std::size_t>(Index)]->RestoreToDefault();
     SetProfileChanged(Index, true);
   }
-  Get(CurrentStream(), *FCurrentProfileInfo);
+  ReadWorkingRecord();
 }
 
 bool TDM::RestoreProfileInfoToDefault(int AProfileIndex) {

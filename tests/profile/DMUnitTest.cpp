@@ -293,6 +293,23 @@ protected:
   }
 };
 
+TEST_F(DMShortProfileTest, SwitchingToAProfileStoredShortKeepsNothingOfTheProfileBefore) {
+  StoreWholeAndShortProfiles();
+  auto Module = Start();
+  ASSERT_TRUE(Module->SwitchToProfile(0));
+  ASSERT_EQ(Module->CurrentProfileInfo().ConfigInfo.CPIState[0].CPIX, 3200);
+  ASSERT_TRUE(Module->SwitchToProfile(1));
+  const TMouseProfileInfo& Current = Module->CurrentProfileInfo();
+  EXPECT_EQ(Current.ConfigInfo.VWheelType, 2);
+  EXPECT_EQ(Current.ConfigInfo.ReportRate, 0);
+  EXPECT_EQ(Current.ConfigInfo.CurrentCPIIndex, 0);
+  EXPECT_EQ(Current.ConfigInfo.CPIState[0].CPIX, 0);
+  EXPECT_EQ(Current.MacroKeyInfoList.nMacroInfoCount, 0);
+  // Reading changes nothing stored.
+  EXPECT_EQ(Module->uiProfileGame2->Stream().Size(), static_cast<int64_t>(cShortProfileSize));
+  EXPECT_EQ(Value("ZQProfile2.pfd").size(), cShortProfileSize);
+}
+
 TEST_F(DMShortProfileTest, CopyingResolutionLevelsExtendsAProfileStoredShortWithZeros) {
   StoreWholeAndShortProfiles();
   auto Module = Start();
