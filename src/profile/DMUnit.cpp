@@ -439,21 +439,30 @@ std::string TDM::CreateFolderQuietly(const std::string& AFolder) {
   return AFolder;
 }
 
+void TDM::RaiseCannotCreateFolder(const std::string& AFolder, uint32_t AError) {
+  throw rtl::EInOutError(rtl::FormatText("Cannot create folder \"%s\". %s",
+                                         {AFolder, FServices.Files.ErrorText(AError)}));
+}
+
 void TDM::CreateFolderOrRaise(const std::string& AFolder) {
   if (FServices.Files.DirectoryExists(AFolder)) {
     return;
   }
   const uint32_t Error = FServices.Files.MakeDirectory(rtl::ExcludeTrailingPathDelimiter(AFolder));
   if (Error != platform::SysError::Success && !FServices.Files.DirectoryExists(AFolder)) {
-    throw rtl::EInOutError(rtl::FormatText("Cannot create folder \"%s\". %s",
-                                           {AFolder, FServices.Files.ErrorText(Error)}));
+    RaiseCannotCreateFolder(AFolder, Error);
   }
 }
 
 std::string TDM::GetPersonalDocumentProfilePath() {
-  return CreateFolderQuietly(
-      rtl::IncludeTrailingPathDelimiter(FServices.Environment.DocumentsFolder()) +
-      FOptionsFromConfigFile.ProfileFolder + rtl::PathDelim);
+  const std::string Documents = FServices.Environment.DocumentsFolder();
+  const std::string ProfileFolder = FOptionsFromConfigFile.ProfileFolder + rtl::PathDelim;
+  // Without its Documents part the profile folder would be the drive's root folder, and the
+  // group defaults would store that for good: it is a folder that cannot be created.
+  if (Documents.empty()) {
+    RaiseCannotCreateFolder(ProfileFolder, platform::SysError::PathNotFound);
+  }
+  return CreateFolderQuietly(rtl::IncludeTrailingPathDelimiter(Documents) + ProfileFolder);
 }
 
 std::string TDM::GetPersonalDocumentMacroDatabasePath() {

@@ -166,6 +166,7 @@ private:
   void ReadWorkingRecord();
   // The group's profile index, with the stored values range-checked.
   int GroupProfileIndex(int AGroupIndex) const;
+  [[noreturn]] void RaiseCannotCreateFolder(const std::string& AFolder, uint32_t AError);
   void CreateFolderOrRaise(const std::string& AFolder);
   std::string CreateFolderQuietly(const std::string& AFolder);
 

@@ -240,6 +240,18 @@ TEST_F(DMTest, AFolderThatCannotBeCreatedStopsStartUpWithADialog) {
   EXPECT_TRUE(Module->IsProfileChanged(4));
 }
 
+TEST_F(DMTest, AnUnknownDocumentsFolderIsAFolderThatCannotBeCreated) {
+  World.Environment.SetDocumentsFolder("");
+  auto Module = Start();
+  ASSERT_EQ(World.Dialogs.MessageBoxes().size(), 1u);
+  EXPECT_EQ(World.Dialogs.MessageBoxes()[0].Text,
+            std::string("Cannot create folder \"ZQProfile") + rtl::PathDelim +
+                "\". The system cannot find the path specified.");
+  // No group record naming folders without their Documents part is stored.
+  EXPECT_TRUE(Value("ProfileSettingGroup.pfd").empty());
+  EXPECT_THROW(Module->GetPersonalDocumentMacroDatabasePath(), rtl::EInOutError);
+}
+
 TEST_F(DMTest, ResolutionLevelsCopyToTheOtherProfiles) {
   auto Module = Start();
   Module->SaveBackAllProfileInfoToRegistry();
