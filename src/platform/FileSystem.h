@@ -9,6 +9,18 @@
 
 namespace platform {
 
+// The platform's limits on a path its file functions take without the long-path prefix, in
+// UTF-16 units: a whole path (MAX_PATH less its terminator) and one name in it.
+inline constexpr std::size_t cMaxPathUnits = 259;
+inline constexpr std::size_t cMaxNameUnits = 255;
+
+// True when the platform's file functions can name APath.
+bool PathFitsLimits(const std::string& APath);
+// Where ReplaceFileContent writes the new bytes before renaming them over ATarget: ATarget with
+// "." and ATag appended, or, where that passes the limits, ATag alone beside ATarget; "" when
+// neither fits.
+std::string ReplacementPathBeside(const std::string& ATarget, const std::string& ATag);
+
 class IFileSystem {
 public:
   virtual ~IFileSystem() = default;
@@ -22,6 +34,8 @@ public:
                                  uint64_t AMaxSize) = 0;
   // Makes APath hold exactly these bytes. The bytes go to a new file beside it that is then
   // renamed over it, so a failure leaves the old file as it was and no partial file behind.
+  // AccessDenied while another process holds the old file open; PathNotFound for a path past
+  // the platform's limits.
   virtual uint32_t ReplaceFileContent(const std::string& APath, const void* AData,
                                       std::size_t ASize) = 0;
   virtual uint32_t RemoveFile(const std::string& APath) = 0;

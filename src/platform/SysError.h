@@ -17,6 +17,7 @@ inline constexpr uint32_t WriteFault = 29;
 inline constexpr uint32_t ReadFault = 30;
 inline constexpr uint32_t SharingViolation = 32;
 inline constexpr uint32_t InvalidParameter = 87;
+inline constexpr uint32_t BadPathName = 161;
 inline constexpr uint32_t DiskFull = 112;
 inline constexpr uint32_t AlreadyExists = 183;
 inline constexpr uint32_t FileTooLarge = 223;

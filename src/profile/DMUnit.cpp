@@ -24,6 +24,13 @@ template <class T> int Put(TuiProfile* AStream, const T& ARecord) {
 template <class T> int Get(TuiProfile* AStream, T& ARecord) {
   return AStream->Read(&ARecord, static_cast<int>(sizeof(T)));
 }
+// A record read whole from a stream: where the stored image is shorter than the record, the
+// rest is zero rather than whatever the record held before (another profile's, for a record
+// reused across profiles).
+template <class T> void GetZeroExtended(TuiProfile* AStream, T& ARecord) {
+  std::memset(static_cast<void*>(&ARecord), 0, sizeof(T));
+  Get(AStream, ARecord);
+}
 } // namespace
 
 TDM* DM() {
@@ -185,6 +192,10 @@ void TDM::SetupGameProfiles() {
   }
 }
 
+void TDM::ReadWorkingRecord() {
+  GetZeroExtended(CurrentStream(), *FCurrentProfileInfo);
+}
+
 bool TDM::IsProfileIndexInRange(int AProfileIndex) {
   return AProfileIndex >= 0 && AProfileIndex < cGameProfileCount;
 }
@@ -198,7 +209,7 @@ bool TDM::SwitchToProfile(int AProfileIndex) {
     return false;
   }
   FProfileIndex = AProfileIndex;
-  Get(CurrentStream(), *FCurrentProfileInfo);
+  ReadWorkingRecord();
   FAllProfileSettingInfo->CurrentGame = static_cast<uint16_t>(AProfileIndex);
   return true;
 }
@@ -231,13 +242,13 @@ void TDM::LoadProfileGroupSettingInfoFromRegistry() {
 
 bool TDM::LoadCurrentProfileInfoFromRegistry() {
   const bool Loaded = CurrentStream()->LoadStreamFromRegistry();
-  Get(CurrentStream(), *FCurrentProfileInfo);
+  ReadWorkingRecord();
   return Loaded;
 }
 
 bool TDM::LoadCurrentProfileInfoFromFile(const std::string& AFile) {
   const bool Loaded = CurrentStream()->LoadStreamFromFile(AFile);
-  Get(CurrentStream(), *FCurrentProfileInfo);
+  ReadWorkingRecord();
   return Loaded;
 }
 
@@ -256,7 +267,7 @@ bool TDM::ReadProfileInfo(TMouseProfileInfo& AProfileInfo, int AProfileIndex) {
 }
 
 bool TDM::ReadCurrentProfileInfo() {
-  Get(CurrentStream(), *FCurrentProfileInfo);
+  ReadWorkingRecord();
   return true;
 }
 
@@ -329,7 +340,7 @@ void TDM::SaveProfileGroupSettingInfoToRegistry() {
 
 void TDM::RestoreCurrentProfileInfoToDefault() {
   CurrentStream()->RestoreToDefault();
-  Get(CurrentStream(), *FCurrentProfileInfo);
+  ReadWorkingRecord();
   SetProfileChanged(FProfileIndex, true);
 }
 
@@ -338,7 +349,7 @@ void TDM::RestoreAllProfileInfoToDefault() {
     FProfileGroup[static_cast<std::size_t>(Index)]->RestoreToDefault();
     SetProfileChanged(Index, true);
   }
-  Get(CurrentStream(), *FCurrentProfileInfo);
+  ReadWorkingRecord();
 }
 
 bool TDM::RestoreProfileInfoToDefault(int AProfileIndex) {
@@ -377,7 +388,7 @@ void TDM::SETALLDPILikeThisProfile() {
       continue;
     }
     TuiProfile* Stream = FProfileGroup[static_cast<std::size_t>(Index)];
-    Get(Stream, *Scratch);
+    GetZeroExtended(Stream, *Scratch);
     std::memcpy(Scratch->ConfigInfo.CPIState, Current.CPIState, sizeof(Current.CPIState));
     std::memcpy(Scratch->ConfigInfo.UseDiffentXY, Current.UseDiffentXY,
                 sizeof(Current.UseDiffentXY));
@@ -428,21 +439,30 @@ std::string TDM::CreateFolderQuietly(const std::string& AFolder) {
   return AFolder;
 }
 
+void TDM::RaiseCannotCreateFolder(const std::string& AFolder, uint32_t AError) {
+  throw rtl::EInOutError(rtl::FormatText("Cannot create folder \"%s\". %s",
+                                         {AFolder, FServices.Files.ErrorText(AError)}));
+}
+
 void TDM::CreateFolderOrRaise(const std::string& AFolder) {
   if (FServices.Files.DirectoryExists(AFolder)) {
     return;
   }
   const uint32_t Error = FServices.Files.MakeDirectory(rtl::ExcludeTrailingPathDelimiter(AFolder));
   if (Error != platform::SysError::Success && !FServices.Files.DirectoryExists(AFolder)) {
-    throw rtl::EInOutError(rtl::FormatText("Cannot create folder \"%s\". %s",
-                                           {AFolder, FServices.Files.ErrorText(Error)}));
+    RaiseCannotCreateFolder(AFolder, Error);
   }
 }
 
 std::string TDM::GetPersonalDocumentProfilePath() {
-  return CreateFolderQuietly(
-      rtl::IncludeTrailingPathDelimiter(FServices.Environment.DocumentsFolder()) +
-      FOptionsFromConfigFile.ProfileFolder + rtl::PathDelim);
+  const std::string Documents = FServices.Environment.DocumentsFolder();
+  const std::string ProfileFolder = FOptionsFromConfigFile.ProfileFolder + rtl::PathDelim;
+  // Without its Documents part the profile folder would be the drive's root folder, and the
+  // group defaults would store that for good: it is a folder that cannot be created.
+  if (Documents.empty()) {
+    RaiseCannotCreateFolder(ProfileFolder, platform::SysError::PathNotFound);
+  }
+  return CreateFolderQuietly(rtl::IncludeTrailingPathDelimiter(Documents) + ProfileFolder);
 }
 
 std::string TDM::GetPersonalDocumentMacroDatabasePath() {
@@ -460,8 +480,7 @@ std::vector<int> TDM::GetAllProfilesMacroIndexList() {
   std::vector<int> Indexes;
   auto Scratch = std::make_unique<TMouseProfileInfo>();
   for (TuiProfile* Stream : FProfileGroup) {
-    std::memset(static_cast<void*>(Scratch.get()), 0, sizeof(TMouseProfileInfo));
-    Get(Stream, *Scratch);
+    GetZeroExtended(Stream, *Scratch);
     const TMOUSECONFIGINFO& Config = Scratch->ConfigInfo;
     const int Count = std::clamp<int>(Config.ButtonCount, 0, cButtonCount);
     for (int Button = 0; Button < Count; ++Button) {

@@ -161,8 +161,12 @@ private:
   TuiProfile* CurrentStream() const {
     return FProfileGroup[static_cast<std::size_t>(FProfileIndex)];
   }
+  // The working record := the current stream, zero past a stream stored shorter than it, so
+  // that no part of the profile current before survives a switch.
+  void ReadWorkingRecord();
   // The group's profile index, with the stored values range-checked.
   int GroupProfileIndex(int AGroupIndex) const;
+  [[noreturn]] void RaiseCannotCreateFolder(const std::string& AFolder, uint32_t AError);
   void CreateFolderOrRaise(const std::string& AFolder);
   std::string CreateFolderQuietly(const std::string& AFolder);
 

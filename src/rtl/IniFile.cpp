@@ -1,5 +1,7 @@
 #include "rtl/IniFile.h"
 
+#include <algorithm>
+
 #include "rtl/Component.h"
 #include "rtl/Hex.h"
 #include "rtl/Utf.h"
@@ -118,29 +120,25 @@ TIniFile TIniFile::Parse(std::string_view ABytes, const TAnsiDecoder& ADecodeAns
       }
       continue;
     }
+    // Lines before the first header belong to no section.
     if (Current == nullptr || CurrentIsDuplicate) {
       continue;
     }
+    // Every key line is kept, in file order: lookups take the first of a name, listings show
+    // each one.
     const std::size_t Equals = Line.find('=');
     const std::string_view Name = Trim(Line.substr(0, Equals));
     const bool HasValue = Equals != std::string_view::npos;
-    const std::string_view Value =
-        HasValue ? Unquote(Trim(Line.substr(Equals + 1))) : std::string_view();
-    if (Name.empty()) {
-      continue;
-    }
-    bool Known = false;
-    for (const TEntry& Entry : Current->Entries) {
-      Known = Known || SameText(Entry.Name, Name);
-    }
-    if (!Known) {
-      Current->Entries.push_back({std::string(Name), std::string(Value), HasValue});
-    }
+    std::string_view Value = HasValue ? Trim(Line.substr(Equals + 1)) : std::string_view();
+    // The platform hands values over as terminated text: a NUL ends one.
+    Value = Value.substr(0, Value.find('\0'));
+    Current->Entries.push_back({std::string(Name), std::string(Unquote(Value)), HasValue});
   }
   return Result;
 }
 
 const TIniFile::TSection* TIniFile::FindSection(std::string_view ASection) const {
+  ASection = Trim(ASection);
   for (const TSection& Section : FSections) {
     if (SameText(Section.Name, ASection)) {
       return &Section;
@@ -155,6 +153,7 @@ const TIniFile::TEntry* TIniFile::FindEntry(std::string_view ASection,
   if (Section == nullptr) {
     return nullptr;
   }
+  AIdent = Trim(AIdent);
   for (const TEntry& Entry : Section->Entries) {
     if (SameText(Entry.Name, AIdent)) {
       return &Entry;
@@ -168,7 +167,10 @@ bool TIniFile::SectionExists(std::string_view ASection) const {
 }
 
 bool TIniFile::ValueExists(std::string_view ASection, std::string_view AIdent) const {
-  return FindEntry(ASection, AIdent) != nullptr;
+  const std::vector<std::string> Names = ReadSection(ASection);
+  AIdent = Trim(AIdent);
+  return std::any_of(Names.begin(), Names.end(),
+                     [&](const std::string& AName) { return SameText(AName, AIdent); });
 }
 
 std::string TIniFile::ReadString(std::string_view ASection, std::string_view AIdent,
@@ -187,7 +189,13 @@ std::vector<std::string> TIniFile::ReadSection(std::string_view ASection) const 
   std::vector<std::string> Names;
   if (const TSection* Section = FindSection(ASection)) {
     for (const TEntry& Entry : Section->Entries) {
-      Names.push_back(Entry.Name);
+      // The platform's list of names is terminated by an empty one.
+      if (Entry.HasValue && Entry.Name.empty()) {
+        break;
+      }
+      if (Entry.HasValue) {
+        Names.push_back(Entry.Name);
+      }
     }
   }
   return Names;

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/SysError.h"
+#include "platform/sim/SimFileSystem.h"
 #include "rtl/Paths.h"
+#include "rtl/Utf.h"
 #include "support/TestPlatform.h"
 
 namespace {
@@ -57,6 +61,51 @@ TEST_P(FileSystemTest, FailuresCarryCodesAndTexts) {
   EXPECT_NE(Files().ErrorText(SysError::FileNotFound), Files().ErrorText(SysError::AccessDenied));
 }
 
+// The files in the test's folder, so a test can see that no new file was left behind.
+std::vector<std::string> FolderFiles(const std::string& AFolder) {
+  std::vector<std::string> Names;
+  for (const auto& Entry : std::filesystem::directory_iterator(sim::Utf8Path(AFolder))) {
+    const std::u8string Name = Entry.path().filename().u8string();
+    Names.emplace_back(Name.begin(), Name.end());
+  }
+  return Names;
+}
+
+TEST_P(FileSystemTest, ATargetAtThePathLimitIsReplaced) {
+  const std::size_t FolderUnits = rtl::Utf8ToUtf16(Folder()).size();
+  ASSERT_LT(FolderUnits, cMaxPathUnits - 20);
+  const std::string Name(cMaxPathUnits - FolderUnits, 'n');
+  const std::string Path = Folder() + Name;
+  for (const int Start : {0, 100}) {
+    const auto Bytes = test::PatternBytes(64, static_cast<uint8_t>(Start));
+    ASSERT_EQ(Files().ReplaceFileContent(Path, Bytes.data(), Bytes.size()), SysError::Success);
+    std::vector<uint8_t> Read;
+    ASSERT_EQ(Files().ReadWholeFile(Path, Read, 64), SysError::Success);
+    EXPECT_EQ(Read, Bytes);
+  }
+  EXPECT_EQ(FolderFiles(Folder()), std::vector<std::string>{Name});
+}
+
+TEST_P(FileSystemTest, AFileHeldOpenWithoutDeleteSharingIsNeitherReplacedNorRemoved) {
+  const std::string Path = Folder() + "held.pfd";
+  const auto Old = test::PatternBytes(100);
+  const auto New = test::PatternBytes(200, 1);
+  ASSERT_EQ(Files().ReplaceFileContent(Path, Old.data(), Old.size()), SysError::Success);
+  auto Hold = FTest->HoldWithoutDeleteSharing(Path);
+  ASSERT_TRUE(Hold);
+  // The platform refuses to rename over a file that is open.
+  EXPECT_EQ(Files().ReplaceFileContent(Path, New.data(), New.size()), SysError::AccessDenied);
+  EXPECT_EQ(Files().RemoveFile(Path), SysError::SharingViolation);
+  std::vector<uint8_t> Read;
+  ASSERT_EQ(Files().ReadWholeFile(Path, Read, 1000), SysError::Success);
+  EXPECT_EQ(Read, Old);
+  EXPECT_EQ(FolderFiles(Folder()), std::vector<std::string>{"held.pfd"});
+  Hold.reset();
+  ASSERT_EQ(Files().ReplaceFileContent(Path, New.data(), New.size()), SysError::Success);
+  ASSERT_EQ(Files().ReadWholeFile(Path, Read, 1000), SysError::Success);
+  EXPECT_EQ(Read, New);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, FileSystemTest, ::testing::ValuesIn(test::TestBackendNames()),
                          [](const auto& AInfo) { return AInfo.param; });
 
@@ -88,6 +137,20 @@ TEST_P(EnvironmentTest, FoldersExistAndTheClockRuns) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, EnvironmentTest, ::testing::ValuesIn(test::TestBackendNames()),
                          [](const auto& AInfo) { return AInfo.param; });
+
+TEST(SimFileSystem, PathsOverThePlatformLimitAreNotFound) {
+  sim::TSimWorld World;
+  const std::string Folder = World.Environment.RootFolder() + rtl::PathDelim;
+  const std::string Path =
+      Folder + std::string(cMaxPathUnits + 1 - rtl::Utf8ToUtf16(Folder).size(), 'n');
+  EXPECT_EQ(World.Files.ReplaceFileContent(Path, "x", 1), SysError::PathNotFound);
+  EXPECT_FALSE(World.Files.FileExists(Path));
+  EXPECT_EQ(World.Files.MakeDirectory(Path), SysError::PathNotFound);
+  EXPECT_FALSE(World.Files.DirectoryExists(Path));
+  // One unit shorter is within the limit.
+  EXPECT_EQ(World.Files.ReplaceFileContent(Path.substr(0, Path.size() - 1), "x", 1),
+            SysError::Success);
+}
 
 TEST(SimWorld, RecordsDialogsAndRunsAVirtualClock) {
   platform::sim::TSimWorld World;

@@ -14,6 +14,12 @@ protected:
   std::unique_ptr<IRegistryKey> Open(bool ACreate, uint32_t& AError) {
     return Registry().OpenKey(RegRoot::CurrentUser, FTest->KeyPath(), ACreate, AError);
   }
+  // The error of opening (or creating) a path below the test's key; 0 when it opens.
+  uint32_t OpenError(const std::string& ASubPath, bool ACreate) {
+    uint32_t Error = 0;
+    Registry().OpenKey(RegRoot::CurrentUser, FTest->KeyPath() + ASubPath, ACreate, Error);
+    return Error;
+  }
   std::unique_ptr<test::TTestPlatform> FTest;
 };
 
@@ -58,6 +64,54 @@ TEST_P(RegistryTest, ValuesKeepTheirTypesAndBytes) {
   EXPECT_EQ(Key->DeleteValue("text"), SysError::Success);
   EXPECT_EQ(Key->QueryValue("text", Type, Data, 100), SysError::FileNotFound);
   EXPECT_EQ(Key->DeleteValue("text"), SysError::FileNotFound);
+}
+
+TEST_P(RegistryTest, CreatingAKeyCreatesEveryMissingKeyOnItsPath) {
+  EXPECT_EQ(OpenError("\\a\\b\\c", true), SysError::Success);
+  EXPECT_EQ(OpenError("\\a\\b", false), SysError::Success);
+  EXPECT_EQ(OpenError("\\a", false), SysError::Success);
+  EXPECT_EQ(OpenError("", false), SysError::Success);
+  EXPECT_EQ(OpenError("\\a\\x", false), SysError::FileNotFound);
+  EXPECT_EQ(Registry().DeleteKeyTree(RegRoot::CurrentUser, FTest->KeyPath() + "\\a\\b"),
+            SysError::Success);
+  EXPECT_EQ(OpenError("\\a\\b\\c", false), SysError::FileNotFound);
+  EXPECT_EQ(OpenError("\\a", false), SysError::Success);
+}
+
+TEST_P(RegistryTest, KeyAndValueNamesCompareWithoutRegardToCase) {
+  // "M\u00e4use" and "Gr\u00f6\u00dfe" against their upper-case spellings ("\u00df" has none).
+  const std::string Sharp = "\xC3\x9F";
+  uint32_t Error = 0;
+  auto Key = Registry().OpenKey(RegRoot::CurrentUser, FTest->KeyPath() + "\\M\xC3\xA4use\\Rad",
+                                true, Error);
+  ASSERT_TRUE(Key) << Error;
+  const uint32_t Value = 5;
+  ASSERT_EQ(Key->SetValue("Gr\xC3\xB6" + Sharp + "e", RegType::DWord, &Value, sizeof(Value)),
+            SysError::Success);
+  auto Same = Registry().OpenKey(RegRoot::CurrentUser, FTest->KeyPath() + "\\M\xC3\x84USE\\RAD",
+                                 false, Error);
+  ASSERT_TRUE(Same) << Error;
+  uint32_t Type = 0;
+  uint64_t Size = 0;
+  EXPECT_EQ(Same->QueryValueInfo("GR\xC3\x96" + Sharp + "E", Type, Size), SysError::Success);
+  EXPECT_EQ(Same->QueryValueInfo("GR\xC3\x96SSE", Type, Size), SysError::FileNotFound);
+  EXPECT_EQ(OpenError("\\MAUSE", false), SysError::FileNotFound);
+}
+
+TEST_P(RegistryTest, MalformedKeyPathsAreRefusedAsThePlatformRefusesThem) {
+  // A path that starts with a delimiter is not below the root.
+  for (const bool Create : {true, false}) {
+    uint32_t Error = 0;
+    EXPECT_FALSE(Registry().OpenKey(RegRoot::CurrentUser, "\\" + FTest->KeyPath(), Create, Error));
+    EXPECT_EQ(Error, SysError::BadPathName);
+  }
+  // A key name is at most 255 characters.
+  EXPECT_EQ(OpenError("\\" + std::string(300, 'n'), true), SysError::InvalidParameter);
+  EXPECT_EQ(OpenError("\\" + std::string(300, 'n'), false), SysError::InvalidParameter);
+  EXPECT_EQ(OpenError("\\" + std::string(255, 'n'), true), SysError::Success);
+  // Delimiters at the end name the key itself.
+  EXPECT_EQ(OpenError("\\t\\\\", true), SysError::Success);
+  EXPECT_EQ(OpenError("\\t", false), SysError::Success);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RegistryTest, ::testing::ValuesIn(test::TestBackendNames()),

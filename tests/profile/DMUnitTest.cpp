@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -239,6 +240,18 @@ TEST_F(DMTest, AFolderThatCannotBeCreatedStopsStartUpWithADialog) {
   EXPECT_TRUE(Module->IsProfileChanged(4));
 }
 
+TEST_F(DMTest, AnUnknownDocumentsFolderIsAFolderThatCannotBeCreated) {
+  World.Environment.SetDocumentsFolder("");
+  auto Module = Start();
+  ASSERT_EQ(World.Dialogs.MessageBoxes().size(), 1u);
+  EXPECT_EQ(World.Dialogs.MessageBoxes()[0].Text,
+            std::string("Cannot create folder \"ZQProfile") + rtl::PathDelim +
+                "\". The system cannot find the path specified.");
+  // No group record naming folders without their Documents part is stored.
+  EXPECT_TRUE(Value("ProfileSettingGroup.pfd").empty());
+  EXPECT_THROW(Module->GetPersonalDocumentMacroDatabasePath(), rtl::EInOutError);
+}
+
 TEST_F(DMTest, ResolutionLevelsCopyToTheOtherProfiles) {
   auto Module = Start();
   Module->SaveBackAllProfileInfoToRegistry();
@@ -268,6 +281,71 @@ TEST_F(DMTest, ResolutionLevelsCopyToTheOtherProfiles) {
   }
   EXPECT_FALSE(Module->IsProfileChanged(2));
   EXPECT_FALSE(World.Files.FileExists(ProfileFolder() + "ZQProfile3.pfd"));
+}
+
+// Game profile 0 ("ZQProfile1.pfd") stored whole with a tail of its own; game profile 1
+// ("ZQProfile2.pfd") stored only up to its report rate, as an older or damaged value would be.
+constexpr std::size_t cShortProfileSize = 872 + 117168;
+
+class DMShortProfileTest : public DMTest {
+protected:
+  void StoreWholeAndShortProfiles() {
+    Start().reset();
+    auto Whole = std::make_unique<TMouseProfileInfo>();
+    Whole->ConfigInfo.ReportRate = 1000;
+    Whole->ConfigInfo.CurrentCPIIndex = 3;
+    Whole->ConfigInfo.CPIState[0].CPIX = 3200;
+    Whole->MacroKeyInfoList.nMacroInfoCount = 7;
+    PutRecord("ZQProfile1.pfd", *Whole);
+    auto Short = std::make_unique<TMouseProfileInfo>();
+    Short->ConfigInfo.VWheelType = 2;
+    const auto* Bytes = reinterpret_cast<const uint8_t*>(Short.get());
+    World.Registry.PutValue(CurrentUser, cDefaultKey, "ZQProfile2.pfd", platform::RegType::Binary,
+                            std::vector<uint8_t>(Bytes, Bytes + cShortProfileSize));
+  }
+};
+
+TEST_F(DMShortProfileTest, SwitchingToAProfileStoredShortKeepsNothingOfTheProfileBefore) {
+  StoreWholeAndShortProfiles();
+  auto Module = Start();
+  ASSERT_TRUE(Module->SwitchToProfile(0));
+  ASSERT_EQ(Module->CurrentProfileInfo().ConfigInfo.CPIState[0].CPIX, 3200);
+  ASSERT_TRUE(Module->SwitchToProfile(1));
+  const TMouseProfileInfo& Current = Module->CurrentProfileInfo();
+  EXPECT_EQ(Current.ConfigInfo.VWheelType, 2);
+  EXPECT_EQ(Current.ConfigInfo.ReportRate, 0);
+  EXPECT_EQ(Current.ConfigInfo.CurrentCPIIndex, 0);
+  EXPECT_EQ(Current.ConfigInfo.CPIState[0].CPIX, 0);
+  EXPECT_EQ(Current.MacroKeyInfoList.nMacroInfoCount, 0);
+  // Reading changes nothing stored.
+  EXPECT_EQ(Module->uiProfileGame2->Stream().Size(), static_cast<int64_t>(cShortProfileSize));
+  EXPECT_EQ(Value("ZQProfile2.pfd").size(), cShortProfileSize);
+}
+
+TEST_F(DMShortProfileTest, CopyingResolutionLevelsExtendsAProfileStoredShortWithZeros) {
+  StoreWholeAndShortProfiles();
+  auto Module = Start();
+  ASSERT_EQ(Module->ProfileIndex(), 2);
+  Module->CurrentProfileInfo().ConfigInfo.CPIState[0].CPIX = 400;
+  Module->SETALLDPILikeThisProfile();
+
+  const auto Read = [&](const std::string& AName) {
+    auto Profile = std::make_unique<TMouseProfileInfo>();
+    const auto Stored = Value(AName);
+    EXPECT_EQ(Stored.size(), 163560u) << AName;
+    std::memcpy(Profile.get(), Stored.data(), std::min(Stored.size(), sizeof(TMouseProfileInfo)));
+    return Profile;
+  };
+  const auto Whole = Read("ZQProfile1.pfd");
+  EXPECT_EQ(Whole->ConfigInfo.CPIState[0].CPIX, 400);
+  EXPECT_EQ(Whole->ConfigInfo.ReportRate, 1000);
+  EXPECT_EQ(Whole->MacroKeyInfoList.nMacroInfoCount, 7);
+  const auto Short = Read("ZQProfile2.pfd");
+  EXPECT_EQ(Short->ConfigInfo.CPIState[0].CPIX, 400);
+  EXPECT_EQ(Short->ConfigInfo.VWheelType, 2);
+  EXPECT_EQ(Short->ConfigInfo.ReportRate, 0);
+  EXPECT_EQ(Short->ConfigInfo.CurrentCPIIndex, 0);
+  EXPECT_EQ(Short->MacroKeyInfoList.nMacroInfoCount, 0);
 }
 
 TEST_F(DMTest, MacroIndexesAreListedOnceInTheOrderFound) {

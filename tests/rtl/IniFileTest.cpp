@@ -34,20 +34,50 @@ TEST(IniFile, TrimsBlanksRemovesOneQuotePairAndSkipsComments) {
   EXPECT_FALSE(Ini.ValueExists("s", "k"));
   EXPECT_EQ(Ini.ReadString("s", "empty", "default"), "");
   EXPECT_EQ(Ini.ReadString("s", "novalue", "default"), "default");
-  EXPECT_EQ(Ini.ReadSection("s"),
-            (std::vector<std::string>{"a", "q1", "q2", "q3", "empty", "novalue"}));
+  EXPECT_EQ(Ini.ReadSection("s"), (std::vector<std::string>{"a", "q1", "q2", "q3", "empty"}));
 }
 
 TEST(IniFile, GarbageAndKeysOutsideSectionsAreIgnored) {
-  std::string Text = "orphan=1\n\x01\x02garbage\n[s]\n[t\nk=v\n=nameless\n[]\n";
+  std::string Text = "orphan=1\n\x01\x02garbage\n[s]\n[t=1\nk=v\n[]\norphan=bracketed\n";
   Text += std::string(200000, 'x') + "\n[u]\nlong=" + std::string(100000, 'y') + "\n";
   const auto Ini = ParseUtf8(Text);
-  EXPECT_EQ(Ini.ReadString("", "orphan", "none"), "none");
+  // Lines before the first header belong to no section; the empty name is that of "[]".
+  EXPECT_EQ(Ini.ReadString("", "orphan", "none"), "bracketed");
   // A header without ']' is a key line of the section before it.
   EXPECT_EQ(Ini.ReadString("s", "k", ""), "v");
-  EXPECT_TRUE(Ini.ValueExists("s", "[t"));
+  EXPECT_EQ(Ini.ReadString("s", "[t", ""), "1");
   EXPECT_EQ(Ini.ReadString("u", "long", "").size(), 100000u);
   EXPECT_EQ(ParseUtf8("no sections at all\nkey=value").ReadString("", "key", "d"), "d");
+}
+
+TEST(IniFile, QueriedNamesAreTrimmedOfBlanks) {
+  const auto Ini = ParseUtf8("[Options]\nKey=v\n");
+  EXPECT_EQ(Ini.ReadString(" options\t", "\tKEY ", "d"), "v");
+  EXPECT_TRUE(Ini.SectionExists("  Options "));
+  EXPECT_TRUE(Ini.ValueExists(" options", "key "));
+  EXPECT_EQ(Ini.ReadSection(" options "), std::vector<std::string>{"Key"});
+  EXPECT_EQ(Ini.ReadString("opt ions", "Key", "d"), "d");
+}
+
+// A listing is what a caller of the platform's reader sees in its list of names: only lines
+// with "=", each of them, and nothing after an empty name, which ends the list.
+TEST(IniFile, KeyListingsHoldEveryKeyLineWithAnEqualsSignUpToAnEmptyName) {
+  const auto Ini = ParseUtf8("[s]\na=1\nbare\nb=2\nA=3\n=nameless\nc=4\n");
+  EXPECT_EQ(Ini.ReadSection("s"), (std::vector<std::string>{"a", "b", "A"}));
+  EXPECT_EQ(Ini.ReadString("s", "a", "d"), "1");
+  EXPECT_EQ(Ini.ReadString("s", "bare", "d"), "d");
+  EXPECT_FALSE(Ini.ValueExists("s", "bare"));
+  EXPECT_EQ(Ini.ReadString("s", "", "d"), "nameless");
+  EXPECT_EQ(Ini.ReadString("s", "c", "d"), "4");
+  EXPECT_EQ(ParseUtf8("[s]\n=first\nk=v\n").ReadSection("s"), std::vector<std::string>{});
+}
+
+TEST(IniFile, AValueEndsAtANulByte) {
+  const char Text[] = "[s]\nk=ab\0cd\nq=\"x\0y\"\nnext=n\n";
+  const auto Ini = ParseUtf8(std::string_view(Text, sizeof(Text) - 1));
+  EXPECT_EQ(Ini.ReadString("s", "k", "d"), "ab");
+  EXPECT_EQ(Ini.ReadString("s", "q", "d"), "\"x");
+  EXPECT_EQ(Ini.ReadString("s", "next", "d"), "n");
 }
 
 TEST(IniFile, ByteOrderMarksSelectTheEncodingOtherwiseTheAnsiDecoderRuns) {

@@ -8,7 +8,10 @@
 #include "platform/sim/SimFileSystem.h"
 #include "rtl/Paths.h"
 #ifdef _WIN32
+#include <windows.h>
+
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/Win32Text.h"
 #endif
 
 namespace test {
@@ -30,6 +33,9 @@ public:
   ~TSimTestPlatform() override { CleanUp(); }
   platform::TPlatform Platform() override { return FWorld.Platform(); }
   platform::sim::TSimWorld* Sim() override { return &FWorld; }
+  std::shared_ptr<void> HoldWithoutDeleteSharing(const std::string& APath) override {
+    return FWorld.Files.HoldOpen(APath);
+  }
 
 private:
   platform::sim::TSimWorld FWorld;
@@ -44,6 +50,15 @@ public:
   }
   ~TWin32TestPlatform() override { CleanUp(); }
   platform::TPlatform Platform() override { return FPlatform.Platform(); }
+  std::shared_ptr<void> HoldWithoutDeleteSharing(const std::string& APath) override {
+    const HANDLE File =
+        CreateFileW(platform::win32::ToWide(APath).c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (File == INVALID_HANDLE_VALUE) {
+      return nullptr;
+    }
+    return std::shared_ptr<void>(File, [](void* AFile) { CloseHandle(AFile); });
+  }
 
 private:
   platform::win32::TWin32Platform FPlatform;

@@ -22,6 +22,9 @@ public:
   const std::string& Folder() const { return FFolder; }
   // A key below HKEY_CURRENT_USER of this test's own, deleted afterwards.
   const std::string& KeyPath() const { return FKeyPath; }
+  // Holds a file open as another process does that shares reading and writing but not
+  // deleting, until the returned hold is released.
+  virtual std::shared_ptr<void> HoldWithoutDeleteSharing(const std::string& APath) = 0;
 
 protected:
   void Prepare(const std::string& ABaseFolder);

@@ -39,17 +39,20 @@ uint32_t FromErrorCode(const std::error_code& AError, uint32_t AFallback) {
 
 bool TSimFileSystem::FileExists(const std::string& APath) {
   std::error_code Error;
-  return !APath.empty() && fs::is_regular_file(Utf8Path(APath), Error);
+  return !APath.empty() && PathFitsLimits(APath) && fs::is_regular_file(Utf8Path(APath), Error);
 }
 
 bool TSimFileSystem::DirectoryExists(const std::string& APath) {
   std::error_code Error;
-  return !APath.empty() && fs::is_directory(Utf8Path(APath), Error);
+  return !APath.empty() && PathFitsLimits(APath) && fs::is_directory(Utf8Path(APath), Error);
 }
 
 uint32_t TSimFileSystem::MakeDirectory(const std::string& APath) {
   if (const uint32_t Fault = FFaults.Take(TSimFileOp::MakeDirectory)) {
     return Fault;
+  }
+  if (!PathFitsLimits(APath)) {
+    return SysError::PathNotFound;
   }
   const fs::path Path = Utf8Path(APath);
   std::error_code Error;
@@ -68,6 +71,9 @@ uint32_t TSimFileSystem::ReadWholeFile(const std::string& APath, std::vector<uin
   AData.clear();
   if (const uint32_t Fault = FFaults.Take(TSimFileOp::Read)) {
     return Fault;
+  }
+  if (!PathFitsLimits(APath)) {
+    return SysError::PathNotFound;
   }
   const fs::path Path = Utf8Path(APath);
   std::error_code Error;
@@ -97,6 +103,9 @@ uint32_t TSimFileSystem::ReadWholeFile(const std::string& APath, std::vector<uin
 uint32_t TSimFileSystem::ReplaceFileContent(const std::string& APath, const void* AData,
                                             std::size_t ASize) {
   static std::atomic<unsigned> NextTemp{0};
+  if (!PathFitsLimits(APath)) {
+    return SysError::PathNotFound;
+  }
   const fs::path Path = Utf8Path(APath);
   std::error_code Error;
   if (fs::is_directory(Path, Error)) {
@@ -105,8 +114,11 @@ uint32_t TSimFileSystem::ReplaceFileContent(const std::string& APath, const void
   if (!fs::is_directory(Path.parent_path(), Error)) {
     return SysError::PathNotFound;
   }
-  fs::path Temp = Path;
-  Temp += ".~" + std::to_string(NextTemp++);
+  const std::string TempName = ReplacementPathBeside(APath, "~" + std::to_string(NextTemp++));
+  if (TempName.empty()) {
+    return SysError::PathNotFound;
+  }
+  const fs::path Temp = Utf8Path(TempName);
   const uint32_t Fault = FFaults.Take(TSimFileOp::Replace);
   {
     std::ofstream File(Temp, std::ios::binary | std::ios::trunc);
@@ -122,6 +134,11 @@ uint32_t TSimFileSystem::ReplaceFileContent(const std::string& APath, const void
       return Fault != SysError::Success ? Fault : SysError::WriteFault;
     }
   }
+  // The platform refuses to rename over a file that another process holds open.
+  if (IsHeld(Path)) {
+    fs::remove(Temp, Error);
+    return SysError::AccessDenied;
+  }
   fs::rename(Temp, Path, Error);
   if (Error) {
     const uint32_t Code = FromErrorCode(Error, SysError::WriteFault);
@@ -133,11 +150,46 @@ uint32_t TSimFileSystem::ReplaceFileContent(const std::string& APath, const void
 
 uint32_t TSimFileSystem::RemoveFile(const std::string& APath) {
   std::error_code Error;
+  if (!PathFitsLimits(APath)) {
+    return SysError::PathNotFound;
+  }
   if (!fs::is_regular_file(Utf8Path(APath), Error)) {
     return SysError::FileNotFound;
   }
+  if (IsHeld(Utf8Path(APath))) {
+    return SysError::SharingViolation;
+  }
   fs::remove(Utf8Path(APath), Error);
   return FromErrorCode(Error, SysError::AccessDenied);
+}
+
+namespace {
+// One file named the same way whatever the spelling of its path.
+fs::path Identity(const fs::path& APath) {
+  std::error_code Error;
+  const fs::path Canonical = fs::weakly_canonical(APath, Error);
+  return Error ? APath : Canonical;
+}
+} // namespace
+
+std::shared_ptr<void> TSimFileSystem::HoldOpen(const std::string& APath) {
+  const fs::path Path = Identity(Utf8Path(APath));
+  std::shared_ptr<THeldFiles> Held = FHeld;
+  {
+    std::lock_guard<std::mutex> Guard(Held->Lock);
+    ++Held->Counts[Path];
+  }
+  return std::shared_ptr<void>(Held.get(), [Held, Path](void*) {
+    std::lock_guard<std::mutex> Guard(Held->Lock);
+    if (--Held->Counts[Path] == 0) {
+      Held->Counts.erase(Path);
+    }
+  });
+}
+
+bool TSimFileSystem::IsHeld(const std::filesystem::path& APath) {
+  std::lock_guard<std::mutex> Guard(FHeld->Lock);
+  return FHeld->Counts.count(Identity(APath)) > 0;
 }
 
 std::string TSimFileSystem::ErrorText(uint32_t ACode) {

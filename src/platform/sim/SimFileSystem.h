@@ -1,8 +1,12 @@
 // Files and folders of the simulated world: the real file system below a temporary folder,
-// with faults a test can inject (an unreadable file, a full disk in the middle of a write).
+// with faults a test can inject (an unreadable file, a full disk in the middle of a write), the
+// platform's path limits and files held open by other processes.
 #pragma once
 
 #include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/FileSystem.h"
@@ -30,9 +34,19 @@ public:
   // The next call of that kind fails with ACode. A failing Replace has written half of the
   // new bytes when it fails, as an interrupted write would have.
   void FailNext(TSimFileOp AOp, uint32_t ACode) { FFaults.FailNext(AOp, ACode); }
+  // Holds APath open as another process does that shares reading and writing but not deleting
+  // (a virus scanner, an indexer), until the returned hold is released.
+  std::shared_ptr<void> HoldOpen(const std::string& APath);
 
 private:
+  struct THeldFiles {
+    std::mutex Lock;
+    std::map<std::filesystem::path, int> Counts;
+  };
+  bool IsHeld(const std::filesystem::path& APath);
+
   TSimFaults<TSimFileOp> FFaults;
+  std::shared_ptr<THeldFiles> FHeld = std::make_shared<THeldFiles>();
 };
 
 } // namespace platform::sim

@@ -1,5 +1,8 @@
 // The simulated registry: keys and values in memory, with their types kept, so a test can
-// store a value of any type and see exactly what the system wrote.
+// store a value of any type and see exactly what the system wrote. Paths and names follow the
+// platform's rules: names compare without regard to case, creating a key creates the missing
+// keys above it, and a path starting with a delimiter or holding a name over 255 characters is
+// refused with the platform's error.
 #pragma once
 
 #include <map>
@@ -42,7 +45,8 @@ public:
 private:
   class TKey;
   using TKeyId = std::pair<uint32_t, std::string>;
-  static std::optional<TKeyId> MakeId(uint32_t ARoot, const std::string& APath);
+  // The key a path names, or the error the platform gives for such a path.
+  static uint32_t MakeId(uint32_t ARoot, const std::string& APath, TKeyId& AId);
 
   mutable std::mutex FLock;
   std::map<TKeyId, std::map<std::string, TValue>> FKeys;

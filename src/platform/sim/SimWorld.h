@@ -28,6 +28,8 @@ public:
 
   const std::string& RootFolder() const { return FRootFolder; }
   void SetOsVersion(TOsVersion AVersion) { FOsVersion = AVersion; }
+  // "" stands for a user whose Documents folder the platform cannot name.
+  void SetDocumentsFolder(const std::string& AFolder) { FDocumentsFolder = AFolder; }
 
 private:
   std::string FRootFolder;

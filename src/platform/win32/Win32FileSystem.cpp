@@ -110,9 +110,14 @@ public:
   uint32_t ReplaceFileContent(const std::string& APath, const void* AData,
                               std::size_t ASize) override {
     static std::atomic<unsigned> NextTemp{0};
+    const std::string TempPath = ReplacementPathBeside(
+        APath, "~" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(NextTemp++));
+    // Not even a short name beside the target fits the platform's limits.
+    if (TempPath.empty()) {
+      return SysError::PathNotFound;
+    }
     const std::wstring Target = ToWide(APath);
-    const std::wstring Temp = Target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"." +
-                              std::to_wstring(NextTemp++);
+    const std::wstring Temp = ToWide(TempPath);
     THandle File(CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!File.Valid()) {
