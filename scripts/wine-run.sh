@@ -6,8 +6,16 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-wine "$@"
+# The program writes into files, not into CTest's pipes: a service that Wine starts on the
+# program's behalf (device enumeration starts some lazily) inherits its output handles and
+# outlives it, and would keep CTest waiting for the pipe to close long after the program
+# ended.
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+wine "$@" >"$out" 2>"$err" </dev/null
 status=$?
+cat "$out"
+cat "$err" >&2
 # A program that Wine could not start says nothing of its own: say what happened.
 [ $status -eq 0 ] || echo "wine-run: $(basename "${1:-?}") exited with status $status" >&2
 exit $status
