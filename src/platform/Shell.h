@@ -1,0 +1,21 @@
+// The shell: opening a file or an address the way the user's double-click would.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Desktop.h"
+
+namespace platform {
+
+class IShell {
+public:
+  virtual ~IShell() = default;
+  // The shell's "open" of AFile (a program, a document or an address) with the working
+  // folder AFolder ("" for none) and a show command; AOwner may be 0. Returns the platform's
+  // answer: above 32 on success, else an error (2 file not found, ...).
+  virtual intptr_t Open(TWindowHandle AOwner, const std::string& AFile, const std::string& AFolder,
+                        int32_t AShowCommand) = 0;
+};
+
+} // namespace platform
