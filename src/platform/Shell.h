@@ -8,12 +8,16 @@
 
 namespace platform {
 
+// The shell's answers above this number mean it opened the file.
+inline constexpr intptr_t cShellOpenedAbove = 32;
+
 class IShell {
 public:
   virtual ~IShell() = default;
-  // The shell's "open" of AFile (a program, a document or an address) with the working
-  // folder AFolder ("" for none) and a show command; AOwner may be 0. Returns the platform's
-  // answer: above 32 on success, else an error (2 file not found, ...).
+  // Main thread: the shell's "open" of AFile (a program, a document or an address; a
+  // relative name is looked for in AFolder) with the working folder AFolder ("" for none)
+  // and a show command; AOwner may be 0. Returns the platform's answer: above
+  // cShellOpenedAbove on success, else an error (2 file not found, 3 path not found, ...).
   virtual intptr_t Open(TWindowHandle AOwner, const std::string& AFile, const std::string& AFolder,
                         int32_t AShowCommand) = 0;
 };
