@@ -11,6 +11,7 @@
 #include "platform/Libraries.h"
 #include "platform/Locale.h"
 #include "platform/Registry.h"
+#include "platform/Shell.h"
 
 namespace platform {
 
@@ -27,6 +28,7 @@ struct TPlatform {
   IDriverDevices& Drivers;
   ILibraries& Libraries;
   IKeyboardState& Keyboard;
+  IShell& Shell;
 };
 
 } // namespace platform

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
 
+#include "platform/sim/SimTray.h"
 #include "platform/sim/SimWorld.h"
 #include "rtl/Guarded.h"
 
@@ -23,19 +25,35 @@ const TDevBroadcastHeader* BroadcastHeader(uint32_t ADeviceType) {
 }
 } // namespace
 
-TSimDesktop::TSimDesktop(TSimClock& AClock, IDebugOutput& ADebug)
-    : FClock(AClock), FDebug(ADebug), FMainThread(std::this_thread::get_id()) {}
+TSimDesktop::TSimDesktop(TSimSession& ASession, IDebugOutput& ADebug)
+    : FSession(ASession), FClock(ASession.Clock), FDebug(ADebug),
+      FMainThread(std::this_thread::get_id()) {}
+
+TSimDesktop::~TSimDesktop() {
+  std::vector<TWindowHandle> Own;
+  {
+    std::lock_guard<std::mutex> Guard(FSession.FLock);
+    for (const auto& [Handle, Window] : FSession.FWindows) {
+      if (Window.Owner == this) {
+        Own.push_back(Handle);
+      }
+    }
+  }
+  for (TWindowHandle Window : Own) {
+    DestroyHiddenWindow(Window);
+  }
+}
 
 TWindowHandle TSimDesktop::CreateHiddenWindow(TWindowProc AProc) {
-  std::lock_guard<std::mutex> Guard(FLock);
-  const TWindowHandle Window = ++FNextWindow;
-  FWindows[Window] = std::make_shared<TWindowProc>(std::move(AProc));
-  return Window;
+  return FSession.AddWindow(*this, "", false, std::move(AProc), "");
 }
 
 void TSimDesktop::DestroyHiddenWindow(TWindowHandle AWindow) {
+  if (!FSession.IsOwnWindow(*this, AWindow)) {
+    return;
+  }
+  FSession.RemoveWindow(AWindow);
   std::lock_guard<std::mutex> Guard(FLock);
-  FWindows.erase(AWindow);
   FQueue.erase(std::remove_if(FQueue.begin(), FQueue.end(),
                               [AWindow](const auto& AItem) { return AItem.first == AWindow; }),
                FQueue.end());
@@ -51,23 +69,23 @@ void TSimDesktop::DestroyHiddenWindow(TWindowHandle AWindow) {
 
 bool TSimDesktop::PostWindowMessage(TWindowHandle AWindow, uint32_t AMsg, uintptr_t AWParam,
                                     intptr_t ALParam) {
+  return FSession.Post(this, AWindow, TWindowMessage{AMsg, AWParam, ALParam, 0});
+}
+
+void TSimDesktop::Enqueue(TWindowHandle AWindow, const TWindowMessage& AMessage) {
   {
     std::lock_guard<std::mutex> Guard(FLock);
-    if (FWindows.count(AWindow) == 0) {
-      return false;
-    }
-    FQueue.emplace_back(AWindow, TWindowMessage{AMsg, AWParam, ALParam, 0});
+    FQueue.emplace_back(AWindow, AMessage);
   }
   FPending.notify_all();
-  return true;
 }
 
 bool TSimDesktop::StartTimer(TWindowHandle AWindow, uintptr_t AId, uint32_t AIntervalMs) {
   const uint64_t Now = FClock.TickCount();
-  std::lock_guard<std::mutex> Guard(FLock);
-  if (FWindows.count(AWindow) == 0) {
+  if (!FSession.IsOwnWindow(*this, AWindow)) {
     return false;
   }
+  std::lock_guard<std::mutex> Guard(FLock);
   // Starting a running timer again restarts it, as the platform does.
   FTimers.erase(std::remove_if(FTimers.begin(), FTimers.end(),
                                [&](const TTimer& ATimer) {
@@ -97,15 +115,17 @@ bool TSimDesktop::TimerRunning(TWindowHandle AWindow, uintptr_t AId) const {
 }
 
 int TSimDesktop::WindowCount() const {
-  std::lock_guard<std::mutex> Guard(FLock);
-  return static_cast<int>(FWindows.size());
+  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  return static_cast<int>(
+      std::count_if(FSession.FWindows.begin(), FSession.FWindows.end(),
+                    [this](const auto& AItem) { return AItem.second.Owner == this; }));
 }
 
 bool TSimDesktop::RegisterDeviceInterfaceNotification(TWindowHandle AWindow, const TGuid& AClass) {
-  std::lock_guard<std::mutex> Guard(FLock);
-  if (FWindows.count(AWindow) == 0) {
+  if (!FSession.IsOwnWindow(*this, AWindow)) {
     return false;
   }
+  std::lock_guard<std::mutex> Guard(FLock);
   FRegistrations.push_back({AWindow, AClass});
   return true;
 }
@@ -150,16 +170,26 @@ bool TSimDesktop::RunningHandOverFrom(std::thread::id AThread) {
 }
 
 void TSimDesktop::Dispatch(TWindowHandle AWindow, TWindowMessage& AMessage) {
-  std::shared_ptr<TWindowProc> Proc;
-  {
-    std::lock_guard<std::mutex> Guard(FLock);
-    auto Found = FWindows.find(AWindow);
-    if (Found == FWindows.end()) {
+  // The page's buttons report to the backend, not to the window's procedure.
+  if (AMessage.Msg == cSimInfoPageClickMessage) {
+    if (const auto Page = FSession.WindowPage(AWindow)) {
+      const std::function<void()> Event =
+          AMessage.WParam == cSimInfoPageOK ? Page->Events.OnOK : Page->Events.OnGoWeb;
+      if (Event) {
+        rtl::Guarded(FDebug, "Information page", Event);
+      }
       return;
     }
-    Proc = Found->second;
   }
-  rtl::Guarded(FDebug, "Window procedure", [&] { (*Proc)(AMessage); });
+  const std::shared_ptr<TWindowProc> Proc = FSession.WindowProc(AWindow);
+  if (!Proc) {
+    return;
+  }
+  rtl::Guarded(FDebug, "Window procedure", [&] {
+    if (!(*Proc)(AMessage)) {
+      AMessage.Result = 0; // the default handling of the messages the system sends
+    }
+  });
 }
 
 bool TSimDesktop::RunOneHandOver() {
@@ -265,6 +295,202 @@ void TSimDesktop::Advance(uint64_t AMilliseconds) {
     if (Next >= Target) {
       break;
     }
+  }
+}
+
+} // namespace platform::sim
+
+namespace platform::sim {
+
+namespace {
+bool SameClass(const std::string& A, const std::string& B) {
+  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
+           const auto Fold = [](char C) { return C >= 'A' && C <= 'Z' ? C + ('a' - 'A') : C; };
+           return Fold(X) == Fold(Y);
+         });
+}
+
+// The platform's show commands run from hiding (0) to the default one (11).
+constexpr int32_t cLastShowCommand = 11;
+} // namespace
+
+TWindowHandle TSimDesktop::CreateMainWindow(const std::string& AClassName, TWindowProc AProc) {
+  if (AClassName.empty()) {
+    return 0;
+  }
+  return FSession.AddWindow(*this, AClassName, true, std::move(AProc), FTitle);
+}
+
+TWindowHandle TSimDesktop::FindTopLevelWindow(const std::string& AClassName) {
+  if (AClassName.empty()) {
+    return 0;
+  }
+  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  for (const auto& [Handle, Window] : FSession.FWindows) {
+    if (!Window.ClassName.empty() && SameClass(Window.ClassName, AClassName)) {
+      return Handle;
+    }
+  }
+  return 0;
+}
+
+TSendResult TSimDesktop::SendWindowMessage(TWindowHandle AWindow, uint32_t AMsg, uintptr_t AWParam,
+                                           intptr_t ALParam, intptr_t& AResult) {
+  if (!IsMainThread()) {
+    throw std::logic_error("SendWindowMessage off the main thread");
+  }
+  TSimDesktop* Receiver = nullptr;
+  {
+    std::lock_guard<std::mutex> Guard(FSession.FLock);
+    auto Found = FSession.FWindows.find(AWindow);
+    if (Found == FSession.FWindows.end()) {
+      return TSendResult::NoWindow;
+    }
+    if (Found->second.Hung) {
+      return TSendResult::Hung;
+    }
+    if (FSession.Filtered(this, Found->second, AMsg)) {
+      return TSendResult::Refused;
+    }
+    Receiver = Found->second.Owner;
+  }
+  if (!Receiver->IsMainThread()) {
+    throw std::logic_error("a simulated process that runs on another thread cannot be sent to");
+  }
+  TWindowMessage Message{AMsg, AWParam, ALParam, 0};
+  Receiver->Dispatch(AWindow, Message);
+  AResult = Message.Result;
+  return TSendResult::Sent;
+}
+
+void TSimDesktop::ShowWindowCommand(TWindowHandle AWindow, int32_t ACommand) {
+  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  auto Found = FSession.FWindows.find(AWindow);
+  if (Found == FSession.FWindows.end() || ACommand < SW_HIDE_VALUE || ACommand > cLastShowCommand) {
+    return;
+  }
+  Found->second.Visible = ACommand != SW_HIDE_VALUE;
+}
+
+void TSimDesktop::BringToForeground(TWindowHandle AWindow) {
+  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  if (FSession.FWindows.count(AWindow) != 0) {
+    FSession.FForeground = AWindow;
+  }
+}
+
+bool TSimDesktop::WindowVisible(TWindowHandle AWindow) {
+  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  auto Found = FSession.FWindows.find(AWindow);
+  return Found != FSession.FWindows.end() && Found->second.Visible;
+}
+
+bool TSimDesktop::AllowMessageFromLowerIntegrity(TWindowHandle AWindow, uint32_t AMsg) {
+  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  TSimSession::TWindow* Window = FSession.OwnWindowLocked(*this, AWindow);
+  if (Window == nullptr) {
+    return false;
+  }
+  if (std::find(Window->Allowed.begin(), Window->Allowed.end(), AMsg) == Window->Allowed.end()) {
+    Window->Allowed.push_back(AMsg);
+  }
+  return true;
+}
+
+uint32_t TSimDesktop::RegisterMessageName(const std::string& AName) {
+  return FSession.RegisterName(AName);
+}
+
+bool TSimDesktop::RegisterSessionNotification(TWindowHandle AWindow) {
+  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  TSimSession::TWindow* Window = FSession.OwnWindowLocked(*this, AWindow);
+  if (Window == nullptr) {
+    return false;
+  }
+  Window->SessionNotification = true;
+  return true;
+}
+
+void TSimDesktop::SetApplicationTitle(const std::string& ATitle) {
+  FTitle = ATitle;
+  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  for (auto& [Handle, Window] : FSession.FWindows) {
+    if (Window.Owner == this && Window.Main) {
+      Window.Title = ATitle;
+    }
+  }
+}
+
+int32_t TSimDesktop::RunMessageLoop() {
+  if (!IsMainThread()) {
+    throw std::logic_error("RunMessageLoop off the main thread");
+  }
+  // A test that forgot to quit is told within the test's own time limit, not never.
+  constexpr auto cPoll = std::chrono::milliseconds(10);
+  int32_t ExitCode = 0;
+  for (;;) {
+    if (RunOnePending()) {
+      continue;
+    }
+    {
+      std::lock_guard<std::mutex> Guard(FLock);
+      if (FQuit) {
+        ExitCode = *FQuit;
+        FQuit.reset();
+        break;
+      }
+    }
+    if (FireOneDueTimer()) {
+      continue;
+    }
+    std::unique_lock<std::mutex> Guard(FLock);
+    FPending.wait_for(Guard, cPoll, [this] {
+      return !FRequests.empty() || !FQueue.empty() || FQuit.has_value();
+    });
+  }
+  return ExitCode;
+}
+
+void TSimDesktop::Quit(int32_t AExitCode) {
+  {
+    std::lock_guard<std::mutex> Guard(FLock);
+    FQuit = AExitCode;
+  }
+  FPending.notify_all();
+}
+
+bool TSimDesktop::NamedMutexExists(const std::string& AName) {
+  return FSession.MutexExists(AName);
+}
+
+std::unique_ptr<INamedMutex> TSimDesktop::CreateNamedMutex(const std::string& AName) {
+  return FSession.HoldMutex(AName);
+}
+
+std::unique_ptr<ITrayIcon> TSimDesktop::CreateTrayIcon(TWindowHandle AOwner, TTrayEvents AEvents) {
+  if (!FSession.IsOwnWindow(*this, AOwner)) {
+    return nullptr;
+  }
+  return std::make_unique<TSimTrayIcon>(*this, AOwner, std::move(AEvents));
+}
+
+bool TSimDesktop::CreateInfoPage(TWindowHandle AWindow, const TInfoPageTexts& ATexts,
+                                 TInfoPageEvents AEvents) {
+  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  TSimSession::TWindow* Window = FSession.OwnWindowLocked(*this, AWindow);
+  if (Window == nullptr || !Window->Main) {
+    return false;
+  }
+  Window->Page =
+      std::make_shared<TSimSession::TInfoPage>(TSimSession::TInfoPage{ATexts, std::move(AEvents)});
+  return true;
+}
+
+void TSimDesktop::SetInfoPageTexts(TWindowHandle AWindow, const TInfoPageTexts& ATexts) {
+  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  TSimSession::TWindow* Window = FSession.OwnWindowLocked(*this, AWindow);
+  if (Window != nullptr && Window->Page) {
+    Window->Page->Texts = ATexts;
   }
 }
 

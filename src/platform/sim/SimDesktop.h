@@ -1,27 +1,43 @@
-// The simulated desktop: hidden windows, a message queue, window timers on the virtual clock,
-// device notifications and hand-overs to the main thread. Time moves only when a test
-// advances it: Advance(1500) fires every timer due on the way, in order. Like the Win32
-// backend, it keeps what a window procedure or a hand-over throws out of its dispatch.
+// The simulated desktop of one simulated process: its windows in the session it shares with
+// the test's other processes, its message queue, window timers on the session's virtual
+// clock, device notifications and hand-overs to its main thread (the thread that created
+// it). Time moves only when a test advances it: Advance(1500) fires every timer due on the
+// way, in order. Like the Win32 backend, it keeps what a window procedure or a hand-over
+// throws out of its dispatch.
+//
+// Every simulated process of a test runs on the test's thread: a sent message runs the
+// receiver's procedure at once, whichever process it belongs to.
+//
+// The message loop (RunMessageLoop) handles hand-overs and posted messages as they come and
+// the timers that are due, and waits for more; it never moves the clock. A test drives it
+// from its own thread with hand-overs (Synchronize([&] { Desktop.Advance(1500); }) moves
+// time on the main thread), with posted messages, or with Quit; or, on one thread, posts what
+// the loop should handle and calls Quit before running it.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "platform/sim/SimSession.h"
 
 namespace platform::sim {
 
-class TSimClock;
-
 class TSimDesktop : public IDesktop {
 public:
-  TSimDesktop(TSimClock& AClock, IDebugOutput& ADebug);
+  TSimDesktop(TSimSession& ASession, IDebugOutput& ADebug);
+  // The process ends: its windows go, its tray icons must have gone before.
+  ~TSimDesktop() override;
+  TSimDesktop(const TSimDesktop&) = delete;
+  TSimDesktop& operator=(const TSimDesktop&) = delete;
   TWindowHandle CreateHiddenWindow(TWindowProc AProc) override;
   void DestroyHiddenWindow(TWindowHandle AWindow) override;
   bool PostWindowMessage(TWindowHandle AWindow, uint32_t AMsg, uintptr_t AWParam,
@@ -35,6 +51,33 @@ public:
   void WaitForHandOvers(uint32_t AMilliseconds) override;
   bool RunningHandOverFrom(std::thread::id AThread) override;
   bool IsMainThread() override { return std::this_thread::get_id() == FMainThread; }
+
+  TWindowHandle CreateMainWindow(const std::string& AClassName, TWindowProc AProc) override;
+  TWindowHandle FindTopLevelWindow(const std::string& AClassName) override;
+  TSendResult SendWindowMessage(TWindowHandle AWindow, uint32_t AMsg, uintptr_t AWParam,
+                                intptr_t ALParam, intptr_t& AResult) override;
+  void ShowWindowCommand(TWindowHandle AWindow, int32_t ACommand) override;
+  void BringToForeground(TWindowHandle AWindow) override;
+  bool WindowVisible(TWindowHandle AWindow) override;
+  bool AllowMessageFromLowerIntegrity(TWindowHandle AWindow, uint32_t AMsg) override;
+  uint32_t RegisterMessageName(const std::string& AName) override;
+  bool RegisterSessionNotification(TWindowHandle AWindow) override;
+  void SetApplicationTitle(const std::string& ATitle) override;
+  int32_t RunMessageLoop() override;
+  void Quit(int32_t AExitCode) override;
+  bool NamedMutexExists(const std::string& AName) override;
+  std::unique_ptr<INamedMutex> CreateNamedMutex(const std::string& AName) override;
+  std::unique_ptr<ITrayIcon> CreateTrayIcon(TWindowHandle AOwner, TTrayEvents AEvents) override;
+  bool CreateInfoPage(TWindowHandle AWindow, const TInfoPageTexts& ATexts,
+                      TInfoPageEvents AEvents) override;
+  void SetInfoPageTexts(TWindowHandle AWindow, const TInfoPageTexts& ATexts) override;
+
+  TSimSession& Session() { return FSession; }
+  // An elevated process: what a process of lower integrity posts or sends to its windows
+  // gets through only where AllowMessageFromLowerIntegrity let it.
+  void SetElevated(bool AElevated) { FElevated = AElevated; }
+  bool Elevated() const { return FElevated; }
+  const std::string& ApplicationTitle() const { return FTitle; }
 
   // Moves the virtual clock forward, firing the timers due on the way in order and handling
   // what they post. Main thread.
@@ -66,7 +109,11 @@ private:
   bool RunOnePending();
   bool FireOneDueTimer();
   void Dispatch(TWindowHandle AWindow, TWindowMessage& AMessage);
+  // Called by the session with its lock held.
+  void Enqueue(TWindowHandle AWindow, const TWindowMessage& AMessage);
+  friend class TSimSession;
 
+  TSimSession& FSession;
   TSimClock& FClock;
   IDebugOutput& FDebug;
   std::thread::id FMainThread;
@@ -75,8 +122,10 @@ private:
   mutable std::mutex FLock;
   std::condition_variable FPending;
   std::condition_variable FDone;
-  std::map<TWindowHandle, std::shared_ptr<TWindowProc>> FWindows;
-  TWindowHandle FNextWindow = 0x1000;
+  std::atomic<bool> FElevated{false};
+  std::string FTitle;
+  // The exit code of a Quit that the loop has not taken yet.
+  std::optional<int32_t> FQuit;
   std::deque<std::pair<TWindowHandle, TWindowMessage>> FQueue;
   std::vector<TTimer> FTimers;
   std::deque<TRequest*> FRequests;

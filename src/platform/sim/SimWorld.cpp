@@ -45,7 +45,9 @@ TSimEnvironment::~TSimEnvironment() {
   fs::remove_all(Utf8Path(FRootFolder), Error);
 }
 
-TSimWorld::TSimWorld() {
+TSimWorld::TSimWorld() : TSimWorld(std::make_shared<TSimSession>()) {}
+
+TSimWorld::TSimWorld(std::shared_ptr<TSimSession> ASession) : Session(std::move(ASession)) {
   Hid.SetDeviceChangeHook([this](uintptr_t AEvent) {
     Desktop.BroadcastDeviceChange(cHidInterfaceClass, AEvent, DBT_DEVTYP_DEVICEINTERFACE_VALUE);
   });

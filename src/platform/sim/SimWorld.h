@@ -6,12 +6,15 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/sim/SimClock.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimDriver.h"
 #include "platform/sim/SimFileSystem.h"
 #include "platform/sim/SimHid.h"
 #include "platform/sim/SimHookLibrary.h"
 #include "platform/sim/SimRegistry.h"
+#include "platform/sim/SimSession.h"
+#include "platform/sim/SimShell.h"
 
 namespace platform::sim {
 
@@ -36,25 +39,6 @@ private:
   std::string FModuleFolder;
   std::string FDocumentsFolder;
   TOsVersion FOsVersion{10, 0, 19045};
-};
-
-// A virtual clock: time moves only when a test advances it or the system sleeps.
-class TSimClock : public IClock {
-public:
-  uint64_t TickCount() override;
-  rtl::TDateTime Now() override;
-  void SleepMs(uint32_t AMilliseconds) override;
-
-  void Advance(uint64_t AMilliseconds);
-  void SetNow(rtl::TDateTime ANow);
-  // Milliseconds slept through SleepMs.
-  uint64_t SleptMs() const;
-
-private:
-  mutable std::mutex FLock;
-  uint64_t FTicks = 1000;
-  uint64_t FSlept = 0;
-  rtl::TDateTime FNow = 46023.5; // 2026-01-01 12:00
 };
 
 struct TSimMessageBox {
@@ -100,25 +84,31 @@ private:
   std::vector<TLocaleEntry> FLocales;
 };
 
+// One simulated process with every service. Several worlds of one test may share a session
+// (its windows, tray, mutexes and clock), as processes of one logon do.
 class TSimWorld {
 public:
   TSimWorld();
+  // Another process in ASession.
+  explicit TSimWorld(std::shared_ptr<TSimSession> ASession);
+  std::shared_ptr<TSimSession> Session;
   TSimRegistry Registry;
   TSimFileSystem Files;
   TSimEnvironment Environment;
-  TSimClock Clock;
+  TSimClock& Clock = Session->Clock;
   TSimDialogs Dialogs;
   TSimLocale Locale;
-  TSimDesktop Desktop{Clock, Dialogs};
+  TSimDesktop Desktop{*Session, Dialogs};
   // The virtual mouse; plugging and unplugging notify the desktop's registered windows.
   TSimHid Hid;
   TSimFilterDriver Drivers;
   // The hook library (and the keyboard state the recorders read).
   TSimHookLibrary HookLibrary{Environment.ModuleFolder()};
+  TSimShell Shell;
 
   TPlatform Platform() {
-    return {Registry, Files, Environment, Clock,   Dialogs,     Dialogs,
-            Locale,   Hid,   Desktop,     Drivers, HookLibrary, HookLibrary};
+    return {Registry, Files,   Environment, Clock,       Dialogs,     Dialogs, Locale,
+            Hid,      Desktop, Drivers,     HookLibrary, HookLibrary, Shell};
   }
 };
 

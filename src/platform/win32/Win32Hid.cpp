@@ -10,30 +10,14 @@
 #include "platform/SysError.h"
 #include "platform/win32/Win32Overlapped.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/Win32SystemLibrary.h"
 #include "platform/win32/Win32Text.h"
 
 namespace platform::win32 {
 
 namespace {
 
-// The two libraries are bound at run time, from the system folder only: a library of the
-// same name planted beside the program or in the current folder is never loaded.
-HMODULE LoadSystemLibrary(const wchar_t* AName) {
-  wchar_t Folder[MAX_PATH];
-  const UINT Length = GetSystemDirectoryW(Folder, MAX_PATH);
-  if (Length == 0 || Length >= MAX_PATH) {
-    return nullptr;
-  }
-  const std::wstring Path = std::wstring(Folder, Length) + L"\\" + AName;
-  return LoadLibraryExW(Path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
-template <class T> T Resolve(HMODULE AModule, const char* AName) {
-  return AModule != nullptr
-             ? reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(AModule, AName)))
-             : nullptr;
-}
-
+// The two libraries are bound at run time, from the system folder only.
 struct TSetupApi {
   HMODULE Module = LoadSystemLibrary(L"setupapi.dll");
   decltype(&SetupDiGetClassDevsW) GetClassDevs =

@@ -32,6 +32,7 @@ std::unique_ptr<IHid> CreateHid();
 std::unique_ptr<IDriverDevices> CreateDriverDevices();
 std::unique_ptr<ILibraries> CreateLibraries();
 std::unique_ptr<IKeyboardState> CreateKeyboardState();
+std::unique_ptr<IShell> CreateShell();
 // On the thread that will run the message loop; ADebug takes what window procedures throw.
 std::unique_ptr<IDesktop> CreateDesktopService(IDebugOutput& ADebug);
 

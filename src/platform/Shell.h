@@ -1,0 +1,25 @@
+// The shell: opening a file or an address the way the user's double-click would.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Desktop.h"
+
+namespace platform {
+
+// The shell's answers above this number mean it opened the file.
+inline constexpr intptr_t cShellOpenedAbove = 32;
+
+class IShell {
+public:
+  virtual ~IShell() = default;
+  // Main thread: the shell's "open" of AFile (a program, a document or an address; a
+  // relative name is looked for in AFolder) with the working folder AFolder ("" for none)
+  // and a show command; AOwner may be 0. Returns the platform's answer: above
+  // cShellOpenedAbove on success, else an error (2 file not found, 3 path not found, ...).
+  virtual intptr_t Open(TWindowHandle AOwner, const std::string& AFile, const std::string& AFolder,
+                        int32_t AShowCommand) = 0;
+};
+
+} // namespace platform

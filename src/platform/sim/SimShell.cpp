@@ -1,0 +1,77 @@
+#include "platform/sim/SimShell.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/SysError.h"
+#include "platform/sim/SimFileSystem.h"
+#include "rtl/Paths.h"
+
+namespace platform::sim {
+
+namespace {
+
+std::string Folded(std::string AText) {
+  std::transform(AText.begin(), AText.end(), AText.begin(), [](char AChar) {
+    return AChar >= 'A' && AChar <= 'Z' ? AChar + ('a' - 'A') : AChar;
+  });
+  return AText;
+}
+
+bool IsAddress(const std::string& AFile) {
+  return AFile.find("://") != std::string::npos || Folded(AFile).rfind("mailto:", 0) == 0;
+}
+
+bool IsAbsolute(const std::string& APath) {
+  return (APath.size() >= 2 && APath[1] == ':') ||
+         (!APath.empty() && (APath[0] == '\\' || APath[0] == '/'));
+}
+
+} // namespace
+
+intptr_t TSimShell::Open(TWindowHandle AOwner, const std::string& AFile, const std::string& AFolder,
+                         int32_t AShowCommand) {
+  const TSimShellOpen Request{AOwner, AFile, AFolder, AShowCommand};
+  std::function<void(const TSimShellOpen&)> Program;
+  std::string Path = AFile;
+  {
+    std::lock_guard<std::mutex> Guard(FLock);
+    FOpens.push_back(Request);
+    if (IsAddress(AFile)) {
+      return cAddressOpened;
+    }
+    if (AFile.empty()) {
+      return SysError::FileNotFound;
+    }
+    if (!IsAbsolute(AFile) && !AFolder.empty()) {
+      Path = rtl::IncludeTrailingPathDelimiter(AFolder) + AFile;
+    }
+    auto Found = FPrograms.find(Folded(Path));
+    if (Found != FPrograms.end()) {
+      Program = Found->second;
+    }
+  }
+  if (Program) {
+    Program(Request);
+    return cStarted;
+  }
+  std::error_code Error;
+  if (std::filesystem::exists(Utf8Path(Path), Error)) {
+    throw std::logic_error("no simulated program registered for \"" + Path + "\"");
+  }
+  return SysError::FileNotFound;
+}
+
+void TSimShell::RegisterProgram(const std::string& APath,
+                                std::function<void(const TSimShellOpen& AOpen)> AProgram) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FPrograms[Folded(APath)] = std::move(AProgram);
+}
+
+std::vector<TSimShellOpen> TSimShell::Opens() const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FOpens;
+}
+
+} // namespace platform::sim

@@ -1,0 +1,45 @@
+// The simulated shell: records every "open" and starts the simulated programs a test
+// registered for a file. An address is opened by the default browser; a file with no
+// registered program is not found (2), and a file that exists but has no registered program
+// cannot run in the simulation: that open throws std::logic_error.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/Shell.h"
+
+namespace platform::sim {
+
+struct TSimShellOpen {
+  TWindowHandle Owner = 0;
+  std::string File;
+  std::string Folder;
+  int32_t ShowCommand = 0;
+};
+
+class TSimShell : public IShell {
+public:
+  // What the platform answers for a started program and for an opened address.
+  static constexpr intptr_t cStarted = 33;
+  static constexpr intptr_t cAddressOpened = 42;
+
+  intptr_t Open(TWindowHandle AOwner, const std::string& AFile, const std::string& AFolder,
+                int32_t AShowCommand) override;
+
+  // AProgram runs, on the opening thread, whenever the file at APath (full path, compared
+  // without regard to case) is opened; it may create a simulated process of its own.
+  void RegisterProgram(const std::string& APath,
+                       std::function<void(const TSimShellOpen& AOpen)> AProgram);
+  std::vector<TSimShellOpen> Opens() const;
+
+private:
+  mutable std::mutex FLock;
+  std::vector<TSimShellOpen> FOpens;
+  std::map<std::string, std::function<void(const TSimShellOpen&)>> FPrograms;
+};
+
+} // namespace platform::sim
