@@ -32,6 +32,8 @@ std::unique_ptr<IHid> CreateHid();
 std::unique_ptr<IDriverDevices> CreateDriverDevices();
 std::unique_ptr<ILibraries> CreateLibraries();
 std::unique_ptr<IKeyboardState> CreateKeyboardState();
+// ADebug takes what change handlers throw.
+std::unique_ptr<IAudio> CreateAudio(IDebugOutput& ADebug);
 // On the thread that will run the message loop; ADebug takes what window procedures throw.
 std::unique_ptr<IDesktop> CreateDesktopService(IDebugOutput& ADebug);
 
