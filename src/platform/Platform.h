@@ -1,6 +1,7 @@
 // The services of one backend, handed down by reference from the edge that chose it.
 #pragma once
 
+#include "platform/Audio.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
@@ -27,6 +28,7 @@ struct TPlatform {
   IDriverDevices& Drivers;
   ILibraries& Libraries;
   IKeyboardState& Keyboard;
+  IAudio& Audio;
 };
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/sim/SimAudio.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimDriver.h"
 #include "platform/sim/SimFileSystem.h"
@@ -113,10 +114,12 @@ public:
   TSimFilterDriver Drivers;
   // The hook library (and the keyboard state the recorders read).
   TSimHookLibrary HookLibrary{Environment.ModuleFolder()};
+  // The microphone and the legacy mixer.
+  TSimAudio Audio{Desktop, Environment, Dialogs};
 
   TPlatform Platform() {
-    return {Registry, Files, Environment, Clock,   Dialogs,     Dialogs,
-            Locale,   Hid,   Desktop,     Drivers, HookLibrary, HookLibrary};
+    return {Registry, Files,   Environment, Clock,       Dialogs,     Dialogs, Locale,
+            Hid,      Desktop, Drivers,     HookLibrary, HookLibrary, Audio};
   }
 };
 
