@@ -1,6 +1,7 @@
 // The services of one backend, handed down by reference from the edge that chose it.
 #pragma once
 
+#include "platform/Audio.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
@@ -29,6 +30,7 @@ struct TPlatform {
   ILibraries& Libraries;
   IKeyboardState& Keyboard;
   IShell& Shell;
+  IAudio& Audio;
 };
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/sim/SimAudio.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimDesktop.h"
 #include "platform/sim/SimDriver.h"
@@ -105,10 +106,12 @@ public:
   // The hook library (and the keyboard state the recorders read).
   TSimHookLibrary HookLibrary{Environment.ModuleFolder()};
   TSimShell Shell;
+  // The microphone and the legacy mixer.
+  TSimAudio Audio{Desktop, Environment, Dialogs};
 
   TPlatform Platform() {
     return {Registry, Files,   Environment, Clock,       Dialogs,     Dialogs, Locale,
-            Hid,      Desktop, Drivers,     HookLibrary, HookLibrary, Shell};
+            Hid,      Desktop, Drivers,     HookLibrary, HookLibrary, Shell,   Audio};
   }
 };
 

@@ -16,6 +16,7 @@ struct TWin32Platform::TServices {
   std::unique_ptr<ILibraries> Libraries = CreateLibraries();
   std::unique_ptr<IKeyboardState> Keyboard = CreateKeyboardState();
   std::unique_ptr<IShell> Shell = CreateShell();
+  std::unique_ptr<IAudio> Audio = CreateAudio(*Debug);
 };
 
 TWin32Platform::TWin32Platform() : FServices(std::make_unique<TServices>()) {}
@@ -25,7 +26,7 @@ TPlatform TWin32Platform::Platform() {
   return {*FServices->Registry, *FServices->Files,   *FServices->Environment, *FServices->Clock,
           *FServices->Dialogs,  *FServices->Debug,   *FServices->Locale,      *FServices->Hid,
           *FServices->Desktop,  *FServices->Drivers, *FServices->Libraries,   *FServices->Keyboard,
-          *FServices->Shell};
+          *FServices->Shell,    *FServices->Audio};
 }
 
 } // namespace platform::win32

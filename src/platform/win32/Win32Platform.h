@@ -33,6 +33,8 @@ std::unique_ptr<IDriverDevices> CreateDriverDevices();
 std::unique_ptr<ILibraries> CreateLibraries();
 std::unique_ptr<IKeyboardState> CreateKeyboardState();
 std::unique_ptr<IShell> CreateShell();
+// ADebug takes what change handlers throw.
+std::unique_ptr<IAudio> CreateAudio(IDebugOutput& ADebug);
 // On the thread that will run the message loop; ADebug takes what window procedures throw.
 std::unique_ptr<IDesktop> CreateDesktopService(IDebugOutput& ADebug);
 
