@@ -1,6 +1,7 @@
 // The services of one backend, handed down by reference from the edge that chose it.
 #pragma once
 
+#include "platform/Audio.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
@@ -11,6 +12,7 @@
 #include "platform/Libraries.h"
 #include "platform/Locale.h"
 #include "platform/Registry.h"
+#include "platform/Shell.h"
 
 namespace platform {
 
@@ -27,6 +29,8 @@ struct TPlatform {
   IDriverDevices& Drivers;
   ILibraries& Libraries;
   IKeyboardState& Keyboard;
+  IShell& Shell;
+  IAudio& Audio;
 };
 
 } // namespace platform
