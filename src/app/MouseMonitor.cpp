@@ -283,7 +283,6 @@ void TTARNMONMAIN::ApplyLanguageAndCaptions() {
 
 platform::TInfoPageTexts TTARNMONMAIN::InfoPageTexts() const {
   platform::TInfoPageTexts Texts;
-  Texts.Title = lang::TranslateText(cApplicationTitle);
   for (const char* Line : cInfoLines) {
     Texts.Lines.push_back(lang::TranslateText(Line));
   }
@@ -503,7 +502,7 @@ void TTARNMONMAIN::InitAudioEndpoint() {
     if (!Endpoint) {
       return;
     }
-    Endpoint->RegisterChangeNotify([this] { FEndpointCallback.OnNotify(); });
+    Endpoint->RegisterChangeNotify([this](bool) { FEndpointCallback.OnNotify(); });
     FEndpoint = std::move(Endpoint);
   } catch (...) {
     // No recording device, or the audio service refused: the next press tries again.
