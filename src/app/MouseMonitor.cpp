@@ -1,0 +1,594 @@
+#include "app/MouseMonitor.h"
+
+#include <algorithm>
+
+#include "hid/UsageAndPage.h"
+#include "lang/FormResources.h"
+#include "lang/Translation.h"
+#include "platform/SysError.h"
+#include "profile/DMUnit.h"
+#include "rtl/ConfigFile.h"
+#include "rtl/Guarded.h"
+#include "rtl/Paths.h"
+
+namespace app {
+
+namespace {
+
+std::atomic<TTARNMONMAIN*> GMainWindow{nullptr};
+
+constexpr std::array<TKeyReportEntry, 24> BuildKeyReportTable() {
+  std::array<TKeyReportEntry, 24> Table{};
+  for (std::size_t J = 0; J < Table.size(); ++J) {
+    const uint32_t Mask = 1u << J;
+    Table[J] = {cButtonReportID, static_cast<uint8_t>(Mask & 0xFF),
+                static_cast<uint8_t>((Mask >> 8) & 0xFF), static_cast<uint8_t>((Mask >> 16) & 0xFF)};
+  }
+  return Table;
+}
+
+// The information page's own texts, before translation.
+constexpr const char* cInfoLines[] = {"Hardware & Software Information:", "Hardware Core:1.00.00",
+                                      "Software Core:1.00.00", "Software Update Website:"};
+constexpr const char* cOkCaption = "OK";
+constexpr const char* cGoWebCaption = "Visit";
+
+constexpr int32_t cNtFamilyAudioEndpointMajor = 6;
+constexpr uint32_t cProcessMessagesSleepMs = 50;
+constexpr uint32_t cProcessMessageSleepMs = 10;
+constexpr uint32_t cReleaseSettleMs = 100;
+constexpr intptr_t cButtonEventParam = 1;
+constexpr intptr_t cWindowMessageTrue = 1;
+
+// Handles every pending message of the main thread, then sleeps.
+void ProcessMessagesAndSleep(platform::TPlatform& APlatform, uint32_t AMilliseconds) {
+  APlatform.Desktop.ProcessMessages();
+  APlatform.Clock.SleepMs(AMilliseconds);
+}
+
+} // namespace
+
+const std::array<TKeyReportEntry, 24> KeyReportTable = BuildKeyReportTable();
+
+TTARNMONMAIN* TARNMONMAIN() {
+  return GMainWindow.load();
+}
+
+int32_t TMyEndpointVolumeCallback::OnNotify() {
+  // Runs on the audio service's thread: it only marks the window while a change is handled.
+  if (TTARNMONMAIN* Window = TARNMONMAIN()) {
+    Window->FVolumeUpdating = true;
+    Window->FVolumeUpdating = false;
+  }
+  return 0;
+}
+
+// ---- creation and destruction ----
+
+TTARNMONMAIN::TTARNMONMAIN(const platform::TPlatform& APlatform)
+    : rtl::TComponent(nullptr), FPlatform(APlatform) {
+  platform::IDesktop& Desktop = FPlatform.Desktop;
+  FWindowHandle = Desktop.CreateMainWindow(
+      cMainWindowClass, [this](platform::TWindowMessage& AMessage) { return WndProc(AMessage); });
+
+  uiLanguage1 = new lang::TuiLanguage(this, {FPlatform.Files, FPlatform.Environment,
+                                             FPlatform.Debug, FPlatform.Locale});
+  uiLanguage1->SetName("uiLanguage1");
+  uiLanguage1->LoadResourcesBin(lang::MouseMonitorResourcesBin());
+  uiLanguage1->Loaded();
+
+  TrayIcon1 = Desktop.CreateTrayIcon(
+      FWindowHandle, {[this] { TrayIconDblClick(this); },
+                      [this](uint32_t AId) {
+                        if (AId == cConfig1) {
+                          Config1Click(this);
+                        } else if (AId == cAbout1) {
+                          About1Click(this);
+                        } else if (AId == cExit1) {
+                          Exit1Click(this);
+                        }
+                      }});
+  if (TrayIcon1) {
+    TrayIcon1->SetMenu(
+        {{cConfig1, "CONFIG", true}, {cAbout1, "About", false}, {cExit1, "EXIT", true}});
+  }
+
+  uiHIDData1 = new hid::TuiHIDData(this, {FPlatform.Hid, Desktop, FPlatform.Files,
+                                          FPlatform.Environment, FPlatform.Debug});
+  uiHIDData1->SetName("uiHIDData1");
+  uiHIDData1->SetFastOnData(false);
+  uiHIDData1->SetOnData({this, &TTARNMONMAIN::uiHIDData1Data});
+
+  uiHIDEvent1 = new hid::TuiHIDEvent(this, Desktop, FPlatform.Debug);
+  uiHIDEvent1->SetName("uiHIDEvent1");
+  uiHIDEvent1->SetOnDeviceArrival({this, &TTARNMONMAIN::uiHIDEvent1DeviceArrival});
+
+  uiSTDCommand1 = new device::TuiSTDCommand(this, {FPlatform.Drivers, Desktop, FPlatform.Files,
+                                                   FPlatform.Environment, FPlatform.Debug});
+  uiSTDCommand1->SetName("uiSTDCommand1");
+
+  uiHook1 = new hook::TuiHook(this, {FPlatform.Libraries, FPlatform.Keyboard, FPlatform.Dialogs,
+                                     FPlatform.Environment});
+  uiHook1->SetName("uiHook1");
+
+  GMainWindow = this;
+  FormCreate(this);
+}
+
+TTARNMONMAIN::~TTARNMONMAIN() {
+  FormDestroy(this);
+  if (FWindowHandle != 0) {
+    FPlatform.Desktop.DestroyHiddenWindow(FWindowHandle);
+    FWindowHandle = 0;
+  }
+}
+
+void TTARNMONMAIN::FormCreate(rtl::TComponent*) {
+  platform::IDesktop& Desktop = FPlatform.Desktop;
+  const std::string Folder = FPlatform.Environment.ModuleFolder();
+  std::string IconFile = cTrayIconFile;
+  std::replace(IconFile.begin(), IconFile.end(), '\\', rtl::PathDelim);
+  if (TrayIcon1 && FPlatform.Files.FileExists(Folder + IconFile)) {
+    TrayIcon1->LoadIconFile(Folder + IconFile);
+  }
+  const rtl::TIniFile Config = rtl::LoadConfigFile(FPlatform.Files, FPlatform.Environment);
+  FIncludeHidDeviceList = Config.ReadIdList(hid::cIncludeHIDDeviceListSection);
+
+  FWebAddress = cDefaultWebAddress;
+  if (const profile::TDM* Module = profile::DM()) {
+    const profile::TOtherConfig& Other = Module->OtherConfig();
+    if (!Other.UpgradeWebSite.empty()) {
+      FWebAddress = Other.UpgradeWebSite;
+    } else if (!Other.ProductWebSite.empty()) {
+      FWebAddress = Other.ProductWebSite;
+    }
+  }
+  Desktop.CreateInfoPage(FWindowHandle, InfoPageTexts(),
+                         {[this] { BtnOKClick(this); }, [this] { BtnGoWebClick(this); }});
+
+  ApplyLanguageAndCaptions();
+  if (TrayIcon1) {
+    TrayIcon1->Show();
+  }
+  // A configuration program without elevation still reaches an elevated monitor.
+  Desktop.AllowMessageFromLowerIntegrity(FWindowHandle, WM_MONITOR_RELOAD_PROFILES);
+  Desktop.AllowMessageFromLowerIntegrity(FWindowHandle, WM_MONITOR_RELOAD_SETTINGS);
+  // After sleep or an overnight lock the mouse is back at its own defaults: check it again.
+  Desktop.RegisterSessionNotification(FWindowHandle);
+
+  if (static_cast<int32_t>(FPlatform.Environment.OsVersion().Major) >=
+      cNtFamilyAudioEndpointMajor) {
+    InitAudioEndpoint();
+  }
+}
+
+void TTARNMONMAIN::FormDestroy(rtl::TComponent*) {
+  if (FDestroyed) {
+    return;
+  }
+  FDestroyed = true;
+  // The audio service calls in on its own thread: no call may reach a window that is going.
+  ReleaseAudioEndpoint();
+  GMainWindow = nullptr;
+  platform::IDesktop& Desktop = FPlatform.Desktop;
+  Desktop.StopTimer(FWindowHandle, cTimerDeviceArrial);
+  Desktop.StopTimer(FWindowHandle, cTimerToSetCurrentCpi);
+  uiHIDData1->HidStopRead();
+  device::SendCpiRelease(CpiTarget(), FCPIUNIT);
+  FPlatform.Clock.SleepMs(cReleaseSettleMs);
+  FIncludeHidDeviceList.clear();
+}
+
+// ---- the window's messages ----
+
+bool TTARNMONMAIN::WndProc(platform::TWindowMessage& AMessage) {
+  switch (AMessage.Msg) {
+  case WM_MONITOR_DEVICE_EVENT:
+    WMMonitorDeviceEvent(AMessage.WParam, AMessage.LParam);
+    return true;
+  case WM_MONITOR_RELOAD_PROFILES:
+    WMMonitorReloadProfiles();
+    return true;
+  case WM_MONITOR_RELOAD_SETTINGS:
+    WMMonitorReloadSettings();
+    return true;
+  case platform::WM_TIMER_MESSAGE:
+    if (AMessage.WParam == cTimerDeviceArrial) {
+      TimerDeviceArrialTimer(this);
+      return true;
+    }
+    if (AMessage.WParam == cTimerToSetCurrentCpi) {
+      TimerToSetCurrentCpiTimer(this);
+      return true;
+    }
+    return false;
+  case platform::WM_POWERBROADCAST_MESSAGE:
+    if (AMessage.WParam == platform::PBT_APMRESUMEAUTOMATIC_VALUE ||
+        AMessage.WParam == platform::PBT_APMRESUMESUSPEND_VALUE) {
+      uiHIDEvent1DeviceArrival(uiHIDEvent1);
+    }
+    AMessage.Result = cWindowMessageTrue;
+    return true;
+  case platform::WM_WTSSESSION_CHANGE_MESSAGE:
+    if (AMessage.WParam == platform::WTS_SESSION_UNLOCK_VALUE) {
+      uiHIDEvent1DeviceArrival(uiHIDEvent1);
+    }
+    return true;
+  case platform::WM_CLOSE_MESSAGE:
+    // Closing the main window ends the monitor; the loop's end destroys the window.
+    FPlatform.Desktop.Quit(0);
+    return true;
+  case platform::WM_ENDSESSION_MESSAGE:
+    // The process may end as soon as this returns: the driver gets its release packet now.
+    if (AMessage.WParam != 0) {
+      FormDestroy(this);
+      FPlatform.Desktop.Quit(0);
+    }
+    return true;
+  default:
+    return false;
+  }
+}
+
+void TTARNMONMAIN::WMMonitorDeviceEvent(uintptr_t AWParam, intptr_t ALParam) {
+  const platform::TWindowHandle Config =
+      FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
+  if (AWParam >= cFirstProfileEvent && AWParam <= cLastProfileEvent) {
+    device::ReadCurrentCpiFromDevice(CpiTarget(), FCurrentcpiindex, CurrentProfile());
+    device::BuildAndSendCpiUnit(CpiTarget(), FCPIUNIT, FCurrentcpiindex, CurrentProfile());
+    if (Config != 0) {
+      // Sent, not posted, as the configuration program expects; a hung receiver is given up.
+      intptr_t Result = 0;
+      FPlatform.Desktop.SendWindowMessage(Config, WM_CONFIG_PROFILE_SWITCHED,
+                                          AWParam - cFirstProfileEvent, 0, Result);
+    }
+  } else if (AWParam <= cLastButtonEvent) {
+    const auto Button = static_cast<std::size_t>(AWParam);
+    const uint16_t Function = CurrentProfile().ConfigInfo.ButtonFuncInfo[Button].nFunctionIndex;
+    ExecuteKeyFunction(static_cast<uint8_t>(AWParam), Function,
+                       static_cast<uint8_t>(ALParam & 0xFF));
+  }
+}
+
+void TTARNMONMAIN::WMMonitorReloadProfiles() {
+  profile::TDM& Module = *profile::DM();
+  Module.LoadAllProfileInfoFromRegistry();
+  Module.SwitchToProfile(Module.AllProfileSettingInfo().CurrentGame);
+  Module.LoadCurrentProfileInfoFromRegistry();
+  device::ReadCurrentCpiFromDevice(CpiTarget(), FCurrentcpiindex, CurrentProfile());
+  device::BuildAndSendCpiUnit(CpiTarget(), FCPIUNIT, FCurrentcpiindex, CurrentProfile());
+  InstallWheelHookRules();
+}
+
+void TTARNMONMAIN::WMMonitorReloadSettings() {
+  profile::DM()->LoadAllProfileInfoFromRegistry();
+  ApplyLanguageAndCaptions();
+}
+
+void TTARNMONMAIN::ApplyLanguageAndCaptions() {
+  const int Current = uiLanguage1->GetLanguageIndexByShortID(uiLanguage1->Lang());
+  const int Stored = profile::DM()->AllProfileSettingInfo().CurrentLanguage;
+  if (Current != Stored) {
+    uiLanguage1->SetLang(uiLanguage1->GetLanguageShortIDByIndex(Stored));
+  }
+  if (TrayIcon1) {
+    TrayIcon1->SetMenuCaption(cConfig1, lang::TranslateText("Config"));
+    TrayIcon1->SetMenuCaption(cAbout1, lang::TranslateText("About"));
+    TrayIcon1->SetMenuCaption(cExit1, lang::TranslateText("Exit"));
+    TrayIcon1->SetHint(lang::TranslateText(cTrayHint));
+  }
+  FPlatform.Desktop.SetApplicationTitle(lang::TranslateText(cApplicationTitle));
+  FPlatform.Desktop.SetInfoPageTexts(FWindowHandle, InfoPageTexts());
+}
+
+platform::TInfoPageTexts TTARNMONMAIN::InfoPageTexts() const {
+  platform::TInfoPageTexts Texts;
+  for (const char* Line : cInfoLines) {
+    Texts.Lines.push_back(lang::TranslateText(Line));
+  }
+  Texts.WebAddress = FWebAddress;
+  Texts.OkCaption = lang::TranslateText(cOkCaption);
+  Texts.WebCaption = lang::TranslateText(cGoWebCaption);
+  return Texts;
+}
+
+// ---- device reports ----
+
+void TTARNMONMAIN::uiHIDData1Data(const std::string&, const std::string&, uint8_t ReportID,
+                                  const void* Data, uint16_t Size) {
+  if (Size != cReportPayloadSize || Data == nullptr) {
+    return;
+  }
+  const auto* Payload = static_cast<const uint8_t*>(Data);
+  if (ReportID == cButtonReportID) {
+    for (std::size_t J = 0; J < KeyReportTable.size(); ++J) {
+      if (std::equal(KeyReportTable[J].begin() + 1, KeyReportTable[J].end(), Payload)) {
+        FPlatform.Debug.DebugOutput("KeyIndex = " + std::to_string(J) + " postmessage record!");
+        FPlatform.Desktop.PostWindowMessage(FWindowHandle, WM_MONITOR_DEVICE_EVENT, J,
+                                            cButtonEventParam);
+        return;
+      }
+    }
+    return;
+  }
+  if (ReportID != cStatusReportID) {
+    return;
+  }
+  const uint8_t Value = Payload[1];
+  switch (Payload[0]) {
+  case cStatusProfileSwitched:
+    if (cFirstProfileEvent + Value <= cLastProfileEvent) {
+      FPlatform.Desktop.PostWindowMessage(FWindowHandle, WM_MONITOR_DEVICE_EVENT,
+                                          cFirstProfileEvent + Value, 0);
+    }
+    break;
+  case cStatusCpiChanged:
+    PostToConfigWindow(WM_CONFIG_CPI_CHANGED, Value);
+    FCPIUNIT.CurrentCpi = Value;
+    RestartTimer(cTimerToSetCurrentCpi, cSetCurrentCpiIntervalMs);
+    break;
+  case cStatusDeviceEvent6:
+    PostToConfigWindow(WM_CONFIG_DEVICE_EVENT_6, Value);
+    break;
+  case cStatusDeviceEvent7:
+    PostToConfigWindow(WM_CONFIG_DEVICE_EVENT_7, Value);
+    break;
+  default:
+    break;
+  }
+}
+
+void TTARNMONMAIN::PostToConfigWindow(uint32_t AMsg, uintptr_t AWParam) {
+  const platform::TWindowHandle Config =
+      FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
+  if (Config != 0) {
+    FPlatform.Desktop.PostWindowMessage(Config, AMsg, AWParam, 0);
+  }
+}
+
+void TTARNMONMAIN::ExecuteKeyFunction(uint8_t, uint16_t AFunctionIndex, uint8_t) {
+  if (AFunctionIndex == cMicrophoneMuteFunction) {
+    MicrophoneMute();
+  }
+}
+
+// ---- timers and the device's arrival ----
+
+void TTARNMONMAIN::RestartTimer(uintptr_t ATimer, uint32_t AIntervalMs) {
+  FPlatform.Desktop.StopTimer(FWindowHandle, ATimer);
+  FPlatform.Desktop.StartTimer(FWindowHandle, ATimer, AIntervalMs);
+}
+
+void TTARNMONMAIN::TimerToSetCurrentCpiTimer(rtl::TComponent*) {
+  FPlatform.Desktop.StopTimer(FWindowHandle, cTimerToSetCurrentCpi);
+  device::SetCurrentCpi(*uiSTDCommand1, FCPIUNIT.CurrentCpi);
+}
+
+void TTARNMONMAIN::uiHIDEvent1DeviceArrival(rtl::TComponent*) {
+  RestartTimer(cTimerDeviceArrial, cDeviceArrialIntervalMs);
+}
+
+void TTARNMONMAIN::TimerDeviceArrialTimer(rtl::TComponent*) {
+  FPlatform.Desktop.StopTimer(FWindowHandle, cTimerDeviceArrial);
+  CheckDeviceAndStart();
+}
+
+void TTARNMONMAIN::CheckDeviceAndStart() {
+  FPlatform.Desktop.StopTimer(FWindowHandle, cTimerDeviceArrial);
+  hid::THIDDataParam Param;
+  Param.UsageAndPage = hid::DeviceUsageAndPage();
+  if (!uiHIDData1->IsDeviceExist(Param)) {
+    return;
+  }
+  profile::TDM& Module = *profile::DM();
+  Module.LoadAllProfileInfoFromRegistry();
+  Module.LoadCurrentProfileInfoFromRegistry();
+  InstallWheelHookRules();
+  RestartDeviceReading();
+  device::ReadCurrentCpiFromDevice(CpiTarget(), FCurrentcpiindex, CurrentProfile());
+  device::BuildAndSendCpiUnit(CpiTarget(), FCPIUNIT, FCurrentcpiindex, CurrentProfile());
+}
+
+void TTARNMONMAIN::RestartDeviceReading() {
+  uiHIDData1->HidStopRead();
+  ProcessMessagesAndSleep(FPlatform, cProcessMessagesSleepMs);
+  uiHIDData1->HidFindAndReadDevice(hid::DeviceUsageAndPage(), hid::cAnyListedDevice);
+}
+
+void TTARNMONMAIN::InstallWheelHookRules() {
+  uiHook1->StopHookMouse();
+  uiHook1->RemoveAllMouseHookObject();
+  const profile::TMOUSECONFIGINFO& Config = CurrentProfile().ConfigInfo;
+  // A wheel direction left at its standard function needs no rule.
+  const auto AddRule = [&](hook::TMouseButtons AButton, int ADirection, uint16_t AStandard) {
+    const profile::TBUTTONFUNCINFO& Function = Config.VWheelButtonFuncInfo[ADirection];
+    if (Function.nFunctionType == 1 && Function.nFunctionIndex == AStandard) {
+      return false;
+    }
+    hook::TMouseHookDetail Detail;
+    Detail.MouseButton = AButton;
+    Detail.MouseStateSet = hook::StateBit(hook::MOUSEWHEEL);
+    Detail.MouseStateToHook = hook::HOOK_DOWN;
+    Detail.ModifiedFunction = hook::BUTTON_NONE;
+    uiHook1->AddMouseHookObject(std::make_unique<hook::TMouseHookDetailObject>(Detail));
+    return true;
+  };
+  const bool Up = AddRule(hook::WHEELUP, 0, 0);
+  const bool Down = AddRule(hook::WHEELDOWN, 1, 1);
+  if (Up || Down) {
+    uiHook1->StartHookMouse();
+  }
+}
+
+// ---- tray, menu and the information page ----
+
+void TTARNMONMAIN::ShowConfigProgram() {
+  const platform::TWindowHandle Config =
+      FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
+  if (Config != 0) {
+    FPlatform.Desktop.ShowWindowCommand(Config, platform::SW_SHOW_VALUE);
+    FPlatform.Desktop.BringToForeground(Config);
+    return;
+  }
+  const std::string Folder = FPlatform.Environment.ModuleFolder();
+  FPlatform.Shell.Open(0, Folder + cConfigProgramFile, Folder, platform::SW_SHOW_VALUE);
+}
+
+void TTARNMONMAIN::TrayIconDblClick(rtl::TComponent*) {
+  ShowConfigProgram();
+}
+
+void TTARNMONMAIN::Config1Click(rtl::TComponent*) {
+  ShowConfigProgram();
+}
+
+void TTARNMONMAIN::Exit1Click(rtl::TComponent*) {
+  PostToConfigWindow(WM_CONFIG_EXIT, 0);
+  FPlatform.Desktop.Quit(0);
+}
+
+void TTARNMONMAIN::About1Click(rtl::TComponent*) {
+  FPlatform.Desktop.ShowWindowCommand(FWindowHandle, platform::SW_SHOW_VALUE);
+  ProcessMessagesAndSleep(FPlatform, cProcessMessagesSleepMs);
+  FPlatform.Desktop.BringToForeground(FWindowHandle);
+}
+
+void TTARNMONMAIN::BtnOKClick(rtl::TComponent*) {
+  FPlatform.Desktop.ShowWindowCommand(FWindowHandle, platform::SW_HIDE_VALUE);
+}
+
+void TTARNMONMAIN::BtnCloseClick(rtl::TComponent*) {
+  FPlatform.Desktop.ShowWindowCommand(FWindowHandle, platform::SW_HIDE_VALUE);
+}
+
+void TTARNMONMAIN::BtnGoWebClick(rtl::TComponent*) {
+  FPlatform.Shell.Open(FWindowHandle, FWebAddress, "", platform::SW_SHOWNORMAL_VALUE);
+}
+
+void TTARNMONMAIN::ProcessMessageAndSleep10ms() {
+  ProcessMessagesAndSleep(FPlatform, cProcessMessageSleepMs);
+}
+
+// ---- microphone mute ----
+
+void TTARNMONMAIN::MicrophoneMute() {
+  if (static_cast<int32_t>(FPlatform.Environment.OsVersion().Major) <
+      cNtFamilyAudioEndpointMajor) {
+    const bool Muted = MixerGetMute(cMixerMicrophone);
+    MixerSetMute(cMixerMicrophone, !Muted);
+    return;
+  }
+  if (!FEndpoint) {
+    InitAudioEndpoint();
+  }
+  if (!FEndpoint) {
+    return;
+  }
+  try {
+    bool Muted = false;
+    FEndpoint->GetMute(Muted);
+    FEndpoint->SetMute(!Muted);
+  } catch (...) {
+    // A failing endpoint leaves the microphone as it was.
+  }
+}
+
+void TTARNMONMAIN::InitAudioEndpoint() {
+  try {
+    ReleaseAudioEndpoint();
+    uint32_t Error = 0;
+    std::unique_ptr<platform::ICaptureEndpoint> Endpoint =
+        FPlatform.Audio.OpenDefaultCaptureEndpoint(Error);
+    if (!Endpoint) {
+      return;
+    }
+    Endpoint->RegisterChangeNotify([this](bool) { FEndpointCallback.OnNotify(); });
+    FEndpoint = std::move(Endpoint);
+  } catch (...) {
+    // No recording device, or the audio service refused: the next press tries again.
+  }
+}
+
+void TTARNMONMAIN::ReleaseAudioEndpoint() {
+  if (FEndpoint) {
+    FEndpoint->UnregisterChangeNotify();
+    FEndpoint.reset();
+  }
+}
+
+bool TTARNMONMAIN::MixerGetMute(uint8_t ASelector) {
+  // What cannot be read counts as not muted, so that the press mutes: a microphone left open
+  // by a failed read is the worse outcome for the user.
+  if (ASelector >= cMixerComponentTypes.size() || FPlatform.Audio.MixerDeviceCount() < 1) {
+    return false;
+  }
+  uint32_t Error = 0;
+  const std::unique_ptr<platform::IMixer> Mixer = FPlatform.Audio.OpenMixer(0, Error);
+  uint32_t Line = 0;
+  if (!Mixer || Mixer->GetLineByComponentType(cMixerComponentTypes[ASelector], Line) != 0) {
+    return false;
+  }
+  uint32_t Control = 0;
+  if (Mixer->GetLineControlByType(Line, cMixerMuteControlType, Control) != 0) {
+    FPlatform.Dialogs.ShowMessageBox("GetLineInfo Error", lang::TranslateText(cApplicationTitle),
+                                     platform::TMessageBoxIcon::None);
+    return false;
+  }
+  uint32_t Value = 0;
+  return Mixer->GetControlValue(Control, Value) == 0 && Value != 0;
+}
+
+void TTARNMONMAIN::MixerSetMute(uint8_t ASelector, bool AMute) {
+  if (ASelector >= cMixerComponentTypes.size() || FPlatform.Audio.MixerDeviceCount() < 1) {
+    return;
+  }
+  uint32_t Error = 0;
+  const std::unique_ptr<platform::IMixer> Mixer = FPlatform.Audio.OpenMixer(0, Error);
+  uint32_t Line = 0;
+  if (!Mixer || Mixer->GetLineByComponentType(cMixerComponentTypes[ASelector], Line) != 0) {
+    return;
+  }
+  uint32_t Control = 0;
+  if (Mixer->GetLineControlByType(Line, cMixerMuteControlType, Control) != 0) {
+    FPlatform.Dialogs.ShowMessageBox("GetLineInfo Error", lang::TranslateText(cApplicationTitle),
+                                     platform::TMessageBoxIcon::None);
+    return;
+  }
+  if (Mixer->SetControlValue(Control, AMute ? 1 : 0) != 0) {
+    FPlatform.Dialogs.ShowMessageBox("SetControlDetails Error",
+                                     lang::TranslateText(cApplicationTitle),
+                                     platform::TMessageBoxIcon::None);
+  }
+}
+
+// ---- helpers ----
+
+device::TCpiTarget TTARNMONMAIN::CpiTarget() {
+  return {*uiHIDData1, *uiSTDCommand1, FPlatform.Desktop, FPlatform.Clock};
+}
+
+profile::TMouseProfileInfo& TTARNMONMAIN::CurrentProfile() {
+  return profile::DM()->CurrentProfileInfo();
+}
+
+// ---- the process ----
+
+int32_t MonitorMain(const platform::TPlatform& APlatform) {
+  platform::TPlatform Platform = APlatform;
+  // A monitor already runs: end at once, silently.
+  if (Platform.Desktop.NamedMutexExists(cMutexName)) {
+    return 0;
+  }
+  const std::unique_ptr<platform::INamedMutex> Mutex =
+      Platform.Desktop.CreateNamedMutex(cMutexName);
+  int32_t ExitCode = 0;
+  rtl::Guarded(Platform.Debug, "TARNMON", [&] {
+    profile::TDM DataModule(nullptr, {Platform.Registry, Platform.Files, Platform.Environment,
+                                      Platform.Clock, Platform.Locale, Platform.Dialogs});
+    TTARNMONMAIN MainWindow(Platform);
+    ExitCode = Platform.Desktop.RunMessageLoop();
+  });
+  return ExitCode;
+}
+
+} // namespace app
