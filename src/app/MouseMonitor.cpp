@@ -22,7 +22,8 @@ constexpr std::array<TKeyReportEntry, 24> BuildKeyReportTable() {
   for (std::size_t J = 0; J < Table.size(); ++J) {
     const uint32_t Mask = 1u << J;
     Table[J] = {cButtonReportID, static_cast<uint8_t>(Mask & 0xFF),
-                static_cast<uint8_t>((Mask >> 8) & 0xFF), static_cast<uint8_t>((Mask >> 16) & 0xFF)};
+                static_cast<uint8_t>((Mask >> 8) & 0xFF),
+                static_cast<uint8_t>((Mask >> 16) & 0xFF)};
   }
   return Table;
 }
@@ -71,30 +72,29 @@ TTARNMONMAIN::TTARNMONMAIN(const platform::TPlatform& APlatform)
   FWindowHandle = Desktop.CreateMainWindow(
       cMainWindowClass, [this](platform::TWindowMessage& AMessage) { return WndProc(AMessage); });
 
-  uiLanguage1 = new lang::TuiLanguage(this, {FPlatform.Files, FPlatform.Environment,
-                                             FPlatform.Debug, FPlatform.Locale});
+  uiLanguage1 = new lang::TuiLanguage(
+      this, {FPlatform.Files, FPlatform.Environment, FPlatform.Debug, FPlatform.Locale});
   uiLanguage1->SetName("uiLanguage1");
   uiLanguage1->LoadResourcesBin(lang::MouseMonitorResourcesBin());
   uiLanguage1->Loaded();
 
-  TrayIcon1 = Desktop.CreateTrayIcon(
-      FWindowHandle, {[this] { TrayIconDblClick(this); },
-                      [this](uint32_t AId) {
-                        if (AId == cConfig1) {
-                          Config1Click(this);
-                        } else if (AId == cAbout1) {
-                          About1Click(this);
-                        } else if (AId == cExit1) {
-                          Exit1Click(this);
-                        }
-                      }});
+  TrayIcon1 = Desktop.CreateTrayIcon(FWindowHandle, {[this] { TrayIconDblClick(this); },
+                                                     [this](uint32_t AId) {
+                                                       if (AId == cConfig1) {
+                                                         Config1Click(this);
+                                                       } else if (AId == cAbout1) {
+                                                         About1Click(this);
+                                                       } else if (AId == cExit1) {
+                                                         Exit1Click(this);
+                                                       }
+                                                     }});
   if (TrayIcon1) {
     TrayIcon1->SetMenu(
         {{cConfig1, "CONFIG", true}, {cAbout1, "About", false}, {cExit1, "EXIT", true}});
   }
 
-  uiHIDData1 = new hid::TuiHIDData(this, {FPlatform.Hid, Desktop, FPlatform.Files,
-                                          FPlatform.Environment, FPlatform.Debug});
+  uiHIDData1 = new hid::TuiHIDData(
+      this, {FPlatform.Hid, Desktop, FPlatform.Files, FPlatform.Environment, FPlatform.Debug});
   uiHIDData1->SetName("uiHIDData1");
   uiHIDData1->SetFastOnData(false);
   uiHIDData1->SetOnData({this, &TTARNMONMAIN::uiHIDData1Data});
@@ -103,12 +103,12 @@ TTARNMONMAIN::TTARNMONMAIN(const platform::TPlatform& APlatform)
   uiHIDEvent1->SetName("uiHIDEvent1");
   uiHIDEvent1->SetOnDeviceArrival({this, &TTARNMONMAIN::uiHIDEvent1DeviceArrival});
 
-  uiSTDCommand1 = new device::TuiSTDCommand(this, {FPlatform.Drivers, Desktop, FPlatform.Files,
-                                                   FPlatform.Environment, FPlatform.Debug});
+  uiSTDCommand1 = new device::TuiSTDCommand(
+      this, {FPlatform.Drivers, Desktop, FPlatform.Files, FPlatform.Environment, FPlatform.Debug});
   uiSTDCommand1->SetName("uiSTDCommand1");
 
-  uiHook1 = new hook::TuiHook(this, {FPlatform.Libraries, FPlatform.Keyboard, FPlatform.Dialogs,
-                                     FPlatform.Environment});
+  uiHook1 = new hook::TuiHook(
+      this, {FPlatform.Libraries, FPlatform.Keyboard, FPlatform.Dialogs, FPlatform.Environment});
   uiHook1->SetName("uiHook1");
 
   GMainWindow = this;
@@ -231,8 +231,7 @@ bool TTARNMONMAIN::WndProc(platform::TWindowMessage& AMessage) {
 }
 
 void TTARNMONMAIN::WMMonitorDeviceEvent(uintptr_t AWParam, intptr_t ALParam) {
-  const platform::TWindowHandle Config =
-      FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
+  const platform::TWindowHandle Config = FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
   if (AWParam >= cFirstProfileEvent && AWParam <= cLastProfileEvent) {
     device::ReadCurrentCpiFromDevice(CpiTarget(), FCurrentcpiindex, CurrentProfile());
     device::BuildAndSendCpiUnit(CpiTarget(), FCPIUNIT, FCurrentcpiindex, CurrentProfile());
@@ -339,8 +338,7 @@ void TTARNMONMAIN::uiHIDData1Data(const std::string&, const std::string&, uint8_
 }
 
 void TTARNMONMAIN::PostToConfigWindow(uint32_t AMsg, uintptr_t AWParam) {
-  const platform::TWindowHandle Config =
-      FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
+  const platform::TWindowHandle Config = FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
   if (Config != 0) {
     FPlatform.Desktop.PostWindowMessage(Config, AMsg, AWParam, 0);
   }
@@ -423,8 +421,7 @@ void TTARNMONMAIN::InstallWheelHookRules() {
 // ---- tray, menu and the information page ----
 
 void TTARNMONMAIN::ShowConfigProgram() {
-  const platform::TWindowHandle Config =
-      FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
+  const platform::TWindowHandle Config = FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
   if (Config != 0) {
     FPlatform.Desktop.ShowWindowCommand(Config, platform::SW_SHOW_VALUE);
     FPlatform.Desktop.BringToForeground(Config);
@@ -472,8 +469,7 @@ void TTARNMONMAIN::ProcessMessageAndSleep10ms() {
 // ---- microphone mute ----
 
 void TTARNMONMAIN::MicrophoneMute() {
-  if (static_cast<int32_t>(FPlatform.Environment.OsVersion().Major) <
-      cNtFamilyAudioEndpointMajor) {
+  if (static_cast<int32_t>(FPlatform.Environment.OsVersion().Major) < cNtFamilyAudioEndpointMajor) {
     const bool Muted = MixerGetMute(cMixerMicrophone);
     MixerSetMute(cMixerMicrophone, !Muted);
     return;

@@ -72,8 +72,7 @@ inline constexpr uintptr_t cLastProfileEvent = 25;
 inline constexpr uint16_t cMicrophoneMuteFunction = 28;
 
 // The mixer line of each selector, and the mute control's type.
-inline constexpr std::array<uint32_t, 4> cMixerComponentTypes = {0x0004, 0x1003, 0x1008,
-                                                                 0x1004};
+inline constexpr std::array<uint32_t, 4> cMixerComponentTypes = {0x0004, 0x1003, 0x1008, 0x1004};
 inline constexpr uint8_t cMixerMicrophone = 1;
 inline constexpr uint32_t cMixerMuteControlType = 0x20010002;
 

@@ -115,6 +115,7 @@ public:
         std::fill_n(ABuffer, ReportLength, uint8_t{0});
         std::copy_n(Report.begin(), std::min<std::size_t>(Report.size(), ReportLength), ABuffer);
         FRing.pop_front();
+        ++FTaken;
       }
     }
     Stop.RemoveSetListener(Token);
@@ -158,6 +159,7 @@ public:
   }
   void MarkGone() { FGone = true; }
   int Waiting() const { return FWaiting; }
+  uint64_t Taken() const { return FTaken; }
 
   bool SamePath(const std::string& APath) const { return rtl::SameText(FInterface.Path, APath); }
 
@@ -189,6 +191,7 @@ private:
   std::deque<std::vector<uint8_t>> FRing;
   bool FGone = false;
   int FWaiting = 0;
+  uint64_t FTaken = 0;
 };
 
 TSimHid::TSimHid() : FState(std::make_shared<TState>()) {}
@@ -281,6 +284,15 @@ int TSimHid::WaitingReads(const std::string& APath) const {
   int Count = 0;
   for (TSimHidDevice* Handle : FState->Handles) {
     Count += Handle->SamePath(APath) ? Handle->Waiting() : 0;
+  }
+  return Count;
+}
+
+uint64_t TSimHid::ReportsTaken(const std::string& APath) const {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  uint64_t Count = 0;
+  for (TSimHidDevice* Handle : FState->Handles) {
+    Count += Handle->SamePath(APath) ? Handle->Taken() : 0;
   }
   return Count;
 }

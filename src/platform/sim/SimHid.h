@@ -68,6 +68,8 @@ public:
   // zeros to the collection's input report length; an empty report cannot exist and throws.
   void InjectInputReport(const std::string& APath, const std::vector<uint8_t>& AReport);
   uint64_t DroppedReports() const;
+  // Reports taken by completed reads on handles of the interface so far.
+  uint64_t ReportsTaken(const std::string& APath) const;
   // Reads waiting on handles of the interface right now.
   int WaitingReads(const std::string& APath) const;
   int OpenHandles(const std::string& APath) const;

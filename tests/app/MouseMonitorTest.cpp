@@ -1,0 +1,409 @@
+// The monitor on the simulated world: the process, its tray, the configuration program's
+// messages, the device reports and their actions, the arrival checks and the mute action.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "app/MouseMonitor.h"
+#include "device/CpiUnit.h"
+#include "lang/Translation.h"
+#include "platform/sim/SimMouseFirmware.h"
+#include "platform/sim/SimWorld.h"
+#include "profile/DMUnit.h"
+
+extern const unsigned char ShippedUiLocal[];
+extern const std::size_t ShippedUiLocalSize;
+
+namespace {
+
+using namespace app;
+using platform::TWindowMessage;
+
+const std::string cMousePath = "\\\\?\\hid#vid_1234&pid_5678&mi_01#7&1&0000#{4d1e55b2}";
+constexpr uint32_t cCpiUnitCode = 0x80008004;
+constexpr uint32_t cSetCurrentCpiCode = 0x8000800C;
+
+std::vector<uint8_t> Report(std::initializer_list<int> ABytes) {
+  std::vector<uint8_t> Result;
+  for (int Byte : ABytes) {
+    Result.push_back(static_cast<uint8_t>(Byte));
+  }
+  Result.resize(8, 0);
+  return Result;
+}
+
+class MonitorTest : public ::testing::Test {
+protected:
+  MonitorTest() {
+    platform::sim::TSimHidInterface Mouse;
+    Mouse.Path = cMousePath;
+    Mouse.HardwareIds = {"HID\\VID_1234&PID_5678&REV_0100&MI_01"};
+    Mouse.Caps = {0x0001, 0xFFA0, 8, 8, 2048};
+    Mouse.Buttons.ButtonCount = 24;
+    Mouse.Buttons.ReportID = 7;
+    World.Hid.Plug(Mouse);
+    // Installed beside the program, as "ui.local" is.
+    const std::string UiLocal = World.Environment.ModuleFolder() + "ui.local";
+    EXPECT_EQ(World.Files.ReplaceFileContent(UiLocal, ShippedUiLocal, ShippedUiLocalSize), 0u);
+  }
+  ~MonitorTest() override {
+    Main.reset();
+    Module.reset();
+    lang::RemoveTranslationTable();
+  }
+
+  void Start() {
+    Module = std::make_unique<profile::TDM>(
+        nullptr, profile::TDMServices{World.Registry, World.Files, World.Environment, World.Clock,
+                                      World.Locale, World.Dialogs});
+    Main = std::make_unique<TTARNMONMAIN>(World.Platform());
+  }
+  // Start-up: the notifier's own arrival after 1500 ms, the check 1500 ms later.
+  void StartAndFindTheDevice() {
+    Start();
+    World.Desktop.Advance(2 * cDeviceArrialIntervalMs);
+    ASSERT_TRUE(PumpUntil([&] { return World.Hid.WaitingReads(cMousePath) == 1; }));
+  }
+  // The configuration program: a process of its own whose main window records what it gets.
+  void StartConfigProgram() {
+    Config = std::make_unique<platform::sim::TSimWorld>(World.Session);
+    ConfigWindow = Config->Desktop.CreateMainWindow(cConfigWindowClass, [this](TWindowMessage& M) {
+      if (M.Msg >= WM_MONITOR_RELOAD_PROFILES && M.Msg <= WM_CONFIG_DEVICE_EVENT_7) {
+        Received.push_back({M.Msg, M.WParam, CpiUnitSends()});
+        return true;
+      }
+      return false;
+    });
+  }
+  void WriteConfig(const std::string& AText) {
+    ASSERT_EQ(World.Files.ReplaceFileContent(World.Environment.ModuleFolder() + "config.ini",
+                                             AText.data(), AText.size()),
+              0u);
+  }
+  template <class TCondition> bool PumpUntil(TCondition ACondition) {
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!ACondition()) {
+      if (std::chrono::steady_clock::now() > Deadline) {
+        return false;
+      }
+      World.Desktop.WaitAndProcess(2);
+      if (Config) {
+        Config->Desktop.ProcessMessages();
+      }
+    }
+    return true;
+  }
+  // Injects a report and waits until the monitor has handled it and what it posted: the
+  // reader takes it, hands it over, and is back in its next read once the hand-over is done.
+  void Deliver(const std::vector<uint8_t>& AReport) {
+    const uint64_t Taken = World.Hid.ReportsTaken(cMousePath);
+    World.Hid.InjectInputReport(cMousePath, AReport);
+    ASSERT_TRUE(PumpUntil([&] {
+      return World.Hid.ReportsTaken(cMousePath) > Taken && World.Hid.WaitingReads(cMousePath) == 1;
+    }));
+    World.Desktop.ProcessMessages();
+    if (Config) {
+      Config->Desktop.ProcessMessages();
+    }
+  }
+  int Controls(uint32_t ACode) const {
+    const auto All = World.Drivers.Controls();
+    return static_cast<int>(std::count_if(
+        All.begin(), All.end(), [&](const auto& AControl) { return AControl.Code == ACode; }));
+  }
+  int CpiUnitSends() const { return Controls(cCpiUnitCode); }
+  device::CPI_UNIT LastUnit() const {
+    device::CPI_UNIT Unit{};
+    const auto Sent = World.Drivers.LastCpiUnit();
+    if (Sent) {
+      std::memcpy(&Unit, Sent->data(), std::min(Sent->size(), sizeof(Unit)));
+    }
+    return Unit;
+  }
+  int DebugCount(const std::string& ALine) const {
+    const auto Lines = World.Dialogs.DebugLines();
+    return static_cast<int>(std::count(Lines.begin(), Lines.end(), ALine));
+  }
+
+  struct TReceived {
+    uint32_t Msg;
+    uintptr_t WParam;
+    int CpiUnitsSentBefore;
+    bool operator==(const TReceived&) const = default;
+  };
+
+  platform::sim::TSimWorld World;
+  platform::sim::TSimMouseFirmware Firmware{World.Hid};
+  std::unique_ptr<profile::TDM> Module;
+  std::unique_ptr<TTARNMONMAIN> Main;
+  std::unique_ptr<platform::sim::TSimWorld> Config;
+  platform::TWindowHandle ConfigWindow = 0;
+  std::vector<TReceived> Received;
+};
+
+TEST_F(MonitorTest, OneInstanceWithItsTrayRunsUntilExitAndReleasesTheDriver) {
+  // A monitor already runs: a second one ends at once, with nothing shown.
+  platform::sim::TSimWorld Other(World.Session);
+  {
+    auto Held = Other.Desktop.CreateNamedMutex(cMutexName);
+    EXPECT_EQ(MonitorMain(World.Platform()), 0);
+    EXPECT_EQ(World.Desktop.FindTopLevelWindow(cMainWindowClass), 0u);
+    EXPECT_TRUE(World.Session->TrayIcons().empty());
+  }
+  // The only one: the loop runs until EXIT, which tells the configuration program first.
+  StartConfigProgram();
+  int32_t ExitCode = -1;
+  std::thread Driver([&] {
+    World.Desktop.Synchronize([&] {
+      const auto Icons = World.Session->TrayIcons();
+      ASSERT_EQ(Icons.size(), 1u);
+      EXPECT_EQ(Icons[0].Hint, "GAMING MOUSE DRIVER");
+      ASSERT_EQ(Icons[0].Menu.size(), 3u);
+      EXPECT_EQ(Icons[0].Menu[0].Caption, "Config");
+      EXPECT_FALSE(Icons[0].Menu[1].Visible);
+      EXPECT_EQ(Icons[0].Menu[2].Caption, "Exit");
+      EXPECT_TRUE(World.Session->MutexExists(cMutexName));
+      World.Desktop.Advance(2 * cDeviceArrialIntervalMs);
+    });
+    World.Desktop.Synchronize([&] { World.Session->ChooseTrayMenuItem(cExit1); });
+  });
+  ExitCode = MonitorMain(World.Platform());
+  Driver.join();
+  EXPECT_EQ(ExitCode, 0);
+  Config->Desktop.ProcessMessages();
+  ASSERT_FALSE(Received.empty());
+  EXPECT_EQ(Received.back().Msg, WM_CONFIG_EXIT);
+  EXPECT_FALSE(World.Session->MutexExists(cMutexName));
+  EXPECT_TRUE(World.Session->TrayIcons().empty());
+  // The driver stops scaling: the last table again, with NeedApplyNewCPI 0.
+  const auto Units = World.Drivers.Controls();
+  std::vector<std::vector<uint8_t>> Sent;
+  for (const auto& Control : Units) {
+    if (Control.Code == cCpiUnitCode) {
+      Sent.push_back(Control.Bytes);
+    }
+  }
+  ASSERT_GE(Sent.size(), 2u);
+  std::vector<uint8_t> Expected = Sent[Sent.size() - 2];
+  Expected[offsetof(device::CPI_UNIT, NeedApplyNewCPI)] = 0;
+  EXPECT_EQ(Sent.back(), Expected);
+  EXPECT_NE(Sent[Sent.size() - 2][offsetof(device::CPI_UNIT, NeedApplyNewCPI)], 0);
+}
+
+TEST_F(MonitorTest, TheIdListStopsAtAGapAndAfter101Keys) {
+  WriteConfig("[IncludeHIDDeviceList]\nid1=A\nid3=C\n");
+  Start();
+  EXPECT_EQ(Main->IncludeHidDeviceList(), std::vector<std::string>{"A"});
+  Main.reset();
+  std::string Many = "[IncludeHIDDeviceList]\n";
+  for (int I = 1; I <= 150; ++I) {
+    Many += "id" + std::to_string(I) + "=X" + std::to_string(I) + "\n";
+  }
+  WriteConfig(Many);
+  Main = std::make_unique<TTARNMONMAIN>(World.Platform());
+  ASSERT_EQ(Main->IncludeHidDeviceList().size(), 101u);
+  EXPECT_EQ(Main->IncludeHidDeviceList().back(), "X101");
+}
+
+TEST_F(MonitorTest, TrayClicksStartTheConfigProgramOrBringItToTheFront) {
+  Start();
+  int Started = 0;
+  World.Shell.RegisterProgram(World.Environment.ModuleFolder() + cConfigProgramFile,
+                              [&](const platform::sim::TSimShellOpen& AOpen) {
+                                ++Started;
+                                EXPECT_EQ(AOpen.Folder, World.Environment.ModuleFolder());
+                                EXPECT_EQ(AOpen.ShowCommand, platform::SW_SHOW_VALUE);
+                              });
+  World.Session->ClickTrayIcon();
+  World.Desktop.ProcessMessages();
+  World.Session->ClickTrayIcon();
+  World.Desktop.ProcessMessages();
+  EXPECT_EQ(Started, 2);
+  StartConfigProgram();
+  World.Session->ChooseTrayMenuItem(cConfig1);
+  World.Desktop.ProcessMessages();
+  EXPECT_EQ(Started, 2);
+  EXPECT_TRUE(World.Desktop.WindowVisible(ConfigWindow));
+  EXPECT_EQ(World.Session->Foreground(), ConfigWindow);
+}
+
+TEST_F(MonitorTest, ButtonReportsActOnExactlyOneButton) {
+  StartAndFindTheDevice();
+  Deliver(Report({7, 0x00, 0x01, 0x00}));
+  EXPECT_EQ(DebugCount("KeyIndex = 8 postmessage record!"), 1);
+  Deliver(Report({7, 0x03, 0x00, 0x00})); // two buttons
+  Deliver(Report({7, 0x00, 0x00, 0x00})); // all released
+  Deliver({7, 0x01});                     // a short report arrives padded by the class driver
+  const auto Lines = World.Dialogs.DebugLines();
+  EXPECT_EQ(std::count_if(Lines.begin(), Lines.end(),
+                          [](const std::string& A) { return A.rfind("KeyIndex = ", 0) == 0; }),
+            2);
+  EXPECT_EQ(DebugCount("KeyIndex = 0 postmessage record!"), 1);
+
+  // Button 5 bound to the microphone: each press toggles it, a release does nothing.
+  profile::DM()->CurrentProfileInfo().ConfigInfo.ButtonFuncInfo[5].nFunctionIndex =
+      cMicrophoneMuteFunction;
+  const bool Before = World.Audio.Muted();
+  Deliver(Report({7, 0x20, 0x00, 0x00}));
+  EXPECT_NE(World.Audio.Muted(), Before);
+  Deliver(Report({7, 0x00, 0x00, 0x00}));
+  EXPECT_NE(World.Audio.Muted(), Before);
+  Deliver(Report({7, 0x20, 0x00, 0x00}));
+  EXPECT_EQ(World.Audio.Muted(), Before);
+  EXPECT_EQ(World.Audio.MuteSets(), 2);
+}
+
+TEST_F(MonitorTest, AHardwareProfileSwitchResendsTheTableBeforeTellingTheConfigProgram) {
+  StartConfigProgram();
+  StartAndFindTheDevice();
+  const int Sends = CpiUnitSends();
+  Deliver(Report({8, 1, 1}));
+  Deliver(Report({7, 0x00, 0x00, 0x40})); // button 22 alone: hardware profile 1 as well
+  Deliver(Report({8, 1, 5}));             // no such profile
+  EXPECT_EQ(Received, (std::vector<TReceived>{{WM_CONFIG_PROFILE_SWITCHED, 1, Sends + 1},
+                                              {WM_CONFIG_PROFILE_SWITCHED, 1, Sends + 2}}));
+  EXPECT_EQ(CpiUnitSends(), Sends + 2);
+  // A configuration program that hangs is given up; the monitor goes on.
+  World.Session->SetHung(ConfigWindow, true);
+  Deliver(Report({8, 1, 0}));
+  EXPECT_EQ(CpiUnitSends(), Sends + 3);
+  EXPECT_EQ(Received.size(), 2u);
+}
+
+TEST_F(MonitorTest, ALevelBurstReachesTheDriverOnce100MsAfterTheLast) {
+  StartConfigProgram();
+  StartAndFindTheDevice();
+  Deliver(Report({8, 2, 3}));
+  World.Desktop.Advance(50);
+  Deliver(Report({8, 2, 1}));
+  Deliver(Report({8, 6, 9}));
+  Deliver(Report({8, 7, 4}));
+  const int Before = Controls(cSetCurrentCpiCode);
+  World.Desktop.Advance(cSetCurrentCpiIntervalMs - 1);
+  EXPECT_EQ(Controls(cSetCurrentCpiCode), Before);
+  World.Desktop.Advance(1);
+  EXPECT_EQ(Controls(cSetCurrentCpiCode), Before + 1);
+  EXPECT_EQ(World.Drivers.LastCurrentCpi(), 1);
+  World.Desktop.Advance(1000);
+  EXPECT_EQ(Controls(cSetCurrentCpiCode), Before + 1);
+  const int Units = Received.empty() ? 0 : Received[0].CpiUnitsSentBefore;
+  EXPECT_EQ(Received, (std::vector<TReceived>{{WM_CONFIG_CPI_CHANGED, 3, Units},
+                                              {WM_CONFIG_CPI_CHANGED, 1, Units},
+                                              {WM_CONFIG_DEVICE_EVENT_6, 9, Units},
+                                              {WM_CONFIG_DEVICE_EVENT_7, 4, Units}}));
+}
+
+TEST_F(MonitorTest, ArrivalsResumesAndUnlocksGiveOneCheck1500MsAfterTheLast) {
+  StartAndFindTheDevice();
+  const int Checks = CpiUnitSends();
+  EXPECT_EQ(Checks, 1);
+  platform::sim::TSimHidInterface Keyboard;
+  for (int I = 0; I < 3; ++I) {
+    Keyboard.Path = "\\\\?\\hid#keyboard" + std::to_string(I);
+    World.Hid.Plug(Keyboard);
+    World.Desktop.Advance(500);
+  }
+  World.Desktop.Advance(cDeviceArrialIntervalMs - 500 - 1);
+  EXPECT_EQ(CpiUnitSends(), Checks);
+  World.Desktop.Advance(1);
+  EXPECT_EQ(CpiUnitSends(), Checks + 1);
+  // After sleep, and after an overnight lock, the mouse gets its table again.
+  World.Session->BroadcastPowerEvent(platform::PBT_APMRESUMEAUTOMATIC_VALUE);
+  World.Desktop.Advance(cDeviceArrialIntervalMs);
+  EXPECT_EQ(CpiUnitSends(), Checks + 2);
+  EXPECT_TRUE(World.Session->SessionNotificationRegistered(Main->WindowHandle()));
+  World.Session->BroadcastSessionChange(platform::WTS_SESSION_UNLOCK_VALUE);
+  World.Desktop.Advance(cDeviceArrialIntervalMs);
+  EXPECT_EQ(CpiUnitSends(), Checks + 3);
+  // Without the device a check changes nothing.
+  World.Hid.Unplug(cMousePath);
+  World.Session->BroadcastSessionChange(platform::WTS_SESSION_UNLOCK_VALUE);
+  World.Desktop.Advance(cDeviceArrialIntervalMs);
+  EXPECT_EQ(CpiUnitSends(), Checks + 3);
+}
+
+TEST_F(MonitorTest, WheelRulesInstallTheHookOnlyForAChangedWheel) {
+  StartAndFindTheDevice();
+  // The factory profile keeps both directions standard: no rule, no hook.
+  EXPECT_TRUE(Main->Hook().MouseHookObjects().empty());
+  EXPECT_FALSE(World.HookLibrary.MouseHookInstalled());
+  // Wheel up doing "wheel down": only the up rule, and the hook runs.
+  profile::TDM& Store = *profile::DM();
+  auto& Wheel = Store.CurrentProfileInfo().ConfigInfo.VWheelButtonFuncInfo;
+  Wheel[0].nFunctionType = 1;
+  Wheel[0].nFunctionIndex = 1;
+  Store.SaveCurrentProfileInfoToRegistry();
+  World.Desktop.PostWindowMessage(Main->WindowHandle(), WM_MONITOR_RELOAD_PROFILES, 0, 0);
+  World.Desktop.ProcessMessages();
+  ASSERT_EQ(Main->Hook().MouseHookObjects().size(), 1u);
+  EXPECT_EQ(Main->Hook().MouseHookObjects()[0].second->FMouseHookDetail.MouseButton, hook::WHEELUP);
+  EXPECT_EQ(Main->Hook().MouseHookObjects()[0].second->FMouseHookDetail.MouseStateSet, 0x0400);
+  EXPECT_TRUE(World.HookLibrary.MouseHookInstalled());
+}
+
+TEST_F(MonitorTest, MuteWithoutAMicrophoneDoesNothingUntilOneAppears) {
+  World.Audio.SetMicrophonePresent(false);
+  StartAndFindTheDevice();
+  EXPECT_FALSE(Main->EndpointPrepared());
+  profile::DM()->CurrentProfileInfo().ConfigInfo.ButtonFuncInfo[5].nFunctionIndex =
+      cMicrophoneMuteFunction;
+  Deliver(Report({7, 0x20}));
+  EXPECT_EQ(World.Audio.MuteSets(), 0);
+  EXPECT_TRUE(World.Dialogs.MessageBoxes().empty());
+  World.Audio.SetMicrophonePresent(true);
+  Deliver(Report({7, 0x20}));
+  EXPECT_TRUE(Main->EndpointPrepared());
+  EXPECT_TRUE(World.Audio.Muted());
+  // The window withdraws its registration before it goes: later changes reach nobody.
+  Main.reset();
+  World.Audio.SetMutedElsewhere(false);
+  World.Audio.WaitForNotifications();
+  EXPECT_EQ(TARNMONMAIN(), nullptr);
+}
+
+TEST_F(MonitorTest, TheLegacyMixerWithoutAMuteControlSaysSoTwice) {
+  World.Environment.SetOsVersion({5, 1, 2600});
+  World.Audio.SetMicrophoneMuteControl(false);
+  StartAndFindTheDevice();
+  profile::DM()->CurrentProfileInfo().ConfigInfo.ButtonFuncInfo[5].nFunctionIndex =
+      cMicrophoneMuteFunction;
+  Deliver(Report({7, 0x20}));
+  const auto Boxes = World.Dialogs.MessageBoxes();
+  ASSERT_EQ(Boxes.size(), 2u);
+  EXPECT_EQ(Boxes[0].Text, "GetLineInfo Error");
+  EXPECT_EQ(Boxes[1].Text, "GetLineInfo Error");
+  // With the control, the microphone line (0x1003) and the mute control type are asked for.
+  World.Audio.SetMicrophoneMuteControl(true);
+  Deliver(Report({7, 0x20}));
+  EXPECT_TRUE(World.Audio.Muted());
+  const auto Calls = World.Audio.MixerCalls();
+  EXPECT_TRUE(std::any_of(Calls.begin(), Calls.end(),
+                          [](const auto& ACall) { return ACall.ComponentType == 0x1003; }));
+  EXPECT_TRUE(std::any_of(Calls.begin(), Calls.end(),
+                          [](const auto& ACall) { return ACall.ControlType == 0x20010002; }));
+}
+
+TEST_F(MonitorTest, ReloadSettingsAppliesTheStoredLanguage) {
+  Start();
+  profile::TDM& Store = *profile::DM();
+  const int Chinese = Main->Language().GetLanguageIndexByShortID("CH");
+  ASSERT_GE(Chinese, 0);
+  Store.AllProfileSettingInfo().CurrentLanguage = static_cast<uint8_t>(Chinese);
+  Store.SaveBackAllProfileSettingInfo();
+  World.Desktop.PostWindowMessage(Main->WindowHandle(), WM_MONITOR_RELOAD_SETTINGS, 0, 0);
+  World.Desktop.ProcessMessages();
+  EXPECT_EQ(Main->Language().Lang(), "CH");
+  const auto Icons = World.Session->TrayIcons();
+  ASSERT_EQ(Icons.size(), 1u);
+  EXPECT_NE(Icons[0].Hint, "GAMING MOUSE DRIVER");
+  EXPECT_EQ(Icons[0].Hint, lang::TranslateText(cTrayHint));
+  EXPECT_EQ(World.Desktop.ApplicationTitle(), lang::TranslateText(cApplicationTitle));
+  // An elevated monitor still hears the configuration program's two messages.
+  const auto Allowed = World.Session->AllowedMessages(Main->WindowHandle());
+  EXPECT_NE(std::find(Allowed.begin(), Allowed.end(), WM_MONITOR_RELOAD_SETTINGS), Allowed.end());
+  EXPECT_NE(std::find(Allowed.begin(), Allowed.end(), WM_MONITOR_RELOAD_PROFILES), Allowed.end());
+}
+
+} // namespace
