@@ -512,48 +512,43 @@ void TTARNMONMAIN::ReleaseAudioEndpoint() {
   }
 }
 
+std::unique_ptr<platform::IMixer> TTARNMONMAIN::OpenMixerMuteControl(uint8_t ASelector,
+                                                                     uint32_t& AControl) {
+  if (ASelector >= cMixerComponentTypes.size() || FPlatform.Audio.MixerDeviceCount() < 1) {
+    return nullptr;
+  }
+  uint32_t Error = 0;
+  std::unique_ptr<platform::IMixer> Mixer = FPlatform.Audio.OpenMixer(0, Error);
+  uint32_t Line = 0;
+  if (!Mixer || Mixer->GetLineByComponentType(cMixerComponentTypes[ASelector], Line) != 0) {
+    return nullptr;
+  }
+  if (Mixer->GetLineControlByType(Line, cMixerMuteControlType, AControl) != 0) {
+    ShowMixerError("GetLineInfo Error");
+    return nullptr;
+  }
+  return Mixer;
+}
+
+void TTARNMONMAIN::ShowMixerError(const std::string& AText) {
+  FPlatform.Dialogs.ShowMessageBox(AText, lang::TranslateText(cApplicationTitle),
+                                   platform::TMessageBoxIcon::None);
+}
+
 bool TTARNMONMAIN::MixerGetMute(uint8_t ASelector) {
   // What cannot be read counts as not muted, so that the press mutes: a microphone left open
   // by a failed read is the worse outcome for the user.
-  if (ASelector >= cMixerComponentTypes.size() || FPlatform.Audio.MixerDeviceCount() < 1) {
-    return false;
-  }
-  uint32_t Error = 0;
-  const std::unique_ptr<platform::IMixer> Mixer = FPlatform.Audio.OpenMixer(0, Error);
-  uint32_t Line = 0;
-  if (!Mixer || Mixer->GetLineByComponentType(cMixerComponentTypes[ASelector], Line) != 0) {
-    return false;
-  }
   uint32_t Control = 0;
-  if (Mixer->GetLineControlByType(Line, cMixerMuteControlType, Control) != 0) {
-    FPlatform.Dialogs.ShowMessageBox("GetLineInfo Error", lang::TranslateText(cApplicationTitle),
-                                     platform::TMessageBoxIcon::None);
-    return false;
-  }
+  const std::unique_ptr<platform::IMixer> Mixer = OpenMixerMuteControl(ASelector, Control);
   uint32_t Value = 0;
-  return Mixer->GetControlValue(Control, Value) == 0 && Value != 0;
+  return Mixer && Mixer->GetControlValue(Control, Value) == 0 && Value != 0;
 }
 
 void TTARNMONMAIN::MixerSetMute(uint8_t ASelector, bool AMute) {
-  if (ASelector >= cMixerComponentTypes.size() || FPlatform.Audio.MixerDeviceCount() < 1) {
-    return;
-  }
-  uint32_t Error = 0;
-  const std::unique_ptr<platform::IMixer> Mixer = FPlatform.Audio.OpenMixer(0, Error);
-  uint32_t Line = 0;
-  if (!Mixer || Mixer->GetLineByComponentType(cMixerComponentTypes[ASelector], Line) != 0) {
-    return;
-  }
   uint32_t Control = 0;
-  if (Mixer->GetLineControlByType(Line, cMixerMuteControlType, Control) != 0) {
-    FPlatform.Dialogs.ShowMessageBox("GetLineInfo Error", lang::TranslateText(cApplicationTitle),
-                                     platform::TMessageBoxIcon::None);
-    return;
-  }
-  if (Mixer->SetControlValue(Control, AMute ? 1 : 0) != 0) {
-    FPlatform.Dialogs.ShowMessageBox("SetControlDetails Error",
-                                     lang::TranslateText(cApplicationTitle),
-                                     platform::TMessageBoxIcon::None);
+  const std::unique_ptr<platform::IMixer> Mixer = OpenMixerMuteControl(ASelector, Control);
+  if (Mixer && Mixer->SetControlValue(Control, AMute ? 1 : 0) != 0) {
+    ShowMixerError("SetControlDetails Error");
   }
 }
 

@@ -152,6 +152,10 @@ private:
   void ExecuteKeyFunction(uint8_t AKeyIndex, uint16_t AFunctionIndex, uint8_t AParam);
   void InitAudioEndpoint();
   void ReleaseAudioEndpoint();
+  // The first mixer device, open, with the mute control of the selector's line; null (and
+  // the message for a line without a mute control) when there is none.
+  std::unique_ptr<platform::IMixer> OpenMixerMuteControl(uint8_t ASelector, uint32_t& AControl);
+  void ShowMixerError(const std::string& AText);
   bool MixerGetMute(uint8_t ASelector);
   void MixerSetMute(uint8_t ASelector, bool AMute);
   void RestartTimer(uintptr_t ATimer, uint32_t AIntervalMs);
