@@ -373,5 +373,34 @@ TEST(Win32Hook, TheLibrarysThreadLivesWhileAHookIsEnabled) {
   EXPECT_EQ(GetModuleHandleW(L"uiHook.dll"), nullptr);
 }
 
+// The combination recorder reads the held modifiers on the library's thread.
+TEST(Win32Hook, TheCombinationRecorderSeesTheHeldModifier) {
+  platform::win32::TWin32Platform Real;
+  platform::TPlatform Platform = Real.Platform();
+  platform::sim::TSimDialogs Dialogs;
+  TuiHook Hook(nullptr,
+               THookServices{Platform.Libraries, Platform.Keyboard, Dialogs, Platform.Environment});
+  ASSERT_TRUE(Hook.DLLLoaded());
+  std::mutex Lock;
+  std::string Combination;
+  Hook.SetOnRecordKeyboardComboKey(
+      [&](int32_t, int32_t, int32_t, int32_t, int32_t AModifier, const std::string& AText) {
+        std::lock_guard<std::mutex> Guard(Lock);
+        Combination = std::to_string(AModifier) + "," + AText;
+      });
+  Hook.RecordKeyboardComboKey();
+  SendKey(VK_LCONTROL, false);
+  SendKey(0x41, false);
+  SendKey(0x41, true);
+  SendKey(VK_LCONTROL, true);
+  const auto Recorded = [&] {
+    std::lock_guard<std::mutex> Guard(Lock);
+    return Combination;
+  };
+  EXPECT_TRUE(SleepUntil([&] { return !Recorded().empty(); }));
+  EXPECT_EQ(Recorded(), "2,Ctrl+A");
+  Hook.StopRecordKeyboardComboKey();
+}
+
 } // namespace
 #endif
