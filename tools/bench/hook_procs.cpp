@@ -1,6 +1,7 @@
 // Measures the hook callbacks with full rule lists (median and 99th percentile per event), on
-// the simulated hook library: the component's callback alone, and the whole way from the
-// library's dispatch through the component's rule scan.
+// the simulated hook library: the component's callback alone, and the whole way from an
+// injected event through the library's thread and the component's rule scan (that hand-over
+// between threads is the simulation's own, not the platform's).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
