@@ -101,10 +101,12 @@ DWORD WINAPI HookThreadMain(LPVOID) {
       const DWORD Woken = MsgWaitForMultipleObjectsEx(1, &GRequestReady, INFINITE, QS_ALLINPUT,
                                                       MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
       if (Woken == WAIT_OBJECT_0) {
-        TRequest& Request = *GRequest;
-        Request.ThreadEnds = Serve(Request);
+        // The request lives on the caller's stack, which it leaves once answered: nothing of
+        // it is read after the answer.
+        const bool Ends = Serve(*GRequest);
+        GRequest->ThreadEnds = Ends;
         SetEvent(GRequestDone);
-        if (Request.ThreadEnds) {
+        if (Ends) {
           return 0;
         }
       }
