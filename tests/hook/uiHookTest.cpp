@@ -321,6 +321,7 @@ TEST_F(HookTest, RuleAndRecorderChangesDuringHookCallsLoseNoDecision) {
   });
   Hook->StartHookMouse();
   constexpr int cEvents = 4000;
+  constexpr int cMisses = 16;
   std::atomic<bool> Finished{false};
   int Lost = 0;
   int Blocked = 0;
@@ -344,7 +345,7 @@ TEST_F(HookTest, RuleAndRecorderChangesDuringHookCallsLoseNoDecision) {
     // matches.
     Hook->RemoveAllMouseHookObject();
     Hook->RemoveAllKeyboardHookObject();
-    for (int Miss = 0; Miss < 16; ++Miss) {
+    for (int Miss = 0; Miss < cMisses; ++Miss) {
       Hook->AddMouseHookObject(MouseRule(BUTTONX3, StateBit(MOUSEHWHEEL)));
       Hook->AddKeyboardHookObject(KeyRule(0x100 + Miss, 0, 0, 1));
     }
