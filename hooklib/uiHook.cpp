@@ -1,13 +1,54 @@
-// The hook library: low-level mouse and keyboard hooks on the enabling thread, reported to
-// the callback given at enable time; an event is swallowed when the callback sets the
-// blocked flag. Releasing the library removes any hook it still holds.
+// The hook library: low-level mouse and keyboard hooks reported to the callback given at
+// enable time; an event is swallowed when the callback sets the blocked flag.
+//
+// Windows calls a low-level hook on the thread that installed it and holds the event (for the
+// whole desktop) until the hook returns, and silently drops a hook that keeps it waiting too
+// long. The hooks therefore live on a thread of this library that does nothing but wait for
+// hook calls, so a caller busy with blocking work never holds up anyone's pointer. Enabling
+// and disabling are carried to that thread and return once the hook is in place or gone;
+// the callbacks run there. The thread starts with the first hook and ends when a disable
+// leaves none.
+//
+// Releasing the library. A caller disables its hooks before it releases the library: a
+// disable that returns has waited for any callback in flight and, once no hook is left, for
+// the thread to end. The library's detach can wait for neither (it runs under the loader
+// lock, which an ending thread needs), so a library released with a hook still enabled does
+// what it can without waiting: no callback is reached from then on, and the thread is ended
+// from inside its wait, so that it runs no further instruction of the library; its hooks end
+// with it. That is safe only while the thread is not inside a callback, which only a disable
+// can wait for.
 #include <windows.h>
+
+#include <atomic>
 
 #include "HookCore.h"
 
 namespace {
 
+enum class THookKind { Mouse, Keyboard };
+
+// One enable (a callback) or disable (none), answered by the hook thread.
+struct TRequest {
+  THookKind Kind;
+  hook::THookCallback Callback;
+  void* Context;
+  // Set by the hook thread: no hook is left and it ends after answering.
+  bool ThreadEnds;
+};
+
 HMODULE GModule = nullptr;
+
+// Callers, one at a time. The hook thread never takes it: a caller holding it waits for the
+// hook thread.
+CRITICAL_SECTION GControl;
+HANDLE GThread = nullptr;
+std::atomic<DWORD> GThreadId{0};
+HANDLE GRequestReady = nullptr;
+HANDLE GRequestDone = nullptr;
+TRequest* GRequest = nullptr;
+
+// The hook thread's own; only a release with a hook still enabled clears the slots from
+// elsewhere.
 HHOOK GMouseHook = nullptr;
 HHOOK GKeyboardHook = nullptr;
 hooklib::THookSlot GMouse;
@@ -27,23 +68,117 @@ LRESULT CALLBACK KeyboardProc(int ACode, WPARAM AWParam, LPARAM ALParam) {
   return CallNextHookEx(GKeyboardHook, ACode, AWParam, ALParam);
 }
 
-void Remove(HHOOK& AHook, hooklib::THookSlot& ASlot) {
-  ASlot.Disable();
-  if (AHook != nullptr) {
-    UnhookWindowsHookEx(AHook);
-    AHook = nullptr;
+// On the hook thread. Enabling twice leaves one hook: the old one goes first. True when no
+// hook is left.
+bool Serve(const TRequest& ARequest) {
+  const bool Mouse = ARequest.Kind == THookKind::Mouse;
+  HHOOK& Hook = Mouse ? GMouseHook : GKeyboardHook;
+  hooklib::THookSlot& Slot = Mouse ? GMouse : GKeyboard;
+  Slot.Disable();
+  if (Hook != nullptr) {
+    UnhookWindowsHookEx(Hook);
+    Hook = nullptr;
+  }
+  if (ARequest.Callback != nullptr) {
+    Slot.Enable(ARequest.Callback, ARequest.Context);
+    Hook = SetWindowsHookExW(Mouse ? WH_MOUSE_LL : WH_KEYBOARD_LL, Mouse ? MouseProc : KeyboardProc,
+                             GModule, 0);
+    if (Hook == nullptr) {
+      Slot.Disable();
+    }
+  }
+  return GMouseHook == nullptr && GKeyboardHook == nullptr;
+}
+
+DWORD WINAPI HookThreadMain(LPVOID) {
+  try {
+    MSG Message;
+    // The thread's message queue exists before the first hook is installed here.
+    PeekMessageW(&Message, nullptr, 0, 0, PM_NOREMOVE);
+    SetEvent(GRequestDone);
+    for (;;) {
+      // Alertable: a release ends the thread from inside this wait.
+      const DWORD Woken = MsgWaitForMultipleObjectsEx(1, &GRequestReady, INFINITE, QS_ALLINPUT,
+                                                      MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
+      if (Woken == WAIT_OBJECT_0) {
+        // The request lives on the caller's stack, which it leaves once answered: nothing of
+        // it is read after the answer.
+        const bool Ends = Serve(*GRequest);
+        GRequest->ThreadEnds = Ends;
+        SetEvent(GRequestDone);
+        if (Ends) {
+          return 0;
+        }
+      }
+      // Hook calls are made while the queue is read.
+      while (PeekMessageW(&Message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&Message);
+        DispatchMessageW(&Message);
+      }
+    }
+  } catch (...) {
+    // Nothing the thread calls is expected to throw (every callback is caught in its
+    // dispatch); should anything, the thread ends and takes its hooks with it.
+  }
+  return 0;
+}
+
+// Waits for AHandle while serving messages sent to this thread: a callback on the hook thread
+// that sends to the waiting thread (a hand-over to a main thread) is answered rather than
+// waited for both ways.
+void AwaitServing(HANDLE AHandle) {
+  for (;;) {
+    const DWORD Woken = MsgWaitForMultipleObjectsEx(1, &AHandle, INFINITE, QS_SENDMESSAGE, 0);
+    if (Woken != WAIT_OBJECT_0 + 1) {
+      return;
+    }
+    MSG Message;
+    PeekMessageW(&Message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
 }
 
-// Enabling twice leaves one hook: the old one goes first.
-void Install(HHOOK& AHook, hooklib::THookSlot& ASlot, int AKind, HOOKPROC AProc,
-             hook::THookCallback ACallback, void* AContext) {
-  Remove(AHook, ASlot);
-  ASlot.Enable(ACallback, AContext);
-  AHook = SetWindowsHookExW(AKind, AProc, GModule, 0);
-  if (AHook == nullptr) {
-    ASlot.Disable();
+bool StartThread() {
+  if (GRequestReady == nullptr) {
+    GRequestReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   }
+  if (GRequestDone == nullptr) {
+    GRequestDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  }
+  if (GRequestReady == nullptr || GRequestDone == nullptr) {
+    return false;
+  }
+  DWORD Id = 0;
+  GThread = CreateThread(nullptr, 0, HookThreadMain, nullptr, 0, &Id);
+  if (GThread == nullptr) {
+    return false;
+  }
+  GThreadId = Id;
+  AwaitServing(GRequestDone);
+  return true;
+}
+
+void Request(THookKind AKind, hook::THookCallback ACallback, void* AContext) {
+  TRequest Request{AKind, ACallback, AContext, false};
+  // From inside a callback: the hook thread itself, which cannot wait for itself. A disable
+  // there that leaves no hook keeps the thread, idle, until the next call from outside.
+  if (GetCurrentThreadId() == GThreadId) {
+    Serve(Request);
+    return;
+  }
+  EnterCriticalSection(&GControl);
+  if (GThread != nullptr || (ACallback != nullptr && StartThread())) {
+    GRequest = &Request;
+    SetEvent(GRequestReady);
+    AwaitServing(GRequestDone);
+    GRequest = nullptr;
+    if (Request.ThreadEnds) {
+      AwaitServing(GThread);
+      CloseHandle(GThread);
+      GThread = nullptr;
+      GThreadId = 0;
+    }
+  }
+  LeaveCriticalSection(&GControl);
 }
 
 } // namespace
@@ -53,42 +188,49 @@ extern "C" {
 __declspec(dllexport) void EnableKeyboardHook(hook::THookCallback ACallback, void* AContext,
                                               int32_t AReserved) {
   (void)AReserved;
-  try {
-    Install(GKeyboardHook, GKeyboard, WH_KEYBOARD_LL, KeyboardProc, ACallback, AContext);
-  } catch (...) {
-  }
+  Request(THookKind::Keyboard, ACallback, AContext);
 }
 
 __declspec(dllexport) void DisableKeyboardHook() {
-  try {
-    Remove(GKeyboardHook, GKeyboard);
-  } catch (...) {
-  }
+  Request(THookKind::Keyboard, nullptr, nullptr);
 }
 
 __declspec(dllexport) void EnableMouseHook(hook::THookCallback ACallback, void* AContext,
                                            int32_t AReserved) {
   (void)AReserved;
-  try {
-    Install(GMouseHook, GMouse, WH_MOUSE_LL, MouseProc, ACallback, AContext);
-  } catch (...) {
-  }
+  Request(THookKind::Mouse, ACallback, AContext);
 }
 
 __declspec(dllexport) void DisableMouseHook() {
-  try {
-    Remove(GMouseHook, GMouse);
-  } catch (...) {
-  }
+  Request(THookKind::Mouse, nullptr, nullptr);
 }
 
 BOOL WINAPI DllMain(HINSTANCE AInstance, DWORD AReason, LPVOID AReserved) {
-  (void)AReserved;
   if (AReason == DLL_PROCESS_ATTACH) {
     GModule = AInstance;
-  } else if (AReason == DLL_PROCESS_DETACH) {
-    Remove(GMouseHook, GMouse);
-    Remove(GKeyboardHook, GKeyboard);
+    InitializeCriticalSection(&GControl);
+  } else if (AReason == DLL_PROCESS_DETACH && AReserved == nullptr) {
+    // At process exit (AReserved set) the other threads are gone already, and their hooks with
+    // them. Released with a hook still enabled: see the top of this file.
+    if (GThread != nullptr) {
+      GMouse.Disable();
+      GKeyboard.Disable();
+      // ExitThread itself, not a function of this library, runs as the thread's asynchronous
+      // call: the library's code is gone by the time the thread gets to run. The thread may
+      // still be waiting on the request event, which therefore stays open.
+      QueueUserAPC(reinterpret_cast<PAPCFUNC>(reinterpret_cast<void (*)()>(&ExitThread)), GThread,
+                   0);
+      CloseHandle(GThread);
+      GThread = nullptr;
+    } else {
+      if (GRequestReady != nullptr) {
+        CloseHandle(GRequestReady);
+      }
+      if (GRequestDone != nullptr) {
+        CloseHandle(GRequestDone);
+      }
+    }
+    DeleteCriticalSection(&GControl);
   }
   return TRUE;
 }

@@ -7,7 +7,7 @@
 
 namespace hook {
 
-// The callback the library calls for every low-level event, on the enabling thread: the
+// The callback the library calls for every low-level event, on a thread of its own: the
 // context given at enable time, the hook code, the message, the platform's record and the
 // blocked flag (false when the call starts; true swallows the event).
 using THookCallback = void (*)(void* AContext, int32_t ACode, uintptr_t AMessage, void* ARecord,

@@ -179,12 +179,20 @@ int LoadHookLibrary(platform::ILibraries& ALibraries, const std::string& AFullPa
 
 void UnloadHookLibrary() {
   THookBinding& Bound = Binding();
+  // The library would remove its hooks as it goes, but only a disable waits for a callback in
+  // flight (and for the library's thread to end): released under a running callback, the
+  // library's code would go away beneath it.
+  if (Bound.DisableMouseHook != nullptr) {
+    Bound.DisableMouseHook();
+  }
+  if (Bound.DisableKeyboardHook != nullptr) {
+    Bound.DisableKeyboardHook();
+  }
   Bound.Loaded = false;
   Bound.EnableKeyboardHook = nullptr;
   Bound.DisableKeyboardHook = nullptr;
   Bound.EnableMouseHook = nullptr;
   Bound.DisableMouseHook = nullptr;
-  // The library removes any hook it still holds when it goes.
   Bound.Library.reset();
 }
 
@@ -209,47 +217,47 @@ TuiHook::~TuiHook() {
   UnloadHookLibrary();
 }
 
-namespace {
-// Every enabling first disables the hook of the same kind: one callback per kind at a time.
-void Rebind(bool AUsable, TDisableHook ADisable, TEnableHook AEnable, THookCallback ACallback,
-            void* AContext) {
-  if (AUsable) {
-    ADisable();
-    if (AEnable != nullptr) {
-      AEnable(ACallback, AContext, 0);
-    }
-  }
-}
-} // namespace
-
 bool TuiHook::Bound() const {
   return DLLLoaded() && Binding().Loaded;
 }
 
-void TuiHook::EnableKeyboard(THookCallback ACallback) {
-  Rebind(Bound(), Binding().DisableKeyboardHook, Binding().EnableKeyboardHook, ACallback, this);
+// Every enabling first disables the hook of the same kind: one callback per kind at a time.
+// The disable returns once no callback of that kind runs, so the reset between the two never
+// races one.
+void TuiHook::ReplaceKeyboardHook(THookCallback ACallback, const std::function<void()>& AReset) {
+  const bool Usable = Bound();
+  if (Usable) {
+    Binding().DisableKeyboardHook();
+  }
+  if (AReset) {
+    AReset();
+  }
+  if (Usable && ACallback != nullptr) {
+    Binding().EnableKeyboardHook(ACallback, this, 0);
+  }
 }
 
-void TuiHook::DisableKeyboard() {
-  Rebind(Bound(), Binding().DisableKeyboardHook, nullptr, nullptr, this);
-}
-
-void TuiHook::EnableMouse(THookCallback ACallback) {
-  Rebind(Bound(), Binding().DisableMouseHook, Binding().EnableMouseHook, ACallback, this);
-}
-
-void TuiHook::DisableMouse() {
-  Rebind(Bound(), Binding().DisableMouseHook, nullptr, nullptr, this);
+void TuiHook::ReplaceMouseHook(THookCallback ACallback, const std::function<void()>& AReset) {
+  const bool Usable = Bound();
+  if (Usable) {
+    Binding().DisableMouseHook();
+  }
+  if (AReset) {
+    AReset();
+  }
+  if (Usable && ACallback != nullptr) {
+    Binding().EnableMouseHook(ACallback, this, 0);
+  }
 }
 
 void TuiHook::StartHookMouse() {
-  EnableMouse(&THookThunks::Mouse);
+  ReplaceMouseHook(&THookThunks::Mouse);
 }
 void TuiHook::StopHookMouse() {
   DisableMouse();
 }
 void TuiHook::StartHookKeyboard() {
-  EnableKeyboard(&THookThunks::Keyboard);
+  ReplaceKeyboardHook(&THookThunks::Keyboard);
 }
 void TuiHook::StopHookKeyboard() {
   DisableKeyboard();
@@ -257,16 +265,33 @@ void TuiHook::StopHookKeyboard() {
 
 void TuiHook::AddMouseHookObject(std::unique_ptr<TMouseHookDetailObject> AObject) {
   if (AObject) {
-    const std::string Text =
-        std::to_string(static_cast<int>(AObject->FMouseHookDetail.MouseButton));
-    FMouseHookObjectList.emplace_back(Text, std::move(AObject));
+    std::string Text = std::to_string(static_cast<int>(AObject->FMouseHookDetail.MouseButton));
+    std::lock_guard<std::mutex> Guard(FRuleLock);
+    FMouseHookObjectList.emplace_back(std::move(Text), std::move(AObject));
+  }
+}
+
+void TuiHook::RemoveAllMouseHookObject() {
+  TMouseHookObjectList Removed;
+  {
+    std::lock_guard<std::mutex> Guard(FRuleLock);
+    Removed.swap(FMouseHookObjectList);
   }
 }
 
 void TuiHook::AddKeyboardHookObject(std::unique_ptr<TKeyBoardHookDetailObject> AObject) {
   if (AObject) {
-    const std::string Text = std::to_string(AObject->FKeyBoardHookDetail.KeyboardVKKey);
-    FKeyboardHookObjectList.emplace_back(Text, std::move(AObject));
+    std::string Text = std::to_string(AObject->FKeyBoardHookDetail.KeyboardVKKey);
+    std::lock_guard<std::mutex> Guard(FRuleLock);
+    FKeyboardHookObjectList.emplace_back(std::move(Text), std::move(AObject));
+  }
+}
+
+void TuiHook::RemoveAllKeyboardHookObject() {
+  TKeyboardHookObjectList Removed;
+  {
+    std::lock_guard<std::mutex> Guard(FRuleLock);
+    Removed.swap(FKeyboardHookObjectList);
   }
 }
 
@@ -294,15 +319,21 @@ void TuiHook::MouseHookProc(int32_t ACode, uintptr_t AMessage, const TMSLLHOOKST
     return;
   }
   const uintptr_t Kind = AMessage - WM_MOUSEMOVE_MSG;
-  for (const auto& Entry : FMouseHookObjectList) {
-    const TMouseHookDetail& Rule = Entry.second->FMouseHookDetail;
-    if (Kind <= OTHERFUNCTION && (Rule.MouseStateSet & (1u << Kind)) != 0 &&
-        Rule.MouseButton >= Button) {
-      if (Rule.ModifiedFunction != Button) {
-        FOnHookMouseButton(Button, State, ABlocked);
+  bool Raise = false;
+  {
+    // The scan only: the handler runs unlocked and may change the rules itself.
+    std::lock_guard<std::mutex> Guard(FRuleLock);
+    for (const auto& Entry : FMouseHookObjectList) {
+      const TMouseHookDetail& Rule = Entry.second->FMouseHookDetail;
+      if (Kind <= OTHERFUNCTION && (Rule.MouseStateSet & (1u << Kind)) != 0 &&
+          Rule.MouseButton >= Button) {
+        Raise = Rule.ModifiedFunction != Button;
+        break;
       }
-      return;
     }
+  }
+  if (Raise) {
+    FOnHookMouseButton(Button, State, ABlocked);
   }
 }
 
@@ -321,21 +352,31 @@ void TuiHook::KeyboardHookProc(int32_t ACode, uintptr_t AMessage, const TKBDLLHO
   if (!FOnHookKeyboardKey.Assigned()) {
     return;
   }
-  for (const auto& Entry : FKeyboardHookObjectList) {
-    const TKeyBoardHookDetail& Rule = Entry.second->FKeyBoardHookDetail;
-    if (Rule.KeyboardVKKey == -1) {
-      return;
-    }
-    const bool ByKey = Rule.KeyboardVKKey != 0 && Rule.KeyboardVKKey == Key;
-    const bool ByScan = Rule.KeyboardSCANKey != 0 &&
-                        static_cast<uint32_t>(Rule.KeyboardSCANKey) == ARecord.scanCode;
-    if ((ByKey || ByScan) && Rule.KeyExtended == Extended) {
-      if (Rule.block == 1) {
-        ABlocked = true;
+  bool Matched = false;
+  bool Block = false;
+  {
+    // The scan only: the handler runs unlocked and may change the rules itself.
+    std::lock_guard<std::mutex> Guard(FRuleLock);
+    for (const auto& Entry : FKeyboardHookObjectList) {
+      const TKeyBoardHookDetail& Rule = Entry.second->FKeyBoardHookDetail;
+      if (Rule.KeyboardVKKey == -1) {
+        break;
       }
-      FOnHookKeyboardKey(Key, State, Extended, ABlocked, ARecord.scanCode);
-      return;
+      const bool ByKey = Rule.KeyboardVKKey != 0 && Rule.KeyboardVKKey == Key;
+      const bool ByScan = Rule.KeyboardSCANKey != 0 &&
+                          static_cast<uint32_t>(Rule.KeyboardSCANKey) == ARecord.scanCode;
+      if ((ByKey || ByScan) && Rule.KeyExtended == Extended) {
+        Matched = true;
+        Block = Rule.block == 1;
+        break;
+      }
     }
+  }
+  if (Matched) {
+    if (Block) {
+      ABlocked = true;
+    }
+    FOnHookKeyboardKey(Key, State, Extended, ABlocked, ARecord.scanCode);
   }
 }
 
@@ -356,12 +397,12 @@ TMOUSEMacroKeyObject& TuiHook::AppendMouseEntry(const TMOUSEMACROKEY& AEntry) {
 }
 
 void TuiHook::RecordKeyboardSingleKey() {
-  EnableKeyboard(&THookThunks::KeyRecorder<&TuiHook::RecordSingleKeyProc>);
+  ReplaceKeyboardHook(&THookThunks::KeyRecorder<&TuiHook::RecordSingleKeyProc>);
 }
 
 void TuiHook::RecordKeyboardComboKey() {
-  EnableKeyboard(&THookThunks::KeyRecorder<&TuiHook::RecordComboKeyProc>);
-  FLastTimeKeyboardCombo = 0;
+  ReplaceKeyboardHook(&THookThunks::KeyRecorder<&TuiHook::RecordComboKeyProc>,
+                      [this] { FLastTimeKeyboardCombo = 0; });
 }
 
 void TuiHook::StopRecordKeyboardComboKey() {
@@ -370,17 +411,19 @@ void TuiHook::StopRecordKeyboardComboKey() {
 }
 
 void TuiHook::RecordKeyboardMacroKey() {
-  FMacroKeyList.clear();
-  FLastTimeKeyboardMacro = 0;
-  EnableKeyboard(&THookThunks::KeyRecorder<&TuiHook::RecordMacroKeyProc>);
+  ReplaceKeyboardHook(&THookThunks::KeyRecorder<&TuiHook::RecordMacroKeyProc>, [this] {
+    FMacroKeyList.clear();
+    FLastTimeKeyboardMacro = 0;
+  });
 }
 
 void TuiHook::RecordKeyboardMacroKeyEx() {
-  FLastMacroKey = {};
-  FTotalMacroTime = 0;
-  FAllKeyState.fill(0);
-  FMacroKeyList.clear();
-  EnableKeyboard(&THookThunks::KeyRecorder<&TuiHook::RecordMacroKeyExProc>);
+  ReplaceKeyboardHook(&THookThunks::KeyRecorder<&TuiHook::RecordMacroKeyExProc>, [this] {
+    FLastMacroKey = {};
+    FTotalMacroTime = 0;
+    FAllKeyState.fill(0);
+    FMacroKeyList.clear();
+  });
 }
 
 void TuiHook::StopRecordKeyboardMacroKey() {
@@ -394,9 +437,10 @@ void TuiHook::StopRecordKeyboardMacroKey() {
 }
 
 void TuiHook::RecordMouseMacro() {
-  FMouseMacroKeyList.clear();
-  EnableMouse(&THookThunks::MouseMacro);
-  FLastTimeMouseMacro = 0;
+  ReplaceMouseHook(&THookThunks::MouseMacro, [this] {
+    FMouseMacroKeyList.clear();
+    FLastTimeMouseMacro = 0;
+  });
 }
 
 void TuiHook::StopRecordMouseMacro() {

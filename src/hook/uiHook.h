@@ -1,11 +1,37 @@
 // TuiHook: watches the user's keyboard and mouse through the low-level hooks of the hook
 // library, reports what it sees, has events swallowed by rule, and records single keys, key
 // combinations and keyboard and mouse macros.
+//
+// Threads. The hook library calls the component's callbacks on a thread of its own that does
+// nothing but wait for hook calls (the platform holds every pointer event until a low-level
+// hook returns, so the hooks must not wait on the main thread's blocking work). Everything
+// else of the component is the main thread's:
+// - The handlers of OnHookMouseButton, OnHookMouseAllButton, OnHookMouseMove,
+//   OnHookKeyboardKey, OnHookKeyboardAllKey and the recorders' OnRecord... events run on the
+//   library's thread, inside its hook call; they decide the blocked flag there. A handler
+//   that needs the main thread posts to it rather than waits for it: the main thread waits
+//   for the library's thread whenever it starts or stops a hook. The OnStopRecord... events
+//   run on the thread that stops the recording.
+// - Assign or change a handler only while no hook that raises it runs (before its start, or
+//   after its stop): the library's thread reads them without a lock.
+// - Rules may be added and removed at any time, from the main thread or from a handler: the
+//   lists are behind a short lock that a callback holds only for its scan, never while a
+//   handler runs or the library is called. MouseHookObjects and KeyboardHookObjects are for
+//   the thread that changes the lists.
+// - Starting or stopping a hook or a recorder returns once the library has installed or
+//   removed the hook; after a stop no callback of that kind runs any more. A recorder's state
+//   is reset while its hook is removed, so it is never reset under a running callback. Read
+//   the recorded lists and combination from the recorder's events, or after the recording
+//   stopped.
+// - The component disables its hooks before it releases the library, and is not destroyed
+//   from inside one of its own handlers (its library would be released under the callback).
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -165,9 +191,9 @@ public:
   void StartHookKeyboard();
   void StopHookKeyboard();
   void AddMouseHookObject(std::unique_ptr<TMouseHookDetailObject> AObject);
-  void RemoveAllMouseHookObject() { FMouseHookObjectList.clear(); }
+  void RemoveAllMouseHookObject();
   void AddKeyboardHookObject(std::unique_ptr<TKeyBoardHookDetailObject> AObject);
-  void RemoveAllKeyboardHookObject() { FKeyboardHookObjectList.clear(); }
+  void RemoveAllKeyboardHookObject();
   const TMouseHookObjectList& MouseHookObjects() const { return FMouseHookObjectList; }
   const TKeyboardHookObjectList& KeyboardHookObjects() const { return FKeyboardHookObjectList; }
 
@@ -210,7 +236,7 @@ public:
   void SetOnHookMouseAllButton(TOnHookAllMouseButton A) { FOnHookMouseAllButton = A; }
   void SetOnHookMouseMove(TOnHookMouseMove A) { FOnHookMouseMove = A; }
 
-  // The callbacks, as the hook library calls them (public for the benchmark).
+  // The callbacks, as the hook library calls them on its thread (public for the benchmark).
   void MouseHookProc(int32_t ACode, uintptr_t AMessage, const TMSLLHOOKSTRUCT& ARecord,
                      bool& ABlocked);
   void KeyboardHookProc(int32_t ACode, uintptr_t AMessage, const TKBDLLHOOKRECORD& ARecord,
@@ -219,10 +245,12 @@ public:
 private:
   // The library is loaded with its exports.
   bool Bound() const;
-  void EnableKeyboard(THookCallback ACallback);
-  void DisableKeyboard();
-  void EnableMouse(THookCallback ACallback);
-  void DisableMouse();
+  // Removes the hook of the kind, runs AReset (a recorder's state, with no callback of that
+  // kind running), then installs ACallback when there is one.
+  void ReplaceKeyboardHook(THookCallback ACallback, const std::function<void()>& AReset = {});
+  void DisableKeyboard() { ReplaceKeyboardHook(nullptr); }
+  void ReplaceMouseHook(THookCallback ACallback, const std::function<void()>& AReset = {});
+  void DisableMouse() { ReplaceMouseHook(nullptr); }
   void RecordSingleKeyProc(const TKBDLLHOOKRECORD& ARecord, bool& ABlocked);
   void RecordComboKeyProc(const TKBDLLHOOKRECORD& ARecord, bool& ABlocked);
   void RecordMacroKeyProc(const TKBDLLHOOKRECORD& ARecord, bool& ABlocked);
@@ -248,6 +276,8 @@ private:
   std::string FComboKeyString;
   TMacroKeyList FMacroKeyList;
   TMouseMacroKeyList FMouseMacroKeyList;
+  // Guards the two rule lists.
+  mutable std::mutex FRuleLock;
   TKeyboardHookObjectList FKeyboardHookObjectList;
   TMouseHookObjectList FMouseHookObjectList;
   uint32_t FLastTimeKeyboardMacro = 0;

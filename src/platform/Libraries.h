@@ -28,7 +28,9 @@ public:
 class IKeyboardState {
 public:
   virtual ~IKeyboardState() = default;
-  // The calling thread's view of a virtual key: bit 0x80 set while it is held.
+  // A virtual key as the keyboard has it when asked, whichever thread asks: bit 0x80 set while
+  // it is held. Not a thread's own view: the recorders ask from the hook library's thread,
+  // which reads no key messages and so would never see a key held.
   virtual int16_t KeyState(int32_t AVirtualKey) = 0;
 };
 

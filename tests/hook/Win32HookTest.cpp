@@ -1,14 +1,17 @@
 // The real hook library under the platform: loaded from beside the program and
-// from nowhere else, hooks installed on this thread, input injected with
+// from nowhere else, hooks on a thread of the library's own, input injected with
 // SendInput.
 #ifdef _WIN32
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hook/HookLoadProbe.h"
@@ -37,7 +40,8 @@ void SendClick() {
   SendInput(2, Inputs, sizeof(INPUT));
 }
 
-// Low-level hooks fire only while the installing thread handles messages.
+// The hooks answer on the library's thread; this thread handles messages only for its own
+// windows.
 template <class TCondition>
 bool Pump(platform::IDesktop& ADesktop, TCondition ACondition, int AMs = 3000) {
   const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AMs);
@@ -50,6 +54,18 @@ bool Pump(platform::IDesktop& ADesktop, TCondition ACondition, int AMs = 3000) {
   return true;
 }
 
+// Waits without handling any message, as the main thread does in its blocking work.
+template <class TCondition> bool SleepUntil(TCondition ACondition, int AMs = 10000) {
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AMs);
+  while (!ACondition()) {
+    if (std::chrono::steady_clock::now() > Deadline) {
+      return false;
+    }
+    Sleep(5);
+  }
+  return true;
+}
+
 TEST(Win32Hook, TheRealLibraryReportsAndSwallowsKeys) {
   platform::win32::TWin32Platform Real;
   platform::TPlatform Platform = Real.Platform();
@@ -57,13 +73,20 @@ TEST(Win32Hook, TheRealLibraryReportsAndSwallowsKeys) {
   auto Hook = std::make_unique<TuiHook>(
       nullptr, THookServices{Platform.Libraries, Platform.Keyboard, Dialogs, Platform.Environment});
   ASSERT_TRUE(Hook->DLLLoaded()) << "uiHook.dll beside the test program";
+  // The handlers run on the library's thread.
+  std::mutex Lock;
   std::vector<int32_t> Keys;
+  const auto KeysSeen = [&] {
+    std::lock_guard<std::mutex> Guard(Lock);
+    return Keys;
+  };
   Hook->SetOnHookKeyboardAllKey([&](int32_t AKey, int32_t AState, int32_t, bool&, uint32_t) {
     if (AState == 1) {
+      std::lock_guard<std::mutex> Guard(Lock);
       Keys.push_back(AKey);
     }
   });
-  int Blocked = 0;
+  std::atomic<int> Blocked{0};
   Hook->SetOnHookKeyboardKey(
       [&](int32_t, int32_t, int32_t, bool& ABlocked, uint32_t) { Blocked += ABlocked; });
   Hook->AddKeyboardHookObject(
@@ -75,16 +98,15 @@ TEST(Win32Hook, TheRealLibraryReportsAndSwallowsKeys) {
   SendKey(0x41, true);
   SendKey(0x42, false);
   SendKey(0x42, true);
-  EXPECT_TRUE(Pump(Platform.Desktop, [&] { return Keys.size() >= 2; }));
-  EXPECT_EQ(Keys, (std::vector<int32_t>{0x41, 0x42}));
+  EXPECT_TRUE(SleepUntil([&] { return KeysSeen().size() >= 2; }));
+  EXPECT_EQ(KeysSeen(), (std::vector<int32_t>{0x41, 0x42}));
   EXPECT_GE(Blocked, 1);
-  // Released with its hooks still installed: the library removes them itself.
+  // Destroyed with its hook enabled: the hook goes with it.
   Hook.reset();
   SendKey(0x41, false);
   SendKey(0x41, true);
-  Pump(
-      Platform.Desktop, [] { return false; }, 100);
-  EXPECT_EQ(Keys.size(), 2u);
+  Sleep(100);
+  EXPECT_EQ(KeysSeen().size(), 2u);
 }
 
 // Wine's own entry for device input: what it sends reaches the low-level hooks
@@ -110,8 +132,14 @@ TEST(Win32Hook, InjectedClicksRaiseNothingWhileTheMouseHookReportsDeviceInput) {
   TuiHook Hook(nullptr,
                THookServices{Platform.Libraries, Platform.Keyboard, Dialogs, Platform.Environment});
   ASSERT_TRUE(Hook.DLLLoaded());
+  std::mutex Lock;
   std::vector<std::string> Reported;
+  const auto ReportedSoFar = [&] {
+    std::lock_guard<std::mutex> Guard(Lock);
+    return Reported;
+  };
   Hook.SetOnHookMouseAllButton([&](TMouseButtons AButton, int32_t AState, int16_t AEx, bool&) {
+    std::lock_guard<std::mutex> Guard(Lock);
     Reported.push_back(std::to_string(AButton) + "/" + std::to_string(AState) + "/" +
                        std::to_string(AEx));
   });
@@ -125,8 +153,8 @@ TEST(Win32Hook, InjectedClicksRaiseNothingWhileTheMouseHookReportsDeviceInput) {
   // The hook sees the events in the order they were sent: once the wheel is
   // reported, the injected click before it has passed the same hook and raised
   // nothing.
-  EXPECT_TRUE(Pump(Platform.Desktop, [&] { return !Reported.empty(); }));
-  EXPECT_EQ(Reported, std::vector<std::string>{"6/1/120"});
+  EXPECT_TRUE(SleepUntil([&] { return !ReportedSoFar().empty(); }));
+  EXPECT_EQ(ReportedSoFar(), std::vector<std::string>{"6/1/120"});
 }
 
 // The hook load probe and the hook library are built beside this test program.
@@ -209,7 +237,10 @@ LRESULT CALLBACK CatcherProc(HWND AWindow, UINT AMsg, WPARAM AWParam, LPARAM ALP
   return DefWindowProcW(AWindow, AMsg, AWParam, ALParam);
 }
 
-TEST(Win32Hook, ASwallowedKeyNeverReachesTheFocusedWindow) {
+// While the main thread sleeps (handling no message, as in its blocking work) another thread's
+// keys are decided by the hook, which lives on the library's thread; the rule's decision holds
+// at the focused window: the swallowed key never reaches it, the others do.
+TEST(Win32Hook, KeysAreDecidedWhileTheMainThreadSleepsAndASwallowedOneNeverArrives) {
   platform::win32::TWin32Platform Real;
   platform::TPlatform Platform = Real.Platform();
   platform::sim::TSimDialogs Dialogs;
@@ -224,30 +255,151 @@ TEST(Win32Hook, ASwallowedKeyNeverReachesTheFocusedWindow) {
   ASSERT_NE(Window, nullptr);
   SetForegroundWindow(Window);
   SetFocus(Window);
+  SendKey(0x44, false);
+  SendKey(0x44, true);
+  if (!Pump(
+          Platform.Desktop, [] { return GKeyDowns[0x44] > 0; }, 2000)) {
+    DestroyWindow(Window);
+    GTEST_SKIP() << "the test window does not get the keyboard focus here";
+  }
   TuiHook Hook(nullptr,
                THookServices{Platform.Libraries, Platform.Keyboard, Dialogs, Platform.Environment});
   ASSERT_TRUE(Hook.DLLLoaded());
   Hook.AddKeyboardHookObject(
       std::make_unique<TKeyBoardHookDetailObject>(TKeyBoardHookDetail{0x42, 0, 0, 1}));
-  int Seen = 0;
+  std::atomic<int> Seen{0};
   Hook.SetOnHookKeyboardKey([&](int32_t, int32_t, int32_t, bool&, uint32_t) { ++Seen; });
+  std::atomic<int> Decided{0};
+  std::atomic<DWORD> HookThread{0};
+  Hook.SetOnHookKeyboardAllKey([&](int32_t, int32_t, int32_t, bool&, uint32_t) {
+    HookThread = GetCurrentThreadId();
+    ++Decided;
+  });
   Hook.StartHookKeyboard();
-  SendKey(0x41, false);
-  SendKey(0x41, true);
-  if (!Pump(
-          Platform.Desktop, [] { return GKeyDowns[0x41] > 0; }, 2000)) {
-    DestroyWindow(Window);
-    GTEST_SKIP() << "the test window does not get the keyboard focus here";
-  }
-  SendKey(0x42, false);
-  SendKey(0x42, true);
-  SendKey(0x43, false);
-  SendKey(0x43, true);
+  constexpr int cEvents = 6;
+  std::atomic<DWORD> SenderThread{0};
+  std::atomic<bool> Answered{false};
+  std::atomic<bool> SenderDone{false};
+  std::thread Sender([&] {
+    SenderThread = GetCurrentThreadId();
+    for (const WORD Key : {WORD{0x41}, WORD{0x42}, WORD{0x43}}) {
+      SendKey(Key, false);
+      SendKey(Key, true);
+    }
+    Answered = SleepUntil([&] { return Decided >= cEvents; });
+    SenderDone = true;
+  });
+  EXPECT_TRUE(SleepUntil([&] { return Answered.load(); })) << "the hook waited for this thread";
+  // Lets a hook that waits on this thread go, should there be one, so the sender can end.
+  Pump(
+      Platform.Desktop, [&] { return SenderDone.load(); }, 10000);
+  Sender.join();
+  EXPECT_NE(HookThread, GetCurrentThreadId());
+  EXPECT_NE(HookThread, SenderThread);
+  // The positive control: the same hook's rule swallowed B and let A and C through.
   EXPECT_TRUE(Pump(
       Platform.Desktop, [] { return GKeyDowns[0x43] > 0; }, 2000));
+  EXPECT_EQ(GKeyDowns[0x41], 1);
   EXPECT_EQ(GKeyDowns[0x42], 0);
   EXPECT_EQ(Seen, 2);
   DestroyWindow(Window);
+}
+
+// The library used directly, as any caller may: what one callback saw.
+struct TLibraryCalls {
+  std::atomic<DWORD> Thread{0};
+  std::atomic<int> KeyDowns[256] = {};
+};
+
+void CountKeyDowns(void* AContext, int32_t, uintptr_t, void* ARecord, bool*) {
+  auto& Calls = *static_cast<TLibraryCalls*>(AContext);
+  const auto& Record = *static_cast<const KBDLLHOOKSTRUCT*>(ARecord);
+  Calls.Thread = GetCurrentThreadId();
+  if ((Record.flags & LLKHF_UP) == 0 && Record.vkCode < 256) {
+    ++Calls.KeyDowns[Record.vkCode];
+  }
+}
+
+void IgnoreEvent(void*, int32_t, uintptr_t, void*, bool*) {}
+
+// The library's thread: the callbacks run there, it lives while a hook is enabled and ends with
+// the last disable, and a release with a hook still enabled ends it and unloads the library.
+TEST(Win32Hook, TheLibrarysThreadLivesWhileAHookIsEnabled) {
+  const HMODULE Library = LoadLibraryExW((ProgramFolder() / L"uiHook.dll").c_str(), nullptr,
+                                         LOAD_WITH_ALTERED_SEARCH_PATH);
+  ASSERT_NE(Library, nullptr);
+  const auto Export = [&](const char* AName) {
+    return reinterpret_cast<void*>(GetProcAddress(Library, AName));
+  };
+  const auto EnableKeyboard = reinterpret_cast<TEnableHook>(Export(cEnableKeyboardHook));
+  const auto DisableKeyboard = reinterpret_cast<TDisableHook>(Export(cDisableKeyboardHook));
+  const auto EnableMouse = reinterpret_cast<TEnableHook>(Export(cEnableMouseHook));
+  const auto DisableMouse = reinterpret_cast<TDisableHook>(Export(cDisableMouseHook));
+  ASSERT_TRUE(EnableKeyboard && DisableKeyboard && EnableMouse && DisableMouse);
+  TLibraryCalls Calls;
+  EnableKeyboard(&CountKeyDowns, &Calls, 0);
+  EnableKeyboard(&CountKeyDowns, &Calls, 0); // twice: still one hook
+  EnableMouse(&IgnoreEvent, nullptr, 0);
+  SendKey(0x41, false);
+  SendKey(0x41, true);
+  SendKey(0x43, false);
+  SendKey(0x43, true);
+  // Once C is counted, A has passed the same hook before it.
+  ASSERT_TRUE(SleepUntil([&] { return Calls.KeyDowns[0x43] > 0; }));
+  EXPECT_EQ(Calls.KeyDowns[0x41], 1);
+  ASSERT_NE(Calls.Thread, GetCurrentThreadId());
+  HANDLE Thread = OpenThread(SYNCHRONIZE, FALSE, Calls.Thread);
+  ASSERT_NE(Thread, nullptr);
+  DisableKeyboard();
+  EXPECT_EQ(WaitForSingleObject(Thread, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+      << "ended while the mouse hook is still enabled";
+  // The last disable returns once the thread has ended.
+  DisableMouse();
+  EXPECT_EQ(WaitForSingleObject(Thread, 0), WAIT_OBJECT_0);
+  CloseHandle(Thread);
+
+  // Released with a hook enabled: the library cannot wait for its thread there, but the thread
+  // ends all the same, and the library is gone.
+  Calls.KeyDowns[0x43] = 0;
+  EnableKeyboard(&CountKeyDowns, &Calls, 0);
+  SendKey(0x43, false);
+  SendKey(0x43, true);
+  ASSERT_TRUE(SleepUntil([&] { return Calls.KeyDowns[0x43] > 0; }));
+  Thread = OpenThread(SYNCHRONIZE, FALSE, Calls.Thread);
+  ASSERT_NE(Thread, nullptr);
+  FreeLibrary(Library);
+  EXPECT_EQ(WaitForSingleObject(Thread, 10000), WAIT_OBJECT_0);
+  CloseHandle(Thread);
+  EXPECT_EQ(GetModuleHandleW(L"uiHook.dll"), nullptr);
+}
+
+// The combination recorder reads the held modifiers on the library's thread.
+TEST(Win32Hook, TheCombinationRecorderSeesTheHeldModifier) {
+  platform::win32::TWin32Platform Real;
+  platform::TPlatform Platform = Real.Platform();
+  platform::sim::TSimDialogs Dialogs;
+  TuiHook Hook(nullptr,
+               THookServices{Platform.Libraries, Platform.Keyboard, Dialogs, Platform.Environment});
+  ASSERT_TRUE(Hook.DLLLoaded());
+  std::mutex Lock;
+  std::string Combination;
+  Hook.SetOnRecordKeyboardComboKey(
+      [&](int32_t, int32_t, int32_t, int32_t, int32_t AModifier, const std::string& AText) {
+        std::lock_guard<std::mutex> Guard(Lock);
+        Combination = std::to_string(AModifier) + "," + AText;
+      });
+  Hook.RecordKeyboardComboKey();
+  SendKey(VK_LCONTROL, false);
+  SendKey(0x41, false);
+  SendKey(0x41, true);
+  SendKey(VK_LCONTROL, true);
+  const auto Recorded = [&] {
+    std::lock_guard<std::mutex> Guard(Lock);
+    return Combination;
+  };
+  EXPECT_TRUE(SleepUntil([&] { return !Recorded().empty(); }));
+  EXPECT_EQ(Recorded(), "2,Ctrl+A");
+  Hook.StopRecordKeyboardComboKey();
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 #include "hook/uiHook.h"
 #include "platform/sim/SimWorld.h"
@@ -47,7 +50,7 @@ TEST_F(HookTest, TheLibraryLoadsOnceWithItsFourExports) {
   Hook->StartHookMouse();
   EXPECT_TRUE(World.HookLibrary.MouseHookInstalled());
   EXPECT_EQ(World.HookLibrary.MouseEnables(), 2);
-  // Destroying one component unloads the library for all; the library drops its hooks.
+  // Destroying one component removes the hooks and unloads the library for all.
   Hook.reset();
   EXPECT_FALSE(World.HookLibrary.Loaded());
   EXPECT_FALSE(World.HookLibrary.MouseHookInstalled());
@@ -240,6 +243,131 @@ TEST_F(HookTest, AThrowingHandlerLetsTheEventPass) {
   bool Blocked = true;
   EXPECT_NO_THROW(Blocked = World.HookLibrary.InjectKeyboard(0x41, 0x1E, 0, 1));
   EXPECT_FALSE(Blocked);
+}
+
+TEST_F(HookTest, HookCallsRunOnTheLibrarysThreadAndAreAnsweredWhileTheMainThreadSleeps) {
+  auto Hook = MakeHook();
+  Hook->AddMouseHookObject(MouseRule(WHEELDOWN, StateBit(MOUSEWHEEL)));
+  std::thread::id HandlerThread;
+  Hook->SetOnHookMouseButton([&](TMouseButtons AButton, int32_t, bool& ABlocked) {
+    HandlerThread = std::this_thread::get_id();
+    ABlocked = AButton == WHEELUP;
+  });
+  Hook->StartHookMouse();
+  std::thread::id Injector;
+  bool UpBlocked = false;
+  bool DownBlocked = true;
+  std::atomic<bool> Answered{false};
+  std::thread Injecting([&] {
+    Injector = std::this_thread::get_id();
+    UpBlocked = World.HookLibrary.InjectMouse(WM_MOUSEWHEEL_MSG, 0, 0, cWheelUp, 0, 1);
+    DownBlocked = World.HookLibrary.InjectMouse(WM_MOUSEWHEEL_MSG, 0, 0, cWheelDown, 0, 2);
+    Answered = true;
+  });
+  // The main thread sleeps, as it does in its blocking work, and handles nothing meanwhile.
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!Answered && std::chrono::steady_clock::now() < Deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_TRUE(Answered) << "a hook call waited for the main thread";
+  Injecting.join();
+  EXPECT_NE(HandlerThread, std::thread::id());
+  EXPECT_NE(HandlerThread, std::this_thread::get_id());
+  EXPECT_NE(HandlerThread, Injector);
+  // The rule's decision crosses back to the injecting thread, both ways.
+  EXPECT_TRUE(UpBlocked);
+  EXPECT_FALSE(DownBlocked);
+
+  // A handler may stop its own hook: the library's thread does not wait for itself, the event
+  // keeps its decision and the next one finds no hook.
+  Hook->SetOnHookMouseButton([&](TMouseButtons, int32_t, bool& ABlocked) {
+    Hook->StopHookMouse();
+    ABlocked = true;
+  });
+  EXPECT_TRUE(World.HookLibrary.InjectMouse(WM_MOUSEWHEEL_MSG, 0, 0, cWheelUp, 0, 3));
+  EXPECT_FALSE(World.HookLibrary.MouseHookInstalled());
+  EXPECT_FALSE(World.HookLibrary.InjectMouse(WM_MOUSEWHEEL_MSG, 0, 0, cWheelUp, 0, 4));
+}
+
+// The main thread changes rules and restarts hooks and recorders while another thread's events
+// are being decided: every event that reached a handler comes back with its decision, and
+// every one that did not passes.
+TEST_F(HookTest, RuleAndRecorderChangesDuringHookCallsLoseNoDecision) {
+  auto Hook = MakeHook();
+  std::atomic<bool> MouseDecided{false};
+  Hook->SetOnHookMouseButton([&](TMouseButtons, int32_t, bool& ABlocked) {
+    MouseDecided = true;
+    ABlocked = true;
+  });
+  // A key is blocked by its rule or swallowed by the recorder.
+  std::atomic<bool> KeyDecided{false};
+  Hook->SetOnHookKeyboardKey(
+      [&](int32_t, int32_t, int32_t, bool& ABlocked, uint32_t) { KeyDecided = ABlocked; });
+  std::atomic<int> Misrecorded{0};
+  Hook->SetOnRecordKeyboardMacroKey([&](int32_t AType, int32_t AKey, int32_t, int32_t, double,
+                                        const std::string&, const std::string&,
+                                        TMacroKeyList& AList) {
+    if (AType != 1) {
+      return;
+    }
+    KeyDecided = true;
+    // Every entry under its position, the last the key just recorded.
+    for (std::size_t I = 0; I < AList.size(); ++I) {
+      Misrecorded += AList[I].first != std::to_string(I) || !AList[I].second;
+    }
+    if (AList.empty() || AList.back().second->FMacroKey.nKeyValue != AKey) {
+      ++Misrecorded;
+    }
+  });
+  Hook->StartHookMouse();
+  constexpr int cEvents = 4000;
+  constexpr int cMisses = 16;
+  std::atomic<bool> Finished{false};
+  int Lost = 0;
+  int Blocked = 0;
+  int Passed = 0;
+  std::thread Injecting([&] {
+    for (int I = 0; I < cEvents; ++I) {
+      const auto Time = static_cast<uint32_t>(I * 20 + 1);
+      MouseDecided = false;
+      const bool Wheel = World.HookLibrary.InjectMouse(WM_MOUSEWHEEL_MSG, 0, 0, cWheelUp, 0, Time);
+      KeyDecided = false;
+      const bool Key =
+          World.HookLibrary.InjectKeyboard(0x41, 0x1E, I % 2 != 0 ? LLKHF_UP_FLAG : 0, Time);
+      Lost += (Wheel != MouseDecided) + (Key != KeyDecided);
+      Blocked += Wheel + Key;
+      Passed += !Wheel + !Key;
+    }
+    Finished = true;
+  });
+  for (int Round = 0; !Finished; ++Round) {
+    // Lists long enough that scans and changes overlap: rules that miss, then the one that
+    // matches.
+    Hook->RemoveAllMouseHookObject();
+    Hook->RemoveAllKeyboardHookObject();
+    for (int Miss = 0; Miss < cMisses; ++Miss) {
+      Hook->AddMouseHookObject(MouseRule(BUTTONX3, StateBit(MOUSEHWHEEL)));
+      Hook->AddKeyboardHookObject(KeyRule(0x100 + Miss, 0, 0, 1));
+    }
+    Hook->AddMouseHookObject(MouseRule(WHEELDOWN, StateBit(MOUSEWHEEL)));
+    Hook->AddKeyboardHookObject(KeyRule(0x41, 0, 0, 1));
+    // Mostly a recording restarted under its own running recorder, at times the rule hook.
+    if (Round % 32 == 0) {
+      Hook->StartHookKeyboard();
+    } else if (Round % 2 == 0) {
+      Hook->RecordKeyboardMacroKey();
+    }
+    if (Round % 16 == 4) {
+      Hook->StopHookMouse();
+      Hook->StartHookMouse();
+    }
+  }
+  Injecting.join();
+  EXPECT_EQ(Lost, 0);
+  EXPECT_EQ(Misrecorded, 0);
+  // Both outcomes happened: the changes were made while events were being decided.
+  EXPECT_GT(Blocked, 0);
+  EXPECT_GT(Passed, 0);
 }
 
 } // namespace

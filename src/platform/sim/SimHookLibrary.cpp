@@ -1,31 +1,46 @@
 #include "platform/sim/SimHookLibrary.h"
 
-#include "HookCore.h"
+#include <cstdio>
+#include <cstdlib>
+
 #include "hook/HookRecords.h"
 #include "rtl/Component.h"
 
 namespace platform::sim {
 
 namespace {
+
 TSimHookLibrary* GCurrent = nullptr;
-hooklib::THookSlot GMouse;
-hooklib::THookSlot GKeyboard;
+
+[[noreturn]] void Fatal(const char* AWhat) {
+  std::fprintf(stderr, "simulated hook library: %s\n", AWhat);
+  std::fflush(stderr);
+  std::abort();
+}
+
 } // namespace
 
 struct TSimHookExports {
   static void EnableKeyboardHook(hook::THookCallback ACallback, void* AContext, int32_t) {
-    GKeyboard.Disable();
-    GKeyboard.Enable(ACallback, AContext);
-  }
-  static void DisableKeyboardHook() { GKeyboard.Disable(); }
-  static void EnableMouseHook(hook::THookCallback ACallback, void* AContext, int32_t) {
-    GMouse.Disable();
-    GMouse.Enable(ACallback, AContext);
     if (GCurrent != nullptr) {
-      ++GCurrent->FMouseEnables;
+      GCurrent->Request(false, ACallback, AContext);
     }
   }
-  static void DisableMouseHook() { GMouse.Disable(); }
+  static void DisableKeyboardHook() {
+    if (GCurrent != nullptr) {
+      GCurrent->Request(false, nullptr, nullptr);
+    }
+  }
+  static void EnableMouseHook(hook::THookCallback ACallback, void* AContext, int32_t) {
+    if (GCurrent != nullptr) {
+      GCurrent->Request(true, ACallback, AContext);
+    }
+  }
+  static void DisableMouseHook() {
+    if (GCurrent != nullptr) {
+      GCurrent->Request(true, nullptr, nullptr);
+    }
+  }
 };
 
 namespace {
@@ -34,12 +49,7 @@ class TSimLoadedHookLibrary : public ILoadedLibrary {
 public:
   TSimLoadedHookLibrary(TSimHookLibrary& AOwner, std::string AMissingExport)
       : FOwner(AOwner), FMissingExport(std::move(AMissingExport)) {}
-  // Releasing the library removes any hook it still holds.
-  ~TSimLoadedHookLibrary() override {
-    GMouse.Disable();
-    GKeyboard.Disable();
-    FOwner.LibraryReleased();
-  }
+  ~TSimLoadedHookLibrary() override { FOwner.LibraryReleased(); }
   void* Resolve(const std::string& AName) override {
     if (AName == FMissingExport) {
       return nullptr;
@@ -72,6 +82,7 @@ TSimHookLibrary::TSimHookLibrary(std::string AModuleFolder)
 }
 
 TSimHookLibrary::~TSimHookLibrary() {
+  EndThread();
   if (GCurrent == this) {
     GCurrent = nullptr;
   }
@@ -87,7 +98,15 @@ std::unique_ptr<ILoadedLibrary> TSimHookLibrary::Load(const std::string& AFullPa
   return std::make_unique<TSimLoadedHookLibrary>(*this, FMissingExport);
 }
 
+// Releasing the library removes any hook it still holds, and its thread with them.
 void TSimHookLibrary::LibraryReleased() {
+  if (OnLibraryThread()) {
+    Fatal("released from inside one of its own callbacks");
+  }
+  if (FDispatching) {
+    Fatal("released while one of its callbacks runs: disable the hooks first");
+  }
+  EndThread();
   --FLoadedCount;
 }
 
@@ -105,10 +124,127 @@ void TSimHookLibrary::SetKeyDown(int32_t AVirtualKey, bool ADown) {
   }
 }
 
+bool TSimHookLibrary::ThreadRunning() const {
+  std::lock_guard<std::mutex> Guard(FJobLock);
+  return FTakingJobs;
+}
+
+bool TSimHookLibrary::Serve(bool AMouse, hook::THookCallback ACallback, void* AContext) {
+  hooklib::THookSlot& Slot = AMouse ? FMouse : FKeyboard;
+  // Enabling twice leaves one hook: the old one goes first.
+  Slot.Disable();
+  if (ACallback != nullptr) {
+    Slot.Enable(ACallback, AContext);
+    if (AMouse) {
+      ++FMouseEnables;
+    }
+  }
+  return !FMouse.Enabled() && !FKeyboard.Enabled();
+}
+
+void TSimHookLibrary::Run() {
+  for (;;) {
+    TJob* Job = nullptr;
+    {
+      std::unique_lock<std::mutex> Guard(FJobLock);
+      FJobReady.wait(Guard, [this] { return !FJobs.empty(); });
+      Job = FJobs.front();
+      FJobs.pop_front();
+    }
+    bool Ends = false;
+    switch (Job->Kind) {
+    case TJob::Request:
+      Ends = Job->ThreadEnds = Serve(Job->Mouse, Job->Callback, Job->Context);
+      break;
+    case TJob::Event:
+      FDispatching = true;
+      // The core catches what the callback throws: nothing ends this thread.
+      Job->Blocked = (Job->Mouse ? FMouse : FKeyboard).Dispatch(0, Job->Message, Job->Record);
+      FDispatching = false;
+      break;
+    case TJob::End:
+      FMouse.Disable();
+      FKeyboard.Disable();
+      Ends = true;
+      break;
+    }
+    std::lock_guard<std::mutex> Guard(FJobLock);
+    Job->Done = true;
+    if (Ends) {
+      // Whatever is still queued finds no hook: it passes.
+      FTakingJobs = false;
+      for (TJob* Left : FJobs) {
+        Left->Done = true;
+      }
+      FJobs.clear();
+    }
+    FJobDone.notify_all();
+    if (Ends) {
+      return;
+    }
+  }
+}
+
+bool TSimHookLibrary::Submit(TJob& AJob) {
+  std::unique_lock<std::mutex> Guard(FJobLock);
+  if (!FTakingJobs) {
+    return false;
+  }
+  FJobs.push_back(&AJob);
+  FJobReady.notify_one();
+  FJobDone.wait(Guard, [&AJob] { return AJob.Done; });
+  return true;
+}
+
+void TSimHookLibrary::Request(bool AMouse, hook::THookCallback ACallback, void* AContext) {
+  // From inside a callback: the library's thread itself, which cannot wait for itself.
+  if (OnLibraryThread()) {
+    Serve(AMouse, ACallback, AContext);
+    return;
+  }
+  std::lock_guard<std::mutex> Control(FControl);
+  if (!FThread.joinable()) {
+    if (ACallback == nullptr) {
+      return;
+    }
+    {
+      std::lock_guard<std::mutex> Guard(FJobLock);
+      FTakingJobs = true;
+    }
+    FThread = std::thread([this] { Run(); });
+    FThreadId = FThread.get_id();
+  }
+  TJob Job{TJob::Request, AMouse, ACallback, AContext, 0, nullptr};
+  Submit(Job);
+  if (Job.ThreadEnds) {
+    FThread.join();
+    FThreadId = std::thread::id();
+  }
+}
+
+void TSimHookLibrary::EndThread() {
+  std::lock_guard<std::mutex> Control(FControl);
+  if (FThread.joinable()) {
+    TJob Job{TJob::End, false, nullptr, nullptr, 0, nullptr};
+    Submit(Job);
+    FThread.join();
+    FThreadId = std::thread::id();
+  }
+}
+
+bool TSimHookLibrary::Inject(bool AMouse, uintptr_t AMessage, void* ARecord) {
+  if (OnLibraryThread()) {
+    Fatal("an event injected from inside one of its own callbacks");
+  }
+  TJob Job{TJob::Event, AMouse, nullptr, nullptr, AMessage, ARecord};
+  // No thread, no hook: the event passes.
+  return Submit(Job) && Job.Blocked;
+}
+
 bool TSimHookLibrary::InjectMouse(uint32_t AMessage, int32_t AX, int32_t AY, uint32_t AMouseData,
                                   uint32_t AFlags, uint32_t ATime) {
   hook::TMSLLHOOKSTRUCT Record{AX, AY, AMouseData, AFlags, ATime, 0};
-  return GMouse.Dispatch(0, AMessage, &Record);
+  return Inject(true, AMessage, &Record);
 }
 
 bool TSimHookLibrary::InjectKeyboard(uint32_t AVirtualKey, uint32_t AScanCode, uint32_t AFlags,
@@ -116,14 +252,7 @@ bool TSimHookLibrary::InjectKeyboard(uint32_t AVirtualKey, uint32_t AScanCode, u
   hook::TKBDLLHOOKRECORD Record{AVirtualKey, AScanCode, AFlags, ATime, 0};
   const uint32_t Message =
       (AFlags & hook::LLKHF_UP_FLAG) != 0 ? hook::WM_KEYUP_MSG : hook::WM_KEYDOWN_MSG;
-  return GKeyboard.Dispatch(0, Message, &Record);
-}
-
-bool TSimHookLibrary::MouseHookInstalled() const {
-  return GMouse.Enabled();
-}
-bool TSimHookLibrary::KeyboardHookInstalled() const {
-  return GKeyboard.Enabled();
+  return Inject(false, Message, &Record);
 }
 
 } // namespace platform::sim

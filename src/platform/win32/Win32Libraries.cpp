@@ -48,9 +48,20 @@ public:
   }
 };
 
+// GetKeyState follows the key messages the calling thread has read, which the hook library's
+// thread never reads; the asynchronous state is the keyboard's own. Inside a low-level hook it
+// does not yet show the key being reported, only those held before it, which is what a
+// modifier is.
 class TWin32KeyboardState : public IKeyboardState {
 public:
-  int16_t KeyState(int32_t AVirtualKey) override { return GetKeyState(AVirtualKey); }
+  int16_t KeyState(int32_t AVirtualKey) override {
+    return (GetAsyncKeyState(AVirtualKey) & cAsyncDownBit) != 0 ? cHeldState : 0;
+  }
+
+private:
+  static constexpr SHORT cAsyncDownBit = static_cast<SHORT>(0x8000);
+  // What GetKeyState gives for a held key that is not toggled.
+  static constexpr int16_t cHeldState = static_cast<int16_t>(0xFF80);
 };
 
 } // namespace
