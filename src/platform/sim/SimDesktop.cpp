@@ -164,6 +164,11 @@ void TSimDesktop::Synchronize(const std::function<void()>& AWork) {
   }
 }
 
+int TSimDesktop::PendingHandOvers() const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return static_cast<int>(FRequests.size());
+}
+
 bool TSimDesktop::RunningHandOverFrom(std::thread::id AThread) {
   return std::find(FHandOversRunning.begin(), FHandOversRunning.end(), AThread) !=
          FHandOversRunning.end();

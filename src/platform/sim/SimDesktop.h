@@ -73,6 +73,8 @@ public:
   void SetInfoPageTexts(TWindowHandle AWindow, const TInfoPageTexts& ATexts) override;
 
   TSimSession& Session() { return FSession; }
+  // Hand-overs waiting for the main thread to run them.
+  int PendingHandOvers() const;
   // An elevated process: what a process of lower integrity posts or sends to its windows
   // gets through only where AllowMessageFromLowerIntegrity let it.
   void SetElevated(bool AElevated) { FElevated = AElevated; }
