@@ -11,12 +11,14 @@
 //
 // Releasing the library. A caller disables its hooks before it releases the library: a
 // disable that returns has waited for any callback in flight and, once no hook is left, for
-// the thread to end. The library's detach can wait for neither (it runs under the loader
-// lock, which an ending thread needs), so a library released with a hook still enabled does
-// what it can without waiting: no callback is reached from then on, and the thread is ended
-// from inside its wait, so that it runs no further instruction of the library; its hooks end
-// with it. That is safe only while the thread is not inside a callback, which only a disable
-// can wait for.
+// the thread to end. The library's detach cannot wait for a thread to end (it runs under the
+// loader lock, which an ending thread needs). Released with a hook still enabled, the library
+// stops reaching the callbacks and hands its thread two asynchronous calls of the system's
+// own code, which the thread runs in order once it is back in its alertable wait: the first
+// tells the detach that the thread is there, outside the library's code, the second ends it
+// before it could return into that code; its hooks end with it. The detach waits for the
+// first only up to a bound: a callback that outlasts it, or that needs the loader lock, still
+// has the library's code taken from under it, which only a disable can rule out.
 #include <windows.h>
 
 #include <atomic>
@@ -137,6 +139,16 @@ void AwaitServing(HANDLE AHandle) {
   }
 }
 
+// How long a release with a hook still enabled waits for the thread to be back in its wait
+// (the platform gives up on a slow low-level hook within this).
+constexpr DWORD cParkWaitMs = 2000;
+
+// A system function of one pointer-sized argument as a thread's asynchronous call, so that the
+// thread runs no code of this library for it.
+template <class TFunction> PAPCFUNC SystemCall(TFunction* AFunction) {
+  return reinterpret_cast<PAPCFUNC>(reinterpret_cast<void (*)()>(AFunction));
+}
+
 bool StartThread() {
   if (GRequestReady == nullptr) {
     GRequestReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -215,11 +227,17 @@ BOOL WINAPI DllMain(HINSTANCE AInstance, DWORD AReason, LPVOID AReserved) {
     if (GThread != nullptr) {
       GMouse.Disable();
       GKeyboard.Disable();
-      // ExitThread itself, not a function of this library, runs as the thread's asynchronous
-      // call: the library's code is gone by the time the thread gets to run. The thread may
-      // still be waiting on the request event, which therefore stays open.
-      QueueUserAPC(reinterpret_cast<PAPCFUNC>(reinterpret_cast<void (*)()>(&ExitThread)), GThread,
-                   0);
+      const HANDLE Parked = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+      const bool Told = Parked != nullptr && QueueUserAPC(SystemCall(&SetEvent), GThread,
+                                                          reinterpret_cast<ULONG_PTR>(Parked)) != 0;
+      QueueUserAPC(SystemCall(&ExitThread), GThread, 0);
+      // Left open when the thread has not got there: it may still set it later. The request
+      // event stays open too, as the thread may still be waiting on it.
+      // Released from inside a callback, the thread is this one: nothing can be waited for.
+      if (Told && GetCurrentThreadId() != GThreadId &&
+          WaitForSingleObject(Parked, cParkWaitMs) == WAIT_OBJECT_0) {
+        CloseHandle(Parked);
+      }
       CloseHandle(GThread);
       GThread = nullptr;
     } else {

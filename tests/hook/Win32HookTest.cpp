@@ -309,6 +309,8 @@ TEST(Win32Hook, KeysAreDecidedWhileTheMainThreadSleepsAndASwallowedOneNeverArriv
 struct TLibraryCalls {
   std::atomic<DWORD> Thread{0};
   std::atomic<int> KeyDowns[256] = {};
+  // How long each call takes after it counted, to be released while it runs.
+  std::atomic<DWORD> HoldMs{0};
 };
 
 void CountKeyDowns(void* AContext, int32_t, uintptr_t, void* ARecord, bool*) {
@@ -317,6 +319,9 @@ void CountKeyDowns(void* AContext, int32_t, uintptr_t, void* ARecord, bool*) {
   Calls.Thread = GetCurrentThreadId();
   if ((Record.flags & LLKHF_UP) == 0 && Record.vkCode < 256) {
     ++Calls.KeyDowns[Record.vkCode];
+  }
+  if (Calls.HoldMs > 0) {
+    Sleep(Calls.HoldMs);
   }
 }
 
@@ -358,16 +363,23 @@ TEST(Win32Hook, TheLibrarysThreadLivesWhileAHookIsEnabled) {
   EXPECT_EQ(WaitForSingleObject(Thread, 0), WAIT_OBJECT_0);
   CloseHandle(Thread);
 
-  // Released with a hook enabled: the library cannot wait for its thread there, but the thread
-  // ends all the same, and the library is gone.
+  // Released with a hook enabled while a callback runs: the release cannot wait for the
+  // thread to end, but lets the callback finish and the thread get out of the library's code;
+  // the thread ends all the same, and the library is gone (were the callback to return into
+  // code no longer there, the process would fault).
   Calls.KeyDowns[0x43] = 0;
+  Calls.HoldMs = 300;
   EnableKeyboard(&CountKeyDowns, &Calls, 0);
-  SendKey(0x43, false);
-  SendKey(0x43, true);
-  ASSERT_TRUE(SleepUntil([&] { return Calls.KeyDowns[0x43] > 0; }));
-  Thread = OpenThread(SYNCHRONIZE, FALSE, Calls.Thread);
-  ASSERT_NE(Thread, nullptr);
+  std::thread Sender([] {
+    SendKey(0x43, false);
+    SendKey(0x43, true);
+  });
+  const bool Counted = SleepUntil([&] { return Calls.KeyDowns[0x43] > 0; });
+  Thread = Counted ? OpenThread(SYNCHRONIZE, FALSE, Calls.Thread) : nullptr;
   FreeLibrary(Library);
+  Sender.join();
+  ASSERT_TRUE(Counted);
+  ASSERT_NE(Thread, nullptr);
   EXPECT_EQ(WaitForSingleObject(Thread, 10000), WAIT_OBJECT_0);
   CloseHandle(Thread);
   EXPECT_EQ(GetModuleHandleW(L"uiHook.dll"), nullptr);

@@ -98,13 +98,11 @@ std::unique_ptr<ILoadedLibrary> TSimHookLibrary::Load(const std::string& AFullPa
   return std::make_unique<TSimLoadedHookLibrary>(*this, FMissingExport);
 }
 
-// Releasing the library removes any hook it still holds, and its thread with them.
+// Releasing the library removes any hook it still holds, and its thread with them, once a
+// callback in flight has returned.
 void TSimHookLibrary::LibraryReleased() {
   if (OnLibraryThread()) {
     Fatal("released from inside one of its own callbacks");
-  }
-  if (FDispatching) {
-    Fatal("released while one of its callbacks runs: disable the hooks first");
   }
   EndThread();
   --FLoadedCount;
@@ -157,10 +155,8 @@ void TSimHookLibrary::Run() {
       Ends = Job->ThreadEnds = Serve(Job->Mouse, Job->Callback, Job->Context);
       break;
     case TJob::Event:
-      FDispatching = true;
       // The core catches what the callback throws: nothing ends this thread.
       Job->Blocked = (Job->Mouse ? FMouse : FKeyboard).Dispatch(0, Job->Message, Job->Record);
-      FDispatching = false;
       break;
     case TJob::End:
       FMouse.Disable();

@@ -8,9 +8,9 @@
 // with an export missing. Also the simulated keyboard state.
 //
 // Where the real library cannot be used safely it fails loudly (the process aborts with a
-// message): released from inside one of its callbacks or while a callback runs (the real one
-// would have its code unloaded under the callback), or an event injected from inside a
-// callback (the platform would wait for the very thread that sends it).
+// message): released from inside one of its callbacks (the real one would have its code
+// unloaded under the callback), or an event injected from inside a callback (the platform
+// would wait for the very thread that sends it).
 #pragma once
 
 #include <atomic>
@@ -99,7 +99,6 @@ private:
   std::condition_variable FJobDone;
   std::deque<TJob*> FJobs;
   bool FTakingJobs = false;
-  std::atomic<bool> FDispatching{false};
   hooklib::THookSlot FMouse;
   hooklib::THookSlot FKeyboard;
 };
