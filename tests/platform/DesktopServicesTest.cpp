@@ -7,19 +7,16 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <stdexcept>
 #include <thread>
 
 #include "platform/SysError.h"
 #include "platform/sim/SimTray.h"
 #include "rtl/Utf.h"
+#include "support/Session.h"
 #include "support/TestPlatform.h"
 #ifdef _WIN32
 #include <windows.h>
-// clang-format off
-#include <shellapi.h>
-// clang-format on
 
 #include "platform/DesktopPeer.h"
 #include "platform/win32/Win32Text.h"
@@ -28,29 +25,10 @@
 namespace {
 
 using namespace platform;
+using namespace test;
 namespace fs = std::filesystem;
 
 constexpr uint32_t cQuestion = WM_USER_MESSAGE + 7;
-
-// Names of this test's own: parallel test programs share the session.
-std::string UniqueName(const std::string& APrefix) {
-  static std::mt19937_64 Random(
-      std::random_device{}() ^
-      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  return APrefix + std::to_string(Random() % 1000000007);
-}
-
-template <class TCondition>
-bool PumpUntil(IDesktop& ADesktop, TCondition ACondition, int AMs = 5000) {
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AMs);
-  while (!ACondition()) {
-    if (std::chrono::steady_clock::now() > Deadline) {
-      return false;
-    }
-    ADesktop.WaitAndProcess(10);
-  }
-  return true;
-}
 
 // A main window that answers cQuestion with 2 * wParam + 1 and counts what it is posted.
 struct TAnsweringWindow {
@@ -79,12 +57,6 @@ protected:
 };
 
 #ifdef _WIN32
-std::wstring ClassOf(HWND AWindow) {
-  wchar_t Name[257] = {};
-  const int Length = GetClassNameW(AWindow, Name, 257);
-  return std::wstring(Name, Length > 0 ? Length : 0);
-}
-
 // A window of class AClass made with the platform's own calls: top-level or message-only.
 HWND RawWindow(const std::wstring& AClass, bool AMessageOnly) {
   WNDCLASSEXW Class{};
@@ -433,73 +405,6 @@ private:
 };
 
 #ifdef _WIN32
-// The shell's icon windows: children of its tray window, small and visible.
-std::vector<HWND> ShellIconWindows() {
-  std::vector<HWND> Icons;
-  for (const wchar_t* Tray : {L"__winex11_standalone_tray", L"Shell_TrayWnd"}) {
-    for (HWND Host = FindWindowExW(nullptr, nullptr, Tray, nullptr); Host != nullptr;
-         Host = FindWindowExW(nullptr, Host, Tray, nullptr)) {
-      EnumChildWindows(
-          Host,
-          [](HWND AWindow, LPARAM AIcons) -> BOOL {
-            constexpr int cMaxIconWindow = 64;
-            RECT Bounds{};
-            if (IsWindowVisible(AWindow) && GetWindowRect(AWindow, &Bounds) &&
-                Bounds.right > Bounds.left && Bounds.right - Bounds.left <= cMaxIconWindow &&
-                Bounds.bottom - Bounds.top <= cMaxIconWindow) {
-              reinterpret_cast<std::vector<HWND>*>(AIcons)->push_back(AWindow);
-            }
-            return TRUE;
-          },
-          reinterpret_cast<LPARAM>(&Icons));
-    }
-  }
-  return Icons;
-}
-
-// The text of the shell's tooltip that shows, if one does.
-std::wstring ShownTooltip() {
-  struct TFound {
-    std::wstring Text;
-  } Found;
-  EnumWindows(
-      [](HWND AWindow, LPARAM AFound) -> BOOL {
-        DWORD Process = 0;
-        GetWindowThreadProcessId(AWindow, &Process);
-        if (Process == GetCurrentProcessId() || !IsWindowVisible(AWindow) ||
-            ClassOf(AWindow) != L"tooltips_class32") {
-          return TRUE;
-        }
-        wchar_t Text[256] = {};
-        DWORD_PTR Length = 0;
-        // The tooltip answers with the text it shows; the buffer crosses processes.
-        if (SendMessageTimeoutW(AWindow, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(Text),
-                                SMTO_ABORTIFHUNG, 1000, &Length) != 0 &&
-            Length > 0) {
-          reinterpret_cast<TFound*>(AFound)->Text = Text;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&Found));
-  return Found.Text;
-}
-
-POINT Centre(HWND AWindow) {
-  RECT Bounds{};
-  GetWindowRect(AWindow, &Bounds);
-  return {(Bounds.left + Bounds.right) / 2, (Bounds.top + Bounds.bottom) / 2};
-}
-
-void ClickAt(POINT APoint, DWORD ADown, DWORD AUp) {
-  SetCursorPos(APoint.x, APoint.y);
-  INPUT Inputs[2] = {};
-  Inputs[0].type = Inputs[1].type = INPUT_MOUSE;
-  Inputs[0].mi.dwFlags = ADown;
-  Inputs[1].mi.dwFlags = AUp;
-  SendInput(2, Inputs, sizeof(INPUT));
-}
-
 // What the menu showed, and the item to click in it; a timer of this thread runs inside the
 // menu's own loop.
 struct TMenuVisit {
@@ -544,7 +449,7 @@ void CALLBACK VisitMenu(HWND, UINT, UINT_PTR ATimer, DWORD) {
 // The real shell: its icons are hovered for their tooltips and clicked with the mouse.
 class TWin32TrayDriver : public TTrayDriver {
 public:
-  ~TWin32TrayDriver() override { SetCursorPos(cAway.x, cAway.y); }
+  ~TWin32TrayDriver() override { SetCursorPos(cPointerAway.x, cPointerAway.y); }
   bool ShowsHint(IDesktop& ADesktop, const std::string& AHint) override {
     return Find(ADesktop, AHint) != nullptr;
   }
@@ -572,53 +477,16 @@ public:
     return Visit.Captions;
   }
   void RestartShell(IDesktop& ADesktop) override {
-    // This process's icon leaves the area, as it does when the shell ends; then the shell's
-    // announcement goes to every top-level window.
-    struct TTray {
-      HWND Window = nullptr;
-    } Tray;
-    EnumWindows(
-        [](HWND AWindow, LPARAM ATray) -> BOOL {
-          DWORD Process = 0;
-          GetWindowThreadProcessId(AWindow, &Process);
-          if (Process == GetCurrentProcessId() && ClassOf(AWindow) == L"TMonitorTrayWindow") {
-            reinterpret_cast<TTray*>(ATray)->Window = AWindow;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&Tray));
-    ASSERT_NE(Tray.Window, nullptr);
-    NOTIFYICONDATAW Data{};
-    Data.cbSize = sizeof(Data);
-    Data.hWnd = Tray.Window;
-    Data.uID = 1;
-    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &Data));
+    // This process's icon leaves the area, as it does when the shell ends; then the shell
+    // announces that it has started again.
+    ASSERT_TRUE(RemoveTrayIconOf(GetCurrentProcessId()));
     ADesktop.WaitAndProcess(100);
-    DWORD_PTR Ignored = 0;
-    SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,
-                        SMTO_ABORTIFHUNG, 2000, &Ignored);
+    AnnounceShellStarted();
   }
 
 private:
-  static constexpr POINT cAway{900, 900};
-
-  // The icon whose tooltip reads AHint: each icon is hovered in turn.
   HWND Find(IDesktop& ADesktop, const std::string& AHint) {
-    const std::wstring Hint = win32::ToWide(AHint);
-    for (HWND Icon : ShellIconWindows()) {
-      SetCursorPos(cAway.x, cAway.y);
-      PumpUntil(
-          ADesktop, [] { return ShownTooltip().empty(); }, 1500);
-      const POINT Middle = Centre(Icon);
-      SetCursorPos(Middle.x, Middle.y);
-      std::wstring Shown;
-      PumpUntil(
-          ADesktop, [&] { return !(Shown = ShownTooltip()).empty(); }, 2500);
-      if (Shown == Hint) {
-        return Icon;
-      }
-    }
-    return nullptr;
+    return FindTrayIcon(ADesktop, win32::ToWide(AHint));
   }
 };
 #endif

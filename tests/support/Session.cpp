@@ -1,0 +1,147 @@
+#include "support/Session.h"
+
+#include <random>
+#ifdef _WIN32
+// clang-format off
+#include <shellapi.h>
+// clang-format on
+#endif
+
+namespace test {
+
+std::string UniqueName(const std::string& APrefix) {
+  static std::mt19937_64 Random(
+      std::random_device{}() ^
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  return APrefix + std::to_string(Random() % 1000000007);
+}
+
+#ifdef _WIN32
+std::wstring ClassOf(HWND AWindow) {
+  wchar_t Name[257] = {};
+  const int Length = GetClassNameW(AWindow, Name, 257);
+  return std::wstring(Name, Length > 0 ? Length : 0);
+}
+
+std::vector<HWND> ShellIconWindows() {
+  std::vector<HWND> Icons;
+  for (const wchar_t* Tray : {L"__winex11_standalone_tray", L"Shell_TrayWnd"}) {
+    for (HWND Host = FindWindowExW(nullptr, nullptr, Tray, nullptr); Host != nullptr;
+         Host = FindWindowExW(nullptr, Host, Tray, nullptr)) {
+      EnumChildWindows(
+          Host,
+          [](HWND AWindow, LPARAM AIcons) -> BOOL {
+            constexpr int cMaxIconWindow = 64;
+            RECT Bounds{};
+            if (IsWindowVisible(AWindow) && GetWindowRect(AWindow, &Bounds) &&
+                Bounds.right > Bounds.left && Bounds.right - Bounds.left <= cMaxIconWindow &&
+                Bounds.bottom - Bounds.top <= cMaxIconWindow) {
+              reinterpret_cast<std::vector<HWND>*>(AIcons)->push_back(AWindow);
+            }
+            return TRUE;
+          },
+          reinterpret_cast<LPARAM>(&Icons));
+    }
+  }
+  return Icons;
+}
+
+std::wstring ShownTooltip() {
+  struct TFound {
+    std::wstring Text;
+  } Found;
+  EnumWindows(
+      [](HWND AWindow, LPARAM AFound) -> BOOL {
+        DWORD Process = 0;
+        GetWindowThreadProcessId(AWindow, &Process);
+        if (Process == GetCurrentProcessId() || !IsWindowVisible(AWindow) ||
+            ClassOf(AWindow) != L"tooltips_class32") {
+          return TRUE;
+        }
+        wchar_t Text[256] = {};
+        DWORD_PTR Length = 0;
+        // The tooltip answers with the text it shows; the buffer crosses processes.
+        if (SendMessageTimeoutW(AWindow, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(Text),
+                                SMTO_ABORTIFHUNG, 1000, &Length) != 0 &&
+            Length > 0) {
+          reinterpret_cast<TFound*>(AFound)->Text = Text;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&Found));
+  return Found.Text;
+}
+
+POINT Centre(HWND AWindow) {
+  RECT Bounds{};
+  GetWindowRect(AWindow, &Bounds);
+  return {(Bounds.left + Bounds.right) / 2, (Bounds.top + Bounds.bottom) / 2};
+}
+
+void ClickAt(POINT APoint, DWORD ADown, DWORD AUp) {
+  SetCursorPos(APoint.x, APoint.y);
+  INPUT Inputs[2] = {};
+  Inputs[0].type = Inputs[1].type = INPUT_MOUSE;
+  Inputs[0].mi.dwFlags = ADown;
+  Inputs[1].mi.dwFlags = AUp;
+  SendInput(2, Inputs, sizeof(INPUT));
+}
+
+HWND FindTrayIcon(platform::IDesktop& ADesktop, const std::wstring& AHint) {
+  for (HWND Icon : ShellIconWindows()) {
+    SetCursorPos(cPointerAway.x, cPointerAway.y);
+    PumpUntil(
+        ADesktop, [] { return ShownTooltip().empty(); }, 1500);
+    const POINT Middle = Centre(Icon);
+    SetCursorPos(Middle.x, Middle.y);
+    std::wstring Shown;
+    PumpUntil(
+        ADesktop, [&] { return !(Shown = ShownTooltip()).empty(); }, 2500);
+    if (Shown == AHint) {
+      return Icon;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<HWND> WindowsOf(DWORD AProcess, const std::wstring& AClass) {
+  struct TSearch {
+    DWORD Process;
+    const std::wstring& Class;
+    std::vector<HWND> Found;
+  } Search{AProcess, AClass, {}};
+  EnumWindows(
+      [](HWND AWindow, LPARAM ASearch) -> BOOL {
+        auto& Wanted = *reinterpret_cast<TSearch*>(ASearch);
+        DWORD Process = 0;
+        GetWindowThreadProcessId(AWindow, &Process);
+        if (Process == Wanted.Process && ClassOf(AWindow) == Wanted.Class) {
+          Wanted.Found.push_back(AWindow);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&Search));
+  return Search.Found;
+}
+
+bool RemoveTrayIconOf(DWORD AProcess) {
+  const std::vector<HWND> Trays = WindowsOf(AProcess, L"TMonitorTrayWindow");
+  if (Trays.size() != 1) {
+    return false;
+  }
+  NOTIFYICONDATAW Data{};
+  Data.cbSize = sizeof(Data);
+  Data.hWnd = Trays[0];
+  Data.uID = 1;
+  return Shell_NotifyIconW(NIM_DELETE, &Data) != FALSE;
+}
+
+void AnnounceShellStarted() {
+  DWORD_PTR Ignored = 0;
+  SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,
+                      SMTO_ABORTIFHUNG, 2000, &Ignored);
+}
+#endif
+
+} // namespace test

@@ -1,0 +1,53 @@
+// What the session tests share: names of a test's own, waiting while the desktop's messages
+// are handled, and (on Windows) reading and driving the shell's notification area.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/Desktop.h"
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace test {
+
+// Names of this test's own: parallel test programs share the session.
+std::string UniqueName(const std::string& APrefix);
+
+// Handles the desktop's messages until the condition holds or AMs have passed.
+template <class TCondition>
+bool PumpUntil(platform::IDesktop& ADesktop, TCondition ACondition, int AMs = 5000) {
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AMs);
+  while (!ACondition()) {
+    if (std::chrono::steady_clock::now() > Deadline) {
+      return false;
+    }
+    ADesktop.WaitAndProcess(10);
+  }
+  return true;
+}
+
+#ifdef _WIN32
+std::wstring ClassOf(HWND AWindow);
+// The shell's icon windows: children of its tray window, small and visible.
+std::vector<HWND> ShellIconWindows();
+// The text of the shell's tooltip that shows, if one does.
+std::wstring ShownTooltip();
+POINT Centre(HWND AWindow);
+// Moves the pointer there and sends the two mouse events.
+void ClickAt(POINT APoint, DWORD ADown, DWORD AUp);
+// Where the pointer rests when no icon is hovered.
+inline constexpr POINT cPointerAway{900, 900};
+// The icon whose tooltip reads AHint, each icon hovered in turn; null when none does.
+HWND FindTrayIcon(platform::IDesktop& ADesktop, const std::wstring& AHint);
+// Takes the tray icon of a process's tray window out of the area, as the shell's end does.
+bool RemoveTrayIconOf(DWORD AProcess);
+// What the shell broadcasts when it has started again.
+void AnnounceShellStarted();
+// The top-level windows of that class that belong to the process.
+std::vector<HWND> WindowsOf(DWORD AProcess, const std::wstring& AClass);
+#endif
+
+} // namespace test
