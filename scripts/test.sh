@@ -7,28 +7,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
 jobs=$(nproc 2>/dev/null || echo 2)
 
-say() { printf '== %s\n' "$*"; }
-
-wine_tools_present() {
-  command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null &&
-    command -v Xvfb >/dev/null && command -v xauth >/dev/null
-}
-
-install_wine_tools() {
-  wine_tools_present && return 0
-  if [ "$(id -u)" != 0 ] || ! command -v apt-get >/dev/null; then
-    say "cannot install mingw-w64, Wine and Xvfb here (needs root and apt-get)"
-    return 1
-  fi
-  say "installing g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth"
-  export DEBIAN_FRONTEND=noninteractive
-  if ! apt-get update -q >/dev/null ||
-     ! apt-get install -y -q g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth >/dev/null; then
-    say "installing the Windows lane's tools failed"
-    return 1
-  fi
-  wine_tools_present
-}
+. "$root/scripts/wine-lane.sh"
 
 build_lane() {
   local preset=$1
@@ -60,29 +39,8 @@ cleanup() {
 trap cleanup EXIT
 
 start_wine() {
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-  done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 1 50); do
-    [ -e "/tmp/.X11-unix/X$n" ] && break
-    sleep 0.1
-  done
-  # The first Wine process fixes the display driver: the display comes first.
-  export DISPLAY=":$n"
-  export WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="
-  # A null sound device gives Wine a capture endpoint and a mixer without any hardware.
-  export HOME="$root/build/windows/home"
-  mkdir -p "$HOME"
-  echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    say "creating the Wine prefix"
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
-  fi
+  start_display 1280x1024
+  use_prefix "$root/build/windows"
   # Keep the server warm between the test programs, and keep one idle Wine process alive for
   # the whole run: the service processes that Wine starts with its first program then have no
   # pipe of CTest's open, which would otherwise keep CTest waiting for them.

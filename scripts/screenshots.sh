@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Takes the pictures of what a user sees of the monitor: the tray icon with its menu open and
+# the information page, in English and in Chinese. Runs the real TARNMON.EXE under Wine in a
+# virtual desktop with a taskbar on an Xvfb display, in a Wine prefix of its own, and writes
+# docs/images/{tray,info}-{en,zh}.png. Installs what it needs when it can.
+set -u -o pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root" || exit 1
+. "$root/scripts/wine-lane.sh"
+
+width=640 height=480
+work="$root/build/windows/screenshots"
+out="$root/docs/images"
+
+install_wine_tools || exit 1
+# The picture taker, the pointer, and a font with Chinese glyphs for Wine to use in place of the
+# Windows fonts it does not have.
+if ! command -v import >/dev/null || ! command -v xdotool >/dev/null ||
+  [ ! -e /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ]; then
+  install_packages "ImageMagick, xdotool and a Chinese font" imagemagick xdotool \
+    fonts-wqy-microhei || exit 1
+fi
+
+say "building TARNMON.EXE"
+cmake --preset windows >/dev/null &&
+  cmake --build --preset windows -j "$(nproc)" --target TARNMON screenshot_helper >/dev/null ||
+  exit 1
+
+rm -rf "$work/app"
+mkdir -p "$work" "$out"
+cp -r "$root/build/windows/program" "$work/app"
+cp "$root/build/windows/screenshot_helper.exe" "$work/app/"
+
+xvfb_pid=""
+cleanup() {
+  wineserver -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+}
+trap cleanup EXIT
+start_display "${width}x${height}"
+use_prefix "$work"
+wineserver -p 60
+# Every program of the prefix runs in one virtual desktop that has the shell's taskbar; the
+# Chinese fonts that programs ask for are the installed one.
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "${width}x${height}" /f \
+  >/dev/null 2>&1
+for font in SimSun "Microsoft YaHei" PMingLiU; do
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d "WenQuanYi Micro Hei" /f \
+    >/dev/null 2>&1
+done
+
+# Its lines end as Windows lines do.
+helper() { (cd "$work/app" && wine screenshot_helper.exe "$@" 2>/dev/null | tr -d '\r'); }
+
+say "starting TARNMON.EXE"
+(cd "$work/app" && exec wine TARNMON.EXE >"$work/monitor.log" 2>&1) &
+for _ in $(seq 1 100); do
+  helper hide >/dev/null && break
+  sleep 0.2
+done
+helper hide >/dev/null || { say "the monitor did not start"; exit 1; }
+
+# The notification area is at the right end of the taskbar, at the bottom of the desktop.
+icon_x=$((width - 10)) icon_y=$((height - 10))
+failed=0
+for language in "0 en" "1 zh"; do
+  set -- $language
+  helper language "$1" >/dev/null || failed=1
+  sleep 1
+  # A right click on the icon opens the menu where the pointer is; the pointer then rests on
+  # the menu's last item, as a user's would on the way to it.
+  xdotool mousemove $((width / 2)) 10
+  sleep 0.5
+  xdotool mousemove "$icon_x" "$icon_y" click 3
+  sleep 1
+  xdotool mousemove $((icon_x - 30)) $((icon_y - 20))
+  sleep 1
+  import -window root -crop "240x110+$((width - 240))+$((height - 110))" +repage \
+    "$out/tray-$2.png"
+  xdotool key Escape mousemove $((width / 2)) 10
+  sleep 0.5
+  read -r x y w h < <(helper about)
+  sleep 1
+  import -window root -crop "$((w + 20))x$((h + 20))+$((x - 10))+$((y - 10))" +repage \
+    "$out/info-$2.png"
+  helper hide >/dev/null
+  say "docs/images/tray-$2.png and docs/images/info-$2.png"
+done
+helper close >/dev/null
+exit $failed

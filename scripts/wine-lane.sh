@@ -1,0 +1,63 @@
+# Shared by the scripts that run Windows programs under Wine (sourced, not run): installing
+# what a Debian machine lacks, and an X display of the script's own. Expects $root.
+
+say() { printf '== %s\n' "$*"; }
+
+wine_tools_present() {
+  command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null &&
+    command -v Xvfb >/dev/null && command -v xauth >/dev/null
+}
+
+# install_packages WHAT PACKAGE...: installs the Debian packages, or says why it cannot.
+install_packages() {
+  local what=$1
+  shift
+  if [ "$(id -u)" != 0 ] || ! command -v apt-get >/dev/null; then
+    say "cannot install $what here (needs root and apt-get)"
+    return 1
+  fi
+  say "installing $*"
+  export DEBIAN_FRONTEND=noninteractive
+  if ! apt-get update -q >/dev/null || ! apt-get install -y -q "$@" >/dev/null; then
+    say "installing $what failed"
+    return 1
+  fi
+}
+
+install_wine_tools() {
+  wine_tools_present && return 0
+  install_packages "mingw-w64, Wine and Xvfb" \
+    g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth || return 1
+  wine_tools_present
+}
+
+# start_display WIDTHxHEIGHT: an Xvfb display on the first free number from 90, exported as
+# DISPLAY (before the first Wine process: the first one fixes the display driver); its
+# process id in xvfb_pid.
+start_display() {
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  done
+  Xvfb ":$n" -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 1 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$n"
+}
+
+# use_prefix FOLDER: the Wine prefix and a HOME inside FOLDER, created on first use. A null
+# sound device gives Wine a capture endpoint and a mixer without any hardware.
+use_prefix() {
+  export WINEPREFIX="$1/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export HOME="$1/home"
+  mkdir -p "$HOME"
+  echo 'pcm.!default { type null }' >"$HOME/.asoundrc"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    say "creating the Wine prefix"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+  fi
+}
