@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
+#include <random>
 
 #include "app/MouseMonitor.h"
 #include "device/CpiUnit.h"
@@ -404,6 +406,74 @@ TEST_F(MonitorTest, ReloadSettingsAppliesTheStoredLanguage) {
   const auto Allowed = World.Session->AllowedMessages(Main->WindowHandle());
   EXPECT_NE(std::find(Allowed.begin(), Allowed.end(), WM_MONITOR_RELOAD_SETTINGS), Allowed.end());
   EXPECT_NE(std::find(Allowed.begin(), Allowed.end(), WM_MONITOR_RELOAD_PROFILES), Allowed.end());
+}
+
+TEST_F(MonitorTest, BadInputIsIgnoredAndTheStoreIsNotWritten) {
+  // Damaged "config.ini", icon and language file: the built-in texts and icon serve.
+  std::string Garbage;
+  std::mt19937 Random(7);
+  for (int I = 0; I < 4096; ++I) {
+    Garbage.push_back(static_cast<char>(Random()));
+  }
+  // No section header that could name an identifier list: every interface of the mouse counts.
+  std::string NoSections = Garbage;
+  std::replace(NoSections.begin(), NoSections.end(), '[', '(');
+  WriteConfig(NoSections + "\n[Websites\n" + NoSections);
+  const std::string Folder = World.Environment.ModuleFolder();
+  for (const char* Sub : {"images", "images/0409", "images/0409/icons"}) {
+    World.Files.MakeDirectory(Folder + Sub);
+  }
+  for (const char* File : {"images/0409/icons/logo.ico", "ui.local"}) {
+    ASSERT_EQ(World.Files.ReplaceFileContent(Folder + File, Garbage.data(), Garbage.size()), 0u);
+  }
+  StartConfigProgram();
+  StartAndFindTheDevice();
+  ASSERT_EQ(World.Session->TrayIcons().size(), 1u);
+  EXPECT_EQ(World.Session->TrayIcons()[0].Hint, "GAMING MOUSE DRIVER");
+  const int Writes = World.Registry.WriteCount();
+
+  // Reports of every length and content, through the reader and straight to the handler.
+  for (int I = 0; I < 300; ++I) {
+    std::vector<uint8_t> Bytes(1 + Random() % 40);
+    for (uint8_t& Byte : Bytes) {
+      Byte = static_cast<uint8_t>(Random());
+    }
+    if (I % 2 == 0) {
+      Bytes[0] = static_cast<uint8_t>(7 + I % 4);
+    }
+    Deliver(Bytes);
+    Main->uiHIDData1Data("", cMousePath, Bytes[0], Bytes.data() + 1,
+                         static_cast<uint16_t>(Bytes.size() - 1));
+  }
+  Main->uiHIDData1Data("", cMousePath, 8, nullptr, cReportPayloadSize);
+  // Messages with any parameters; the configuration window gone in the middle.
+  for (int I = 0; I < 200; ++I) {
+    const uint32_t Msg =
+        std::array<uint32_t, 4>{WM_MONITOR_RELOAD_PROFILES, WM_MONITOR_RELOAD_SETTINGS,
+                                WM_MONITOR_DEVICE_EVENT, 0x0111}[I % 4];
+    const uintptr_t WParam = I % 3 == 0 ? Random() % 30 : (uintptr_t{Random()} << 32 | Random());
+    World.Desktop.PostWindowMessage(Main->WindowHandle(), Msg, WParam,
+                                    static_cast<intptr_t>(Random()));
+    if (I == 100) {
+      Config->Desktop.DestroyHiddenWindow(ConfigWindow);
+    }
+    World.Desktop.ProcessMessages();
+  }
+  // The microphone goes between two presses of the mute button.
+  profile::DM()->CurrentProfileInfo().ConfigInfo.ButtonFuncInfo[5].nFunctionIndex =
+      cMicrophoneMuteFunction;
+  Deliver(Report({7, 0x20}));
+  World.Audio.SetMicrophonePresent(false);
+  Deliver(Report({7, 0x20}));
+  EXPECT_EQ(World.Registry.WriteCount(), Writes);
+  EXPECT_TRUE(World.Dialogs.MessageBoxes().empty());
+
+  // Still at work: a level change reaches the driver.
+  const int Before = Controls(cSetCurrentCpiCode);
+  Deliver(Report({8, 2, 2}));
+  World.Desktop.Advance(cSetCurrentCpiIntervalMs);
+  EXPECT_EQ(Controls(cSetCurrentCpiCode), Before + 1);
+  EXPECT_EQ(World.Drivers.LastCurrentCpi(), 2);
 }
 
 } // namespace
