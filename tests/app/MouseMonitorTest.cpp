@@ -194,6 +194,46 @@ TEST_F(MonitorTest, OneInstanceWithItsTrayRunsUntilExitAndReleasesTheDriver) {
   EXPECT_NE(Sent[Sent.size() - 2][offsetof(device::CPI_UNIT, NeedApplyNewCPI)], 0);
 }
 
+// A close request to the main window and the end of the user's session end the monitor as
+// EXIT does: the driver gets its release packet and the mutex is released.
+TEST_F(MonitorTest, EveryWayOutReleasesTheDriverAndTheMutex) {
+  const auto ReleasesSent = [&] {
+    int Count = 0;
+    for (const auto& Control : World.Drivers.Controls()) {
+      Count += Control.Code == cCpiUnitCode &&
+               Control.Bytes[offsetof(device::CPI_UNIT, NeedApplyNewCPI)] == 0;
+    }
+    return Count;
+  };
+  for (const uint32_t Msg : {platform::WM_CLOSE_MESSAGE, platform::WM_ENDSESSION_MESSAGE}) {
+    const int Releases = ReleasesSent();
+    int ReleasesDuringTheMessage = -1;
+    std::thread Driver([&] {
+      World.Desktop.Synchronize([&] {
+        const auto Window = World.Desktop.FindTopLevelWindow(cMainWindowClass);
+        if (Msg == platform::WM_ENDSESSION_MESSAGE) {
+          // A session that does not end after all changes nothing.
+          World.Desktop.PostWindowMessage(Window, Msg, 0, 0);
+          World.Desktop.ProcessMessages();
+          EXPECT_EQ(ReleasesSent(), Releases);
+        }
+        World.Desktop.PostWindowMessage(Window, Msg, 1, 0);
+        World.Desktop.ProcessMessages();
+        ReleasesDuringTheMessage = ReleasesSent();
+      });
+    });
+    EXPECT_EQ(MonitorMain(World.Platform()), 0);
+    Driver.join();
+    EXPECT_EQ(ReleasesSent(), Releases + 1) << Msg;
+    if (Msg == platform::WM_ENDSESSION_MESSAGE) {
+      // The process may be ended once the handler returns: the packet went before.
+      EXPECT_EQ(ReleasesDuringTheMessage, Releases + 1);
+    }
+    EXPECT_FALSE(World.Session->MutexExists(cMutexName));
+    EXPECT_TRUE(World.Session->TrayIcons().empty());
+  }
+}
+
 TEST_F(MonitorTest, TheIdListStopsAtAGapAndAfter101Keys) {
   WriteConfig("[IncludeHIDDeviceList]\nid1=A\nid3=C\n");
   Start();
