@@ -69,7 +69,12 @@ TDM::TDM(rtl::TComponent* AOwner, const TDMServices& AServices)
   uiProfileDefaultGame->SetOnRestoreToDefault(Game1);
   uiProfileTest->SetOnRestoreToDefault({this, &TDM::uiProfileTestRestoreToDefault});
   FProfileGroup = {uiProfileGame1, uiProfileGame2, uiProfileGame3, uiProfileGame4, uiProfileGame5};
-  GDM = this;
+  // The process's data module is the first one made; another (the simulated configuration
+  // program, which shares the simulator's process) works on the store without taking its
+  // place.
+  if (GDM == nullptr) {
+    GDM = this;
+  }
   DataModuleCreate();
 }
 

@@ -42,7 +42,8 @@ extern const TStandardFunction cStandardFunctions[cStandardFunctionCount];
 TProfileUIDData NewProfileUID(platform::IClock& AClock);
 
 class TDM;
-// The process-wide data module; null before it is created and after it is destroyed.
+// The process-wide data module, the first one made; null before it is created and after it
+// is destroyed.
 TDM* DM();
 
 struct TDMServices {

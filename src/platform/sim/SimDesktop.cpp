@@ -114,6 +114,25 @@ bool TSimDesktop::TimerRunning(TWindowHandle AWindow, uintptr_t AId) const {
   });
 }
 
+std::optional<uint64_t> TSimDesktop::TimerDue(TWindowHandle AWindow, uintptr_t AId) const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  for (const TTimer& Timer : FTimers) {
+    if (Timer.Window == AWindow && Timer.Id == AId) {
+      return Timer.Due;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<uint64_t> TSimDesktop::NextTimerDue() const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  std::optional<uint64_t> Next;
+  for (const TTimer& Timer : FTimers) {
+    Next = std::min(Next.value_or(Timer.Due), Timer.Due);
+  }
+  return Next;
+}
+
 int TSimDesktop::WindowCount() const {
   std::lock_guard<std::mutex> Guard(FSession.FLock);
   return static_cast<int>(

@@ -89,6 +89,10 @@ public:
   void BroadcastDeviceChange(const TGuid& AClass, uintptr_t AWParam, uint32_t ADeviceType);
   int WindowCount() const;
   bool TimerRunning(TWindowHandle AWindow, uintptr_t AId) const;
+  // When that timer fires next, on the clock's tick count; nothing when it does not run.
+  std::optional<uint64_t> TimerDue(TWindowHandle AWindow, uintptr_t AId) const;
+  // When the first of this process's timers fires.
+  std::optional<uint64_t> NextTimerDue() const;
 
 private:
   struct TTimer {

@@ -38,8 +38,14 @@ uint32_t TSimMouseFirmware::Answer(TSimHidOp AOp, uint8_t* ABuffer, uint32_t ALe
       std::memcpy(FPendingHeader, ABuffer + 1, 7);
       FPendingAddress = static_cast<uint16_t>(ABuffer[2] | ABuffer[3] << 8);
       FPendingLength = static_cast<uint16_t>(ABuffer[4] | ABuffer[5] << 8);
-    } else if (Command == cSwitch) {
-      FSwitchValues.push_back(ABuffer[2]);
+    } else {
+      if (Command == cSwitch) {
+        FSwitchValues.push_back(ABuffer[2]);
+      }
+      TSimFirmwareCommand Taken;
+      Taken.Command = Command;
+      Taken.Value = ABuffer[2];
+      FCommands.push_back(std::move(Taken));
     }
     return SysError::Success;
   }
@@ -50,6 +56,12 @@ uint32_t TSimMouseFirmware::Answer(TSimHidOp AOp, uint8_t* ABuffer, uint32_t ALe
       const uint32_t Count = std::min<uint32_t>(FPendingLength, ALength - cHeader);
       std::memcpy(ABuffer + cHeader, FMemory.data() + FPendingAddress, Count);
       FReadPending = false;
+      TSimFirmwareCommand Taken;
+      Taken.Command = cBlockRead;
+      Taken.Address = FPendingAddress;
+      Taken.Length = FPendingLength;
+      Taken.Answer.assign(ABuffer + cHeader, ABuffer + cHeader + Count);
+      FCommands.push_back(std::move(Taken));
     }
     return SysError::Success;
   }
@@ -75,6 +87,11 @@ void TSimMouseFirmware::WriteMemory(uint16_t AAddress, const std::vector<uint8_t
 std::vector<uint8_t> TSimMouseFirmware::SwitchValues() const {
   std::lock_guard<std::mutex> Guard(FLock);
   return FSwitchValues;
+}
+
+std::vector<TSimFirmwareCommand> TSimMouseFirmware::Commands() const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FCommands;
 }
 
 void TSimMouseFirmware::InjectStatus(const std::string& APath, uint8_t ACode, uint8_t AValue) {

@@ -11,6 +11,17 @@
 
 namespace platform::sim {
 
+// One command the firmware took, as it answered it.
+struct TSimFirmwareCommand {
+  uint8_t Command = 0;
+  // Block reads: where and how much, and the bytes answered.
+  uint16_t Address = 0;
+  uint16_t Length = 0;
+  std::vector<uint8_t> Answer;
+  // Other commands: their first parameter byte.
+  uint8_t Value = 0;
+};
+
 class TSimMouseFirmware {
 public:
   // Answers the transfers of every interface of AHid.
@@ -22,6 +33,8 @@ public:
   void WriteMemory(uint16_t AAddress, const std::vector<uint8_t>& ABytes);
   // The values of every command 11, in order.
   std::vector<uint8_t> SwitchValues() const;
+  // Every command taken, in order; a block read once its answer has been fetched.
+  std::vector<TSimFirmwareCommand> Commands() const;
   // Injects status report 8 (code, value) on the interface; code 2 moves the level first.
   void InjectStatus(const std::string& APath, uint8_t ACode, uint8_t AValue);
 
@@ -32,6 +45,7 @@ private:
   mutable std::mutex FLock;
   std::vector<uint8_t> FMemory;
   std::vector<uint8_t> FSwitchValues;
+  std::vector<TSimFirmwareCommand> FCommands;
   bool FReadPending = false;
   uint8_t FPendingHeader[7] = {};
   uint16_t FPendingAddress = 0;
