@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -43,13 +44,17 @@ void Rate(platform::sim::TSimWorld& AWorld, hid::TuiHIDData& AHid, int ARate, in
     auto Next = Clock::now();
     std::vector<uint8_t> Report(8, 0);
     Report[0] = 8;
-    for (int I = 0; I < Total; ++I) {
-      Next += Period;
-      while (Clock::now() < Next) {
+    try {
+      for (int I = 0; I < Total; ++I) {
+        Next += Period;
+        while (Clock::now() < Next) {
+        }
+        const int64_t Stamp = NowNs();
+        std::memcpy(Report.data() + 1, &Stamp, 7);
+        AWorld.Hid.InjectInputReport(cPath, Report);
       }
-      const int64_t Stamp = NowNs();
-      std::memcpy(Report.data() + 1, &Stamp, 7);
-      AWorld.Hid.InjectInputReport(cPath, Report);
+    } catch (const std::exception& AError) {
+      std::fprintf(stderr, "injector: %s\n", AError.what());
     }
     Done = true;
   });

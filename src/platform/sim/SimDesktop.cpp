@@ -226,6 +226,7 @@ bool TSimDesktop::RunOneHandOver() {
     Request = FRequests.front();
     FRequests.pop_front();
   }
+  FHandOversRun.fetch_add(1, std::memory_order_relaxed);
   FHandOversRunning.push_back(Request->Origin);
   try {
     (*Request->Work)();
@@ -250,6 +251,7 @@ bool TSimDesktop::RunOnePending() {
     auto [Window, Message] = FQueue.front();
     FQueue.pop_front();
     Guard.unlock();
+    FPostedRun.fetch_add(1, std::memory_order_relaxed);
     Dispatch(Window, Message);
     return true;
   }
@@ -272,6 +274,7 @@ bool TSimDesktop::FireOneDueTimer() {
     Due->Due += Due->Interval;
   }
   TWindowMessage Message{WM_TIMER_MESSAGE, Id, 0, 0};
+  FTimersRun.fetch_add(1, std::memory_order_relaxed);
   Dispatch(Window, Message);
   return true;
 }
@@ -279,6 +282,11 @@ bool TSimDesktop::FireOneDueTimer() {
 void TSimDesktop::ProcessMessages() {
   while (RunOnePending() || FireOneDueTimer()) {
   }
+}
+
+TSimDesktop::TActivity TSimDesktop::Activity() const {
+  return {FLoopWaits.load(std::memory_order_relaxed), FHandOversRun.load(std::memory_order_relaxed),
+          FPostedRun.load(std::memory_order_relaxed), FTimersRun.load(std::memory_order_relaxed)};
 }
 
 void TSimDesktop::WaitAndProcess(uint32_t AMilliseconds) {
@@ -471,6 +479,7 @@ int32_t TSimDesktop::RunMessageLoop() {
     FPending.wait_for(Guard, cPoll, [this] {
       return !FRequests.empty() || !FQueue.empty() || FQuit.has_value();
     });
+    FLoopWaits.fetch_add(1, std::memory_order_relaxed);
   }
   return ExitCode;
 }

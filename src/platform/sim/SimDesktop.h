@@ -94,6 +94,17 @@ public:
   // When the first of this process's timers fires.
   std::optional<uint64_t> NextTimerDue() const;
 
+  // What the main thread has done so far, for the idle-cost benchmarks: the message loop's
+  // waits that returned (its own 10 ms poll included), hand-overs run, posted messages and
+  // timer messages dispatched (by the loop or by any other pump). Readable from any thread.
+  struct TActivity {
+    uint64_t LoopWaits = 0;
+    uint64_t HandOvers = 0;
+    uint64_t Posted = 0;
+    uint64_t Timers = 0;
+  };
+  TActivity Activity() const;
+
 private:
   struct TTimer {
     TWindowHandle Window;
@@ -136,6 +147,10 @@ private:
   std::vector<TTimer> FTimers;
   std::deque<TRequest*> FRequests;
   std::vector<TRegistration> FRegistrations;
+  std::atomic<uint64_t> FLoopWaits{0};
+  std::atomic<uint64_t> FHandOversRun{0};
+  std::atomic<uint64_t> FPostedRun{0};
+  std::atomic<uint64_t> FTimersRun{0};
 };
 
 } // namespace platform::sim
