@@ -167,13 +167,14 @@ std::wstring FolderOf(const std::wstring& APath) {
   return Slash == std::wstring::npos ? std::wstring() : APath.substr(0, Slash + 1);
 }
 
-TRun RunOnce(const std::wstring& AProgram, const wchar_t* AMainClass, bool AMonitor) {
+TRun RunOnce(const std::wstring& AProgram, const wchar_t* AMainClass, bool AMonitor,
+             const wchar_t* AArguments = L"") {
   TRun Run;
   const std::size_t IconsBefore = ShellIconWindows();
   STARTUPINFOW Startup{};
   Startup.cb = sizeof(Startup);
   PROCESS_INFORMATION Process{};
-  std::wstring CommandLine = L"\"" + AProgram + L"\"";
+  std::wstring CommandLine = L"\"" + AProgram + L"\"" + AArguments;
   const std::wstring Folder = FolderOf(AProgram);
   const double Start = NowMs();
   if (!CreateProcessW(AProgram.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -193,7 +194,7 @@ TRun RunOnce(const std::wstring& AProgram, const wchar_t* AMainClass, bool AMoni
         FindProcessWindow(Process.dwProcessId, cMonitorTrayClass) != nullptr) {
       Run.TrayWindowMs = Elapsed;
     }
-    if (AMonitor && Run.IconMs < 0 && ShellIconWindows() > IconsBefore) {
+    if (Run.IconMs < 0 && ShellIconWindows() > IconsBefore) {
       Run.IconMs = NowMs() - Start;
     }
     if (Run.First.PrivateKiB < 0 && Elapsed >= cFirstSampleMs) {
@@ -328,15 +329,19 @@ int main(int argc, char** argv) {
     }
     std::vector<TRun> MonitorRuns;
     std::vector<TRun> TrivialRuns;
+    std::vector<TRun> IconRuns;
     std::printf("start on the desktop, %d runs each after one warm-up, alternating\n", Runs);
     for (int I = 0; I <= Runs; ++I) {
       const TRun M = RunOnce(Monitor, cMonitorMainClass, true);
       PrintRun("TARNMON.EXE", I, M);
       const TRun T = RunOnce(Trivial, cTrivialClass, false);
       PrintRun("trivial_window", I, T);
+      const TRun Icon = RunOnce(Trivial, cTrivialClass, false, L" tray");
+      PrintRun("trivial + icon", I, Icon);
       if (I > 0) {
         MonitorRuns.push_back(M);
         TrivialRuns.push_back(T);
+        IconRuns.push_back(Icon);
       }
     }
     const std::vector<double> M = Medians(MonitorRuns);
@@ -362,7 +367,11 @@ int main(int argc, char** argv) {
     PrintRow("TARNMON.EXE", M, MonitorNote.c_str());
     PrintRow("trivial_window", T, TrivialNote.c_str());
     PrintRow("difference", Difference, "");
-    return Count(MonitorRuns, Failed) + Count(TrivialRuns, Failed) == 0 ? 0 : 1;
+    PrintRow("trivial + icon", Medians(IconRuns),
+             ", the same with a tray icon: the shell's share of the time to an icon");
+    return Count(MonitorRuns, Failed) + Count(TrivialRuns, Failed) + Count(IconRuns, Failed) == 0
+               ? 0
+               : 1;
   } catch (const std::exception& E) {
     std::fprintf(stderr, "start_weight: %s\n", E.what());
     return 1;
