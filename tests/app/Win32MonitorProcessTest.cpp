@@ -73,6 +73,14 @@ protected:
   }
   ~Win32MonitorProcess() override {
     for (PROCESS_INFORMATION& Process : FProcesses) {
+      // Closed as a user's logoff closes it, so that its tray icon goes with it; ended by
+      // force only when it does not end.
+      for (HWND Main : WindowsOf(Process.dwProcessId, ToWide(cMainWindowClass))) {
+        PostMessageW(Main, WM_CLOSE, 0, 0);
+      }
+      PumpUntil(
+          Desktop(), [&] { return WaitForSingleObject(Process.hProcess, 0) == WAIT_OBJECT_0; },
+          10000);
       if (WaitForSingleObject(Process.hProcess, 0) != WAIT_OBJECT_0) {
         TerminateProcess(Process.hProcess, 1);
         WaitForSingleObject(Process.hProcess, 5000);
@@ -126,30 +134,25 @@ protected:
         20000);
     return Main;
   }
-  // The icon with that hint, looked for again while the monitor may still be adding or
-  // changing it.
-  HWND TrayIconWithHint(const std::wstring& AHint) {
-    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    HWND Icon = nullptr;
-    while ((Icon = FindTrayIcon(Desktop(), AHint)) == nullptr &&
-           std::chrono::steady_clock::now() < Deadline) {
-      Desktop().WaitAndProcess(200);
-    }
-    return Icon;
-  }
   // Opens the icon's menu with the right button, as a user does, and clicks the item at
   // APosition of ACount shown items in the menu that the monitor's process opens.
   bool ChooseFromMenu(std::size_t AIndex, HWND AIcon, int APosition, int ACount) {
-    ClickAt(Centre(AIcon), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
     HWND Menu = nullptr;
-    PumpUntil(Desktop(), [&] {
-      for (HWND Window : WindowsOf(Id(AIndex), L"#32768")) {
-        if (IsWindowVisible(Window)) {
-          Menu = Window;
-        }
-      }
-      return Menu != nullptr;
-    });
+    // A click that came while the shell was still busy is given once more.
+    for (int Attempt = 0; Attempt < 2 && Menu == nullptr; ++Attempt) {
+      ClickAt(Centre(AIcon), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+      PumpUntil(
+          Desktop(),
+          [&] {
+            for (HWND Window : WindowsOf(Id(AIndex), L"#32768")) {
+              if (IsWindowVisible(Window)) {
+                Menu = Window;
+              }
+            }
+            return Menu != nullptr;
+          },
+          2500);
+    }
     if (Menu == nullptr) {
       return false;
     }
@@ -199,7 +202,7 @@ TEST_F(Win32MonitorProcess, OneInstanceKeepsItsTrayIconAndSpeaksTheStoredLanguag
   const HWND Main = MainWindowOf(First);
   ASSERT_NE(Main, nullptr);
   EXPECT_TRUE(Desktop().NamedMutexExists(cMutexName));
-  ASSERT_NE(TrayIconWithHint(cEnglishHint), nullptr);
+  ASSERT_NE(FindTrayIcon(Desktop(), cEnglishHint), nullptr);
 
   // A second start ends at once, with 0, and leaves the first as it was.
   const std::size_t Second = Start();
@@ -209,23 +212,23 @@ TEST_F(Win32MonitorProcess, OneInstanceKeepsItsTrayIconAndSpeaksTheStoredLanguag
 
   // The shell starts again: the icon comes back.
   ASSERT_TRUE(RemoveTrayIconOf(Id(First)));
-  EXPECT_EQ(FindTrayIcon(Desktop(), cEnglishHint), nullptr);
+  EXPECT_EQ(FindTrayIcon(Desktop(), cEnglishHint, 0), nullptr);
   AnnounceShellStarted();
-  EXPECT_NE(TrayIconWithHint(cEnglishHint), nullptr);
+  EXPECT_NE(FindTrayIcon(Desktop(), cEnglishHint), nullptr);
 
   // The configuration program stores Chinese and says so; the profiles message is heard too.
   StoreLanguage(cSimplifiedChinese);
   const auto Handle = reinterpret_cast<TWindowHandle>(Main);
   EXPECT_TRUE(Desktop().PostWindowMessage(Handle, WM_MONITOR_RELOAD_PROFILES, 0, 0));
   EXPECT_TRUE(Desktop().PostWindowMessage(Handle, WM_MONITOR_RELOAD_SETTINGS, 0, 0));
-  EXPECT_NE(TrayIconWithHint(cChineseHint), nullptr);
+  EXPECT_NE(FindTrayIcon(Desktop(), cChineseHint), nullptr);
   EXPECT_EQ(EndOf(First, 0), DWORD{STILL_ACTIVE});
 }
 
 TEST_F(Win32MonitorProcess, ConfigShowsTheConfigurationProgramAndExitEndsTheMonitor) {
   const std::size_t Monitor = Start();
   ASSERT_NE(MainWindowOf(Monitor), nullptr);
-  HWND Icon = TrayIconWithHint(cEnglishHint);
+  HWND Icon = FindTrayIcon(Desktop(), cEnglishHint);
   ASSERT_NE(Icon, nullptr);
 
   // No configuration window: CONFIG (the first of the two items shown) starts the program

@@ -88,21 +88,27 @@ void ClickAt(POINT APoint, DWORD ADown, DWORD AUp) {
   SendInput(2, Inputs, sizeof(INPUT));
 }
 
-HWND FindTrayIcon(platform::IDesktop& ADesktop, const std::wstring& AHint) {
-  for (HWND Icon : ShellIconWindows()) {
-    SetCursorPos(cPointerAway.x, cPointerAway.y);
-    PumpUntil(
-        ADesktop, [] { return ShownTooltip().empty(); }, 1500);
-    const POINT Middle = Centre(Icon);
-    SetCursorPos(Middle.x, Middle.y);
-    std::wstring Shown;
-    PumpUntil(
-        ADesktop, [&] { return !(Shown = ShownTooltip()).empty(); }, 2500);
-    if (Shown == AHint) {
-      return Icon;
+HWND FindTrayIcon(platform::IDesktop& ADesktop, const std::wstring& AHint, int AWaitMs) {
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AWaitMs);
+  for (;;) {
+    for (HWND Icon : ShellIconWindows()) {
+      SetCursorPos(cPointerAway.x, cPointerAway.y);
+      PumpUntil(
+          ADesktop, [] { return ShownTooltip().empty(); }, 1500);
+      const POINT Middle = Centre(Icon);
+      SetCursorPos(Middle.x, Middle.y);
+      std::wstring Shown;
+      PumpUntil(
+          ADesktop, [&] { return !(Shown = ShownTooltip()).empty(); }, 2500);
+      if (Shown == AHint) {
+        return Icon;
+      }
     }
+    if (std::chrono::steady_clock::now() >= Deadline) {
+      return nullptr;
+    }
+    ADesktop.WaitAndProcess(200);
   }
-  return nullptr;
 }
 
 std::vector<HWND> WindowsOf(DWORD AProcess, const std::wstring& AClass) {

@@ -40,8 +40,10 @@ POINT Centre(HWND AWindow);
 void ClickAt(POINT APoint, DWORD ADown, DWORD AUp);
 // Where the pointer rests when no icon is hovered.
 inline constexpr POINT cPointerAway{900, 900};
-// The icon whose tooltip reads AHint, each icon hovered in turn; null when none does.
-HWND FindTrayIcon(platform::IDesktop& ADesktop, const std::wstring& AHint);
+// The icon whose tooltip reads AHint, each icon hovered in turn, looked for again until AWaitMs
+// have passed (the shell adds and changes icons after the call that asked for it); null when
+// none does.
+HWND FindTrayIcon(platform::IDesktop& ADesktop, const std::wstring& AHint, int AWaitMs = 15000);
 // Takes the tray icon of a process's tray window out of the area, as the shell's end does.
 bool RemoveTrayIconOf(DWORD AProcess);
 // What the shell broadcasts when it has started again.
