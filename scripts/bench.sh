@@ -13,7 +13,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 what=${1:-all}
 status=0
 
-. "$root/scripts/wine-lane.sh"
+. "$root/scripts/tools.sh"
 
 run_native() {
   say "building the native benchmarks"

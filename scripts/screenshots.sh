@@ -6,7 +6,7 @@
 set -u -o pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
-. "$root/scripts/wine-lane.sh"
+. "$root/scripts/tools.sh"
 
 width=640 height=480
 work="$root/build/windows/screenshots"

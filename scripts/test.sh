@@ -7,13 +7,18 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
 jobs=$(nproc 2>/dev/null || echo 2)
 
-. "$root/scripts/wine-lane.sh"
+. "$root/scripts/tools.sh"
 
 build_lane() {
   local preset=$1
   say "building the $preset lane"
   cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs"
 }
+
+if ! install_native_tools; then
+  say "the native build needs g++, CMake, make, GoogleTest's sources and nlohmann-json"
+  exit 1
+fi
 
 lanes=()
 build_failed=0

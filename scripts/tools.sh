@@ -1,7 +1,21 @@
-# Shared by the scripts that run Windows programs under Wine (sourced, not run): installing
-# what a Debian machine lacks, and an X display of the script's own. Expects $root.
+# Shared by the project's scripts (sourced, not run): installing what a Debian machine lacks
+# for the native build and for the Windows lane, an X display of the script's own, and a
+# Wine prefix. Expects $root.
 
 say() { printf '== %s\n' "$*"; }
+
+native_tools_present() {
+  command -v g++ >/dev/null && command -v cmake >/dev/null && command -v make >/dev/null &&
+    [ -f /usr/src/googletest/CMakeLists.txt ] && [ -f /usr/include/nlohmann/json.hpp ]
+}
+
+# The compiler, CMake, make, GoogleTest's sources and the JSON library of the native build.
+install_native_tools() {
+  native_tools_present && return 0
+  install_packages "the native build's tools" g++ cmake make googletest nlohmann-json3-dev ||
+    return 1
+  native_tools_present
+}
 
 wine_tools_present() {
   command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null &&

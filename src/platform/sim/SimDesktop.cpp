@@ -209,11 +209,13 @@ void TSimDesktop::Dispatch(TWindowHandle AWindow, TWindowMessage& AMessage) {
   if (!Proc) {
     return;
   }
+  ++FDispatchDepth;
   rtl::Guarded(FDebug, "Window procedure", [&] {
     if (!(*Proc)(AMessage)) {
       AMessage.Result = 0; // the default handling of the messages the system sends
     }
   });
+  --FDispatchDepth;
 }
 
 bool TSimDesktop::RunOneHandOver() {
@@ -228,11 +230,13 @@ bool TSimDesktop::RunOneHandOver() {
   }
   FHandOversRun.fetch_add(1, std::memory_order_relaxed);
   FHandOversRunning.push_back(Request->Origin);
+  ++FDispatchDepth;
   try {
     (*Request->Work)();
   } catch (...) {
     Request->Error = std::current_exception();
   }
+  --FDispatchDepth;
   FHandOversRunning.pop_back();
   {
     std::lock_guard<std::mutex> Guard(FLock);

@@ -75,6 +75,9 @@ public:
   TSimSession& Session() { return FSession; }
   // Hand-overs waiting for the main thread to run them.
   int PendingHandOvers() const;
+  // How many window procedures and hand-overs the main thread is inside: 1 in a hand-over the
+  // loop runs, more when a handler handles messages itself. Main thread.
+  int DispatchDepth() const { return FDispatchDepth; }
   // An elevated process: what a process of lower integrity posts or sends to its windows
   // gets through only where AllowMessageFromLowerIntegrity let it.
   void SetElevated(bool AElevated) { FElevated = AElevated; }
@@ -136,6 +139,7 @@ private:
   std::thread::id FMainThread;
   // The origins of the hand-overs running on the main thread, innermost last.
   std::vector<std::thread::id> FHandOversRunning;
+  int FDispatchDepth = 0;
   mutable std::mutex FLock;
   std::condition_variable FPending;
   std::condition_variable FDone;

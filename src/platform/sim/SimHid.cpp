@@ -158,8 +158,11 @@ public:
     FRing.push_back(AReport);
   }
   void MarkGone() { FGone = true; }
-  int Waiting() const { return FWaiting; }
+  // A read on an interface that has gone is about to fail, not waiting.
+  int Waiting() const { return FGone ? 0 : FWaiting; }
   uint64_t Taken() const { return FTaken; }
+  // Reports waiting in the ring of a handle that reads.
+  std::size_t Unread() const { return FWaiting > 0 || FTaken > 0 ? FRing.size() : 0; }
 
   bool SamePath(const std::string& APath) const { return rtl::SameText(FInterface.Path, APath); }
 
@@ -284,6 +287,15 @@ int TSimHid::WaitingReads(const std::string& APath) const {
   int Count = 0;
   for (TSimHidDevice* Handle : FState->Handles) {
     Count += Handle->SamePath(APath) ? Handle->Waiting() : 0;
+  }
+  return Count;
+}
+
+std::size_t TSimHid::UnreadReports(const std::string& APath) const {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  std::size_t Count = 0;
+  for (TSimHidDevice* Handle : FState->Handles) {
+    Count += Handle->SamePath(APath) ? Handle->Unread() : 0;
   }
   return Count;
 }

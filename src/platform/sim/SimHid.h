@@ -72,6 +72,8 @@ public:
   uint64_t ReportsTaken(const std::string& APath) const;
   // Reads waiting on handles of the interface right now.
   int WaitingReads(const std::string& APath) const;
+  // Reports that reached a reading handle of the interface and were not read yet.
+  std::size_t UnreadReports(const std::string& APath) const;
   int OpenHandles(const std::string& APath) const;
   // How often a waiting read woke up, for the idle-cost measurements.
   uint64_t ReadWakeups() const;

@@ -1,0 +1,125 @@
+// The simulator: its scenario language, the shipped scenarios played against the real
+// monitor, and a scenario whose expectation the monitor does not meet.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/sim/Scenario.h"
+#include "app/sim/Simulation.h"
+#include "app/sim/Timeline.h"
+
+namespace {
+
+using namespace simulator;
+namespace fs = std::filesystem;
+
+TEST(ScenarioTest, LinesAreReadWithTheirTimesAndBadOnesAreNamedByNumber) {
+  const TScenario Good = ParseScenario("# a comment\n"
+                                       "0 plug\n"
+                                       "\n"
+                                       "0 start   # from here on time runs\n"
+                                       "1500 level 3\n"
+                                       "+100 expect driver \"current level 3\"\n"
+                                       "+0 expect no box\n"
+                                       "2000 store language zh\n",
+                                       "good");
+  ASSERT_EQ(Good.Lines.size(), 6u);
+  EXPECT_EQ(Good.Lines[1].Command, TCommand::Start);
+  EXPECT_EQ(Good.Lines[2].Numbers, std::vector<uint32_t>{3});
+  EXPECT_EQ(Good.Lines[3].TimeMs, 1600u);
+  EXPECT_EQ(Good.Lines[3].LineNumber, 6);
+  EXPECT_EQ(Good.Lines[3].Text, "current level 3");
+  EXPECT_EQ(Good.Lines[4].Command, TCommand::ExpectNo);
+  EXPECT_EQ(Good.Lines[5].Numbers, std::vector<uint32_t>{1});
+
+  const std::pair<const char*, std::pair<int, const char*>> Bad[] = {
+      {"0 start\n1 jump\n", {2, "\"jump\" is no command"}},
+      {"0 start\n1 press 24\n", {2, "0 to 23"}},
+      {"0 start\n1 press\n", {2, "takes 1 argument"}},
+      {"0 start\n100 level 3\n50 level 2\n", {3, "goes back"}},
+      {"0 start\n1 status 2 1\n", {2, "codes 6 and 7"}},
+      {"0 start\n1 config send 7040\n", {2, "7035 or 7037"}},
+      {"0 start\n1 store language fr\n", {2, "en, zh and tw"}},
+      {"0 start\n1 expect nothing\n", {2, "no kind of event"}},
+      {"0 start\n1 expect tray \"open\n", {2, "quote"}},
+      {"level 3\n", {1, "a time and a command"}},
+      {"0 plug\n10 start\n", {2, "starts at 0"}},
+      {"0 expect tray\n0 start\n", {1, "follow \"start\""}},
+      {"0 start\n0 start\n", {2, "starts once"}},
+      {"0 start\n1 tray exit\n2 level 3\n", {3, "only expectations"}},
+      {"0 plug\n", {1, "never starts"}},
+  };
+  for (const auto& [Text, Error] : Bad) {
+    try {
+      ParseScenario(Text, "bad");
+      ADD_FAILURE() << "accepted: " << Text;
+    } catch (const EScenarioError& AError) {
+      EXPECT_EQ(AError.Line(), Error.first) << Text;
+      EXPECT_NE(std::string(AError.what()).find(Error.second), std::string::npos) << AError.what();
+      EXPECT_EQ(std::string(AError.what()).rfind("bad:" + std::to_string(Error.first) + ": ", 0),
+                0u);
+    }
+  }
+}
+
+// Plays a scenario; the timeline's text is kept for the failure message.
+TVerdict Play(const TScenario& AScenario, std::string& ATimeline) {
+  std::ostringstream Out;
+  TTextTimeline Timeline(Out);
+  TSimulation Simulation(Timeline);
+  TScenarioSource Source(AScenario);
+  const TVerdict Verdict = Simulation.Run(Source, AScenario.Name);
+  ATimeline = Out.str();
+  return Verdict;
+}
+
+class ShippedScenarioTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ShippedScenarioTest, Passes) {
+  std::ifstream File(fs::path(MONITOR_SCENARIO_DIR) / (GetParam() + ".scn"));
+  ASSERT_TRUE(File) << GetParam();
+  std::ostringstream Text;
+  Text << File.rdbuf();
+  std::string Timeline;
+  const TVerdict Verdict = Play(ParseScenario(Text.str(), GetParam()), Timeline);
+  EXPECT_TRUE(Verdict.Passed()) << Timeline;
+  EXPECT_GT(Verdict.Expectations, 0);
+  EXPECT_EQ(Verdict.ExitCode, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, ShippedScenarioTest,
+                         ::testing::Values("default", "not-plugged-at-start", "no-microphone",
+                                           "no-config-program"),
+                         [](const auto& AInfo) {
+                           std::string Name = AInfo.param;
+                           std::replace(Name.begin(), Name.end(), '-', '_');
+                           return Name;
+                         });
+
+TEST(SimulatorTest, AnExpectationTheMonitorDoesNotMeetFailsTheRun) {
+  // The mouse is plugged in, so the check at 3000 starts a reader: the first expectation
+  // holds, the second cannot.
+  const TScenario Scenario = ParseScenario("0 plug\n"
+                                           "0 start\n"
+                                           "3000 expect reader \"reading\"\n"
+                                           "3000 expect no driver \"resolution table\"\n"
+                                           "3100 level 2\n"
+                                           "+100 expect driver \"current level 2\"\n",
+                                           "broken");
+  std::string Timeline;
+  const TVerdict Verdict = Play(Scenario, Timeline);
+  EXPECT_FALSE(Verdict.Passed());
+  EXPECT_EQ(Verdict.Expectations, 3);
+  EXPECT_EQ(Verdict.Failed, 1);
+  EXPECT_NE(Timeline.find("FAIL  expect no driver \"resolution table\"   <- not so (line 4)"),
+            std::string::npos)
+      << Timeline;
+  EXPECT_NE(Timeline.find("FAIL broken: 1 of 3 expectations not met (line 4)"), std::string::npos)
+      << Timeline;
+  // The monitor ran on after it and was closed at the end of the lines.
+  EXPECT_EQ(Verdict.ExitCode, 0);
+}
+
+} // namespace
