@@ -28,13 +28,7 @@ run_native() {
 }
 
 xvfb_pid=""
-cleanup() {
-  if [ -n "$xvfb_pid" ]; then
-    WINEPREFIX="$root/build/windows/wineprefix" wineserver -k 2>/dev/null
-    kill "$xvfb_pid" 2>/dev/null
-  fi
-}
-trap cleanup EXIT
+trap stop_wine EXIT
 
 # As scripts/test.sh prepares it: a display of our own first, then the prefix.
 start_wine() {

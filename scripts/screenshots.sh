@@ -32,11 +32,7 @@ cp -r "$root/build/windows/program" "$work/app"
 cp "$root/build/windows/screenshot_helper.exe" "$work/app/"
 
 xvfb_pid=""
-cleanup() {
-  wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
+trap stop_wine EXIT
 start_display "${width}x${height}"
 use_prefix "$work"
 wineserver -p 60

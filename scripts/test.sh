@@ -36,10 +36,7 @@ keeper_fd=""
 cleanup() {
   # Closing the keeper's input ends it.
   [ -n "$keeper_fd" ] && exec {keeper_fd}>&-
-  if [ -n "$xvfb_pid" ]; then
-    WINEPREFIX="$root/build/windows/wineprefix" wineserver -k 2>/dev/null
-    kill "$xvfb_pid" 2>/dev/null
-  fi
+  stop_wine
 }
 trap cleanup EXIT
 

@@ -62,6 +62,14 @@ start_display() {
   export DISPLAY=":$n"
 }
 
+# stop_wine: ends the Wine server of the prefix in use and the display start_display made.
+stop_wine() {
+  if [ -n "${xvfb_pid:-}" ]; then
+    wineserver -k 2>/dev/null
+    kill "$xvfb_pid" 2>/dev/null
+  fi
+}
+
 # use_prefix FOLDER: the Wine prefix and a HOME inside FOLDER, created on first use. A null
 # sound device gives Wine a capture endpoint and a mixer without any hardware.
 use_prefix() {

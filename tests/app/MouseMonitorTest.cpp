@@ -39,13 +39,7 @@ std::vector<uint8_t> Report(std::initializer_list<int> ABytes) {
 class MonitorTest : public ::testing::Test {
 protected:
   MonitorTest() {
-    platform::sim::TSimHidInterface Mouse;
-    Mouse.Path = cMousePath;
-    Mouse.HardwareIds = {"HID\\VID_1234&PID_5678&REV_0100&MI_01"};
-    Mouse.Caps = {0x0001, 0xFFA0, 8, 8, 2048};
-    Mouse.Buttons.ButtonCount = 24;
-    Mouse.Buttons.ReportID = 7;
-    World.Hid.Plug(Mouse);
+    World.Hid.Plug(platform::sim::VirtualMouseInterface(cMousePath));
     // Installed beside the program, as "ui.local" is.
     const std::string UiLocal = World.Environment.ModuleFolder() + "ui.local";
     EXPECT_EQ(World.Files.ReplaceFileContent(UiLocal, ShippedUiLocal, ShippedUiLocalSize), 0u);

@@ -31,6 +31,7 @@
 
 #include "app/MouseMonitor.h"
 #include "lang/Translation.h"
+#include "platform/sim/SimMouseFirmware.h"
 #include "platform/sim/SimWorld.h"
 #include "profile/DMUnit.h"
 
@@ -92,13 +93,7 @@ platform::TPlatform BenchPlatform(TSimWorld& AWorld, platform::IDebugOutput& ADe
 
 // The mouse with its vendor collection, and "ui.local" installed beside the program.
 void PrepareWorld(TSimWorld& AWorld) {
-  platform::sim::TSimHidInterface Mouse;
-  Mouse.Path = cMousePath;
-  Mouse.HardwareIds = {"HID\\VID_1234&PID_5678&REV_0100&MI_01"};
-  Mouse.Caps = {0x0001, 0xFFA0, 8, 8, 2048};
-  Mouse.Buttons.ButtonCount = 24;
-  Mouse.Buttons.ReportID = 7;
-  AWorld.Hid.Plug(Mouse);
+  AWorld.Hid.Plug(platform::sim::VirtualMouseInterface(cMousePath));
   const std::string UiLocal = AWorld.Environment.ModuleFolder() + "ui.local";
   if (AWorld.Files.ReplaceFileContent(UiLocal, ShippedUiLocal, ShippedUiLocalSize) != 0) {
     throw std::runtime_error("cannot place ui.local");

@@ -655,20 +655,11 @@ void TSimulation::Execute(const TScenarioLine& ALine, bool AStarted) {
     }
   };
   switch (ALine.Command) {
-  case TCommand::Plug: {
-    sim::TSimHidInterface Mouse;
-    Mouse.Path = cMousePath;
-    Mouse.HardwareIds = {"HID\\VID_1234&PID_5678&REV_0100&MI_01"};
-    Mouse.Caps = {0x0001, 0xFFA0, 8, 8, 2048};
-    Mouse.Buttons.ButtonCount = 24;
-    Mouse.Buttons.ReportID = 7;
-    World.Hid.Plug(Mouse);
-    FPlugged = true;
+  case TCommand::Plug:
+    World.Hid.Plug(sim::VirtualMouseInterface(cMousePath));
     break;
-  }
   case TCommand::Unplug:
     World.Hid.Unplug(cMousePath);
-    FPlugged = false;
     FButtonsHeld = 0;
     break;
   case TCommand::Press:

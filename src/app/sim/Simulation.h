@@ -115,7 +115,6 @@ private:
   // Owned by the monitor's thread; made and ended there.
   std::unique_ptr<TConfigProgram> FConfig;
   bool FConfigBeforeStart = false;
-  bool FPlugged = false;
   uint32_t FButtonsHeld = 0;
 
   // Between the two threads.

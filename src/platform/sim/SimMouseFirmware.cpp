@@ -16,6 +16,16 @@ constexpr uint8_t cLevelChanged = 2;
 constexpr uint32_t cHeader = 8;
 } // namespace
 
+TSimHidInterface VirtualMouseInterface(const std::string& APath) {
+  TSimHidInterface Mouse;
+  Mouse.Path = APath;
+  Mouse.HardwareIds = {"HID\\VID_1234&PID_5678&REV_0100&MI_01"};
+  Mouse.Caps = {0x0001, 0xFFA0, 8, 8, 2048};
+  Mouse.Buttons.ButtonCount = 24;
+  Mouse.Buttons.ReportID = 7;
+  return Mouse;
+}
+
 TSimMouseFirmware::TSimMouseFirmware(TSimHid& AHid) : FHid(AHid), FMemory(65536 + 2048, 0) {
   FHid.SetFirmware([this](const std::string&, TSimHidOp AOp, uint8_t* ABuffer, uint32_t ALength) {
     return Answer(AOp, ABuffer, ALength);

@@ -22,6 +22,10 @@ struct TSimFirmwareCommand {
   uint8_t Value = 0;
 };
 
+// The virtual mouse's interface at APath: its vendor collection (usage page 0xFFA0) with
+// reports of 8 bytes, 24 buttons in report 7.
+TSimHidInterface VirtualMouseInterface(const std::string& APath);
+
 class TSimMouseFirmware {
 public:
   // Answers the transfers of every interface of AHid.

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "support/Session.h"
+
 namespace {
 
 constexpr wchar_t cMonitorMainClass[] = L"TTARNMONMAIN";
@@ -88,28 +90,9 @@ HWND FindProcessWindow(DWORD AProcess, const wchar_t* AClass) {
   return Search.Found;
 }
 
-// The shell's icon windows: children of its tray window, small and visible.
+// The shell's icon windows, as the session tests find them.
 std::size_t ShellIconWindows() {
-  std::size_t Count = 0;
-  for (const wchar_t* Tray : {L"__winex11_standalone_tray", L"Shell_TrayWnd"}) {
-    for (HWND Host = FindWindowExW(nullptr, nullptr, Tray, nullptr); Host != nullptr;
-         Host = FindWindowExW(nullptr, Host, Tray, nullptr)) {
-      EnumChildWindows(
-          Host,
-          [](HWND AWindow, LPARAM ACount) -> BOOL {
-            constexpr int cMaxIconWindow = 64;
-            RECT Bounds{};
-            if (IsWindowVisible(AWindow) && GetWindowRect(AWindow, &Bounds) &&
-                Bounds.right > Bounds.left && Bounds.right - Bounds.left <= cMaxIconWindow &&
-                Bounds.bottom - Bounds.top <= cMaxIconWindow) {
-              ++*reinterpret_cast<std::size_t*>(ACount);
-            }
-            return TRUE;
-          },
-          reinterpret_cast<LPARAM>(&Count));
-    }
-  }
-  return Count;
+  return test::ShellIconWindows().size();
 }
 
 struct TMemory {
