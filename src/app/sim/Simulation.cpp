@@ -249,6 +249,14 @@ TVerdict TSimulation::Run(ILineSource& ASource, const std::string& AName) {
       FError = "the simulation failed";
     }
     std::lock_guard<std::mutex> Guard(FLock);
+    if (!FError.empty() && FStartWanted && !FMonitorEnded) {
+      // A run that failed half way still ends the monitor's loop.
+      const platform::TWindowHandle Main =
+          FWorld->Desktop.FindTopLevelWindow(app::cMainWindowClass);
+      if (Main == 0 || !FWorld->Desktop.PostWindowMessage(Main, platform::WM_CLOSE_MESSAGE, 0, 0)) {
+        FWorld->Desktop.Quit(1);
+      }
+    }
     FCommandsDone = true;
     FChanged.notify_all();
   });

@@ -10,6 +10,7 @@
 #include <deque>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -64,17 +65,22 @@ std::string BaseName(const std::string& APath) {
 class TPromptSource : public ILineSource {
 public:
   TPromptSource() {
-    // Lines are read on a thread of their own, so that time can run while nobody types.
-    std::thread([this] {
-      std::string Line;
-      while (std::getline(std::cin, Line)) {
-        std::lock_guard<std::mutex> Guard(FLock);
-        FLines.push_back(Line);
-        FArrived.notify_all();
+    // Lines are read on a thread of their own, so that time can run while nobody types; it
+    // shares what it read, and may outlive the prompt while it waits for a line.
+    std::thread([Input = FInput] {
+      try {
+        std::string Line;
+        while (std::getline(std::cin, Line)) {
+          std::lock_guard<std::mutex> Guard(Input->Lock);
+          Input->Lines.push_back(Line);
+          Input->Arrived.notify_all();
+        }
+      } catch (...) {
+        // Input that cannot be read ends the session as its end does.
       }
-      std::lock_guard<std::mutex> Guard(FLock);
-      FClosed = true;
-      FArrived.notify_all();
+      std::lock_guard<std::mutex> Guard(Input->Lock);
+      Input->Closed = true;
+      Input->Arrived.notify_all();
     }).detach();
   }
 
@@ -86,12 +92,12 @@ public:
       }
       std::string Text;
       {
-        std::unique_lock<std::mutex> Guard(FLock);
+        std::unique_lock<std::mutex> Guard(FInput->Lock);
         const auto Waited = Clock::now();
-        FArrived.wait_for(Guard, std::chrono::milliseconds(100),
-                          [&] { return !FLines.empty() || FClosed; });
-        if (FLines.empty()) {
-          if (FClosed) {
+        FInput->Arrived.wait_for(Guard, std::chrono::milliseconds(100),
+                                 [&] { return !FInput->Lines.empty() || FInput->Closed; });
+        if (FInput->Lines.empty()) {
+          if (FInput->Closed) {
             std::cout << "\n";
             return std::nullopt;
           }
@@ -102,8 +108,8 @@ public:
           }
           continue;
         }
-        Text = FLines.front();
-        FLines.pop_front();
+        Text = FInput->Lines.front();
+        FInput->Lines.pop_front();
       }
       FPrompted = false;
       std::istringstream Words(Text);
@@ -155,10 +161,13 @@ private:
     return Line;
   }
 
-  std::mutex FLock;
-  std::condition_variable FArrived;
-  std::deque<std::string> FLines;
-  bool FClosed = false;
+  struct TInput {
+    std::mutex Lock;
+    std::condition_variable Arrived;
+    std::deque<std::string> Lines;
+    bool Closed = false;
+  };
+  std::shared_ptr<TInput> FInput = std::make_shared<TInput>();
   bool FPrompted = false;
   bool FRealTime = false;
   int FNumber = 0;
