@@ -14,6 +14,14 @@ out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
 wine "$@" >"$out" 2>"$err" </dev/null
 status=$?
+# A test program always prints before it can fail. Nothing at all means Wine did not get it
+# running (seen once in a few thousand starts on a loaded machine): start it once more.
+if [ $status -ne 0 ] && [ ! -s "$out" ]; then
+  echo "wine-run: $(basename "${1:-?}") printed nothing and exited with $status; starting it again" >&2
+  cat "$err" >&2
+  wine "$@" >"$out" 2>"$err" </dev/null
+  status=$?
+fi
 cat "$out"
 cat "$err" >&2
 # A program that Wine could not start says nothing of its own: say what happened.

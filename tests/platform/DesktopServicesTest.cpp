@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -810,6 +811,56 @@ TEST(Win32Desktop, AnotherProcessSeesTheMutexAndTalksToTheMainWindow) {
   TAnsweringWindow Answering;
   ASSERT_NE(Desktop.CreateMainWindow(Class, Answering.Proc()), 0u);
   EXPECT_EQ(RunPeer(Desktop, L"send " + win32::ToWide(Class) + L" 30"), 61u);
+}
+
+// The window that carries hand-overs to the main thread: message-only, so no broadcast and no
+// other process finds it, and what its message points to runs only when this process sent it.
+TEST(Win32Desktop, TheHandOverWindowTakesOnlyTheProcesssOwnWork) {
+  auto Backend = test::MakeTestPlatform("Win32");
+  IDesktop& Desktop = Backend->Platform().Desktop;
+  std::vector<HWND> HandOvers;
+  for (HWND Window = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); Window != nullptr;
+       Window = FindWindowExW(HWND_MESSAGE, Window, nullptr, nullptr)) {
+    if (GetWindowThreadProcessId(Window, nullptr) == GetCurrentThreadId()) {
+      HandOvers.push_back(Window);
+    }
+  }
+  ASSERT_FALSE(HandOvers.empty());
+  // Every application message, its parameter pointing nowhere or at something shaped like a
+  // hand-over, sent as another process (or a stray broadcast) could: nothing runs.
+  int StrayRan = 0;
+  const std::function<void()> StrayWork = [&] { ++StrayRan; };
+  struct TForgedHandOver {
+    const std::function<void()>* Work;
+    std::thread::id Origin;
+    std::exception_ptr Error;
+  } Forged{&StrayWork, {}, nullptr};
+  std::atomic<bool> Sent{false};
+  std::thread Stray([&] {
+    for (HWND Window : HandOvers) {
+      for (UINT Message = WM_APP; Message < WM_APP + 0x100; ++Message) {
+        for (const LPARAM Parameter : {LPARAM{1}, reinterpret_cast<LPARAM>(&Forged)}) {
+          DWORD_PTR Ignored = 0;
+          SendMessageTimeoutW(Window, Message, 0, Parameter, SMTO_NORMAL, 5000, &Ignored);
+        }
+      }
+    }
+    Sent = true;
+  });
+  EXPECT_TRUE(PumpUntil(
+      Desktop, [&] { return Sent.load(); }, 20000));
+  Stray.join();
+  EXPECT_EQ(StrayRan, 0);
+  // The positive control: work handed over by this process still runs, once.
+  int Ran = 0;
+  std::atomic<bool> Done{false};
+  std::thread Worker([&] {
+    Desktop.Synchronize([&] { ++Ran; });
+    Done = true;
+  });
+  EXPECT_TRUE(PumpUntil(Desktop, [&] { return Done.load(); }));
+  Worker.join();
+  EXPECT_EQ(Ran, 1);
 }
 #endif
 

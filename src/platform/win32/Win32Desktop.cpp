@@ -146,13 +146,24 @@ struct TWin32Desktop::THandOver {
 
 TWin32Desktop::TWin32Desktop(IDebugOutput& ADebug)
     : FDebug(ADebug), FMainThread(GetCurrentThreadId()) {
-  FSyncWindow = CreateHiddenWindow([this](TWindowMessage& AMessage) {
-    if (AMessage.Msg != cSynchronizeMessage) {
-      return false;
-    }
-    RunHandOver(*reinterpret_cast<THandOver*>(AMessage.LParam));
-    return true;
-  });
+  // Message-only: no broadcast reaches it and no other process finds it. Its message carries
+  // a pointer, so it runs only a hand-over this process has in flight, once; anything else
+  // (a stray message from anywhere) is ignored.
+  FSyncWindow =
+      CreateOwnWindow(TWindowKind::HandOver, cHiddenWindowClass, [this](TWindowMessage& AMessage) {
+        if (AMessage.Msg != cSynchronizeMessage) {
+          return false;
+        }
+        const auto* Sent = reinterpret_cast<const THandOver*>(AMessage.LParam);
+        {
+          std::lock_guard<std::mutex> Guard(FLock);
+          if (FHandOversInFlight.erase(Sent) == 0) {
+            return true;
+          }
+        }
+        RunHandOver(*const_cast<THandOver*>(Sent));
+        return true;
+      });
 }
 
 TWin32Desktop::~TWin32Desktop() {
@@ -170,11 +181,12 @@ TWindowHandle TWin32Desktop::CreateOwnWindow(TWindowKind AKind, const std::wstri
   State->Proc = std::make_shared<TWindowProc>(std::move(AProc));
   State->Debug = &FDebug;
   const std::wstring Title = AKind == TWindowKind::Main ? FTitle : std::wstring();
-  // Top-level windows, never message-only: device and shell broadcasts reach top-level
-  // windows only, and other processes look main windows up by class. A tool window has no
-  // task bar entry.
+  // Top-level windows, but for the hand-overs' own: device and shell broadcasts reach
+  // top-level windows only, and other processes look main windows up by class. A tool window
+  // has no task bar entry.
+  const HWND Parent = AKind == TWindowKind::HandOver ? HWND_MESSAGE : nullptr;
   const HWND Window = CreateWindowExW(WS_EX_TOOLWINDOW, AClassName.c_str(), Title.c_str(),
-                                      WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr, nullptr,
+                                      WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0, 0, Parent, nullptr,
                                       GetModuleHandleW(nullptr), State.get());
   if (Window == nullptr) {
     return 0;
@@ -275,8 +287,17 @@ void TWin32Desktop::Synchronize(const std::function<void()>& AWork) {
   }
   // Sent, not posted: the caller waits until the main thread has run the work.
   THandOver HandOver{&AWork, std::this_thread::get_id(), nullptr};
+  {
+    std::lock_guard<std::mutex> Guard(FLock);
+    FHandOversInFlight.insert(&HandOver);
+  }
   SendMessageW(reinterpret_cast<HWND>(FSyncWindow), cSynchronizeMessage, 0,
                reinterpret_cast<LPARAM>(&HandOver));
+  {
+    // Not taken when the window had gone: nothing may run it later.
+    std::lock_guard<std::mutex> Guard(FLock);
+    FHandOversInFlight.erase(&HandOver);
+  }
   if (HandOver.Error) {
     std::rethrow_exception(HandOver.Error);
   }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,8 @@ struct THiddenWindow {
   std::shared_ptr<TInfoPage> Page;
 };
 
-enum class TWindowKind { Hidden, Main, Tray };
+// HandOver: the message-only window that carries hand-overs to the main thread.
+enum class TWindowKind { Hidden, Main, Tray, HandOver };
 
 class TWin32Desktop : public IDesktop {
 public:
@@ -112,6 +114,8 @@ private:
   std::mutex FLock;
   std::map<TWindowHandle, TWindow> FWindows;
   TWindowHandle FSyncWindow = 0;
+  // The hand-overs sent and not yet taken: the hand-over window runs nothing else.
+  std::set<const THandOver*> FHandOversInFlight;
   std::wstring FTitle;
   // A quit that a pump other than the loop took from the queue; the loop ends on it.
   std::optional<int32_t> FQuit;
