@@ -37,13 +37,21 @@ public:
   virtual uint32_t DeleteValue(const std::string& AName) = 0;
 };
 
+// What a key is opened for. A key opened for reading refuses writes with AccessDenied; a key
+// the user may only read cannot be opened for writing (AccessDenied).
+enum class TKeyAccess {
+  Read,      // an existing key, to read
+  ReadWrite, // an existing key, to read and write
+  Create,    // the key, created with the missing keys of its path, to read and write
+};
+
 class IRegistry {
 public:
   virtual ~IRegistry() = default;
-  // Opens a key below one of the RegRoot roots with full access, creating the missing keys
-  // of the path when ACreate is set. Null on failure, with AError set.
+  // Opens a key below one of the RegRoot roots for what AAccess says. Null on failure, with
+  // AError set (FileNotFound for a missing key that is not to be created).
   virtual std::unique_ptr<IRegistryKey> OpenKey(uint32_t ARoot, const std::string& APath,
-                                                bool ACreate, uint32_t& AError) = 0;
+                                                TKeyAccess AAccess, uint32_t& AError) = 0;
   // Deletes a key with everything below it; FileNotFound when it does not exist.
   virtual uint32_t DeleteKeyTree(uint32_t ARoot, const std::string& APath) = 0;
 };

@@ -76,7 +76,7 @@ void TuiProfile::RunAfter(const TuiProfileEvent2& AEvent) {
 }
 
 std::unique_ptr<platform::IRegistryKey>
-TuiProfile::OpenRegistryTarget(const TuiProfileEvent& ABefore) {
+TuiProfile::OpenRegistryTarget(const TuiProfileEvent& ABefore, platform::TKeyAccess AAccess) {
   if (!RunBefore(ABefore)) {
     return nullptr;
   }
@@ -86,11 +86,12 @@ TuiProfile::OpenRegistryTarget(const TuiProfileEvent& ABefore) {
     return nullptr;
   }
   uint32_t Error = Success;
-  return FRegistry.OpenKey(FRootKey, FKeyPath, true, Error);
+  return FRegistry.OpenKey(FRootKey, FKeyPath, AAccess, Error);
 }
 
 bool TuiProfile::LoadStreamFromRegistry() {
-  auto Key = OpenRegistryTarget(FOnBeforeLoadFromRegistry);
+  // A load reads: it creates no key and needs no right to write.
+  auto Key = OpenRegistryTarget(FOnBeforeLoadFromRegistry, platform::TKeyAccess::Read);
   if (!Key) {
     return false;
   }
@@ -126,7 +127,7 @@ bool TuiProfile::LoadStreamFromRegistry() {
 }
 
 bool TuiProfile::SaveStreamToRegistry() {
-  auto Key = OpenRegistryTarget(FOnBeforeSaveToRegistry);
+  auto Key = OpenRegistryTarget(FOnBeforeSaveToRegistry, platform::TKeyAccess::Create);
   if (!Key) {
     return false;
   }

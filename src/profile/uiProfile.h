@@ -80,7 +80,8 @@ private:
   void RunAfter(const TuiProfileEvent2& AEvent);
   // Runs the before-event, checks root, key and name, and opens (creating) the key; null for
   // a quiet false.
-  std::unique_ptr<platform::IRegistryKey> OpenRegistryTarget(const TuiProfileEvent& ABefore);
+  std::unique_ptr<platform::IRegistryKey> OpenRegistryTarget(const TuiProfileEvent& ABefore,
+                                                             platform::TKeyAccess AAccess);
   bool EnsureFilePathDelimiter();
   // Creates the folder of a path when missing (one level); false when that fails.
   bool PrepareFolder(const std::string& AFolder);

@@ -11,13 +11,16 @@ class RegistryTest : public ::testing::TestWithParam<std::string> {
 protected:
   void SetUp() override { FTest = test::MakeTestPlatform(GetParam()); }
   IRegistry& Registry() { return FTest->Platform().Registry; }
+  static TKeyAccess Access(bool ACreate) {
+    return ACreate ? TKeyAccess::Create : TKeyAccess::ReadWrite;
+  }
   std::unique_ptr<IRegistryKey> Open(bool ACreate, uint32_t& AError) {
-    return Registry().OpenKey(RegRoot::CurrentUser, FTest->KeyPath(), ACreate, AError);
+    return Registry().OpenKey(RegRoot::CurrentUser, FTest->KeyPath(), Access(ACreate), AError);
   }
   // The error of opening (or creating) a path below the test's key; 0 when it opens.
   uint32_t OpenError(const std::string& ASubPath, bool ACreate) {
     uint32_t Error = 0;
-    Registry().OpenKey(RegRoot::CurrentUser, FTest->KeyPath() + ASubPath, ACreate, Error);
+    Registry().OpenKey(RegRoot::CurrentUser, FTest->KeyPath() + ASubPath, Access(ACreate), Error);
     return Error;
   }
   std::unique_ptr<test::TTestPlatform> FTest;
@@ -30,11 +33,34 @@ TEST_P(RegistryTest, KeysAreOpenedOrCreatedBelowTheRoots) {
   EXPECT_TRUE(Open(true, Error));
   EXPECT_EQ(Error, SysError::Success);
   EXPECT_TRUE(Open(false, Error));
-  EXPECT_FALSE(Registry().OpenKey(0x12345678u, "software", true, Error));
+  EXPECT_FALSE(Registry().OpenKey(0x12345678u, "software", TKeyAccess::Create, Error));
   EXPECT_NE(Error, SysError::Success);
 
   EXPECT_EQ(Registry().DeleteKeyTree(RegRoot::CurrentUser, FTest->KeyPath()), SysError::Success);
   EXPECT_FALSE(Open(false, Error));
+}
+
+TEST_P(RegistryTest, AKeyOpenedToReadRefusesWrites) {
+  uint32_t Error = 0;
+  EXPECT_FALSE(Registry().OpenKey(RegRoot::CurrentUser, FTest->KeyPath(), TKeyAccess::Read, Error));
+  EXPECT_EQ(Error, SysError::FileNotFound);
+  const uint32_t Value = 7;
+  ASSERT_EQ(Open(true, Error)->SetValue("v", RegType::DWord, &Value, sizeof(Value)), 0u);
+  auto Reading =
+      Registry().OpenKey(RegRoot::CurrentUser, FTest->KeyPath(), TKeyAccess::Read, Error);
+  ASSERT_TRUE(Reading) << Error;
+  uint32_t Type = 0;
+  std::vector<uint8_t> Data;
+  EXPECT_EQ(Reading->QueryValue("v", Type, Data, 16), SysError::Success);
+  EXPECT_EQ(Data.size(), sizeof(Value));
+  EXPECT_EQ(Reading->SetValue("w", RegType::DWord, &Value, sizeof(Value)), SysError::AccessDenied);
+  EXPECT_EQ(Reading->DeleteValue("v"), SysError::AccessDenied);
+  // The positive control: opened to write, the same calls work.
+  auto Writing =
+      Registry().OpenKey(RegRoot::CurrentUser, FTest->KeyPath(), TKeyAccess::ReadWrite, Error);
+  ASSERT_TRUE(Writing) << Error;
+  EXPECT_EQ(Writing->SetValue("w", RegType::DWord, &Value, sizeof(Value)), SysError::Success);
+  EXPECT_EQ(Writing->DeleteValue("v"), SysError::Success);
 }
 
 TEST_P(RegistryTest, ValuesKeepTheirTypesAndBytes) {
@@ -83,13 +109,13 @@ TEST_P(RegistryTest, KeyAndValueNamesCompareWithoutRegardToCase) {
   const std::string Sharp = "\xC3\x9F";
   uint32_t Error = 0;
   auto Key = Registry().OpenKey(RegRoot::CurrentUser, FTest->KeyPath() + "\\M\xC3\xA4use\\Rad",
-                                true, Error);
+                                TKeyAccess::Create, Error);
   ASSERT_TRUE(Key) << Error;
   const uint32_t Value = 5;
   ASSERT_EQ(Key->SetValue("Gr\xC3\xB6" + Sharp + "e", RegType::DWord, &Value, sizeof(Value)),
             SysError::Success);
   auto Same = Registry().OpenKey(RegRoot::CurrentUser, FTest->KeyPath() + "\\M\xC3\x84USE\\RAD",
-                                 false, Error);
+                                 TKeyAccess::Read, Error);
   ASSERT_TRUE(Same) << Error;
   uint32_t Type = 0;
   uint64_t Size = 0;
@@ -102,7 +128,8 @@ TEST_P(RegistryTest, MalformedKeyPathsAreRefusedAsThePlatformRefusesThem) {
   // A path that starts with a delimiter is not below the root.
   for (const bool Create : {true, false}) {
     uint32_t Error = 0;
-    EXPECT_FALSE(Registry().OpenKey(RegRoot::CurrentUser, "\\" + FTest->KeyPath(), Create, Error));
+    EXPECT_FALSE(
+        Registry().OpenKey(RegRoot::CurrentUser, "\\" + FTest->KeyPath(), Access(Create), Error));
     EXPECT_EQ(Error, SysError::BadPathName);
   }
   // A key name is at most 255 characters.

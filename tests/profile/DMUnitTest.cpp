@@ -433,7 +433,7 @@ TEST_P(DMBackendTest, FirstAndSecondStart) {
   EXPECT_EQ(Module->ProfileIndex(), 2);
 
   uint32_t Error = 0;
-  auto RegKey = Platform.Registry.OpenKey(CurrentUser, Key, false, Error);
+  auto RegKey = Platform.Registry.OpenKey(CurrentUser, Key, platform::TKeyAccess::ReadWrite, Error);
   ASSERT_TRUE(RegKey) << Error;
   uint32_t Type = 0;
   uint64_t Size = 0;

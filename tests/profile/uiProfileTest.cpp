@@ -37,7 +37,8 @@ protected:
   // Stores a value straight through the registry service.
   void PutValue(const std::string& AName, uint32_t AType, const std::vector<uint8_t>& AData) {
     uint32_t Error = 0;
-    auto Key = Platform().Registry.OpenKey(CurrentUser, FTest->KeyPath(), true, Error);
+    auto Key = Platform().Registry.OpenKey(CurrentUser, FTest->KeyPath(),
+                                           platform::TKeyAccess::Create, Error);
     ASSERT_TRUE(Key) << Error;
     ASSERT_EQ(Key->SetValue(AName, AType, AData.data(), AData.size()), 0u);
   }
@@ -45,7 +46,8 @@ protected:
   std::vector<uint8_t> StoredValue(const std::string& AName, uint32_t& AType) {
     uint32_t Error = 0;
     std::vector<uint8_t> Data;
-    auto Key = Platform().Registry.OpenKey(CurrentUser, FTest->KeyPath(), false, Error);
+    auto Key = Platform().Registry.OpenKey(CurrentUser, FTest->KeyPath(),
+                                           platform::TKeyAccess::Read, Error);
     if (Key) {
       Key->QueryValue(AName, AType, Data, 1 << 24);
     }
@@ -75,14 +77,36 @@ TEST_P(TuiProfileTest, RegistryRoundTripIsTheStreamsBytesAsBinary) {
   EXPECT_EQ(Profile().Stream().Bytes(), Image);
 }
 
-TEST_P(TuiProfileTest, MissingValueLeavesTheStreamButCreatesTheKey) {
+TEST_P(TuiProfileTest, ALoadOnlyReadsTheStore) {
+  // Nothing stored: the stream stays as it was and no key is left behind.
   const auto Image = test::PatternBytes(16);
   WriteImage(Image);
   Profile().SetFileName("ProfileSettingGroup.pfd");
   EXPECT_FALSE(Profile().LoadStreamFromRegistry());
   EXPECT_EQ(Profile().Stream().Bytes(), Image);
   uint32_t Error = 0;
-  EXPECT_TRUE(Platform().Registry.OpenKey(CurrentUser, FTest->KeyPath(), false, Error));
+  EXPECT_FALSE(Platform().Registry.OpenKey(CurrentUser, FTest->KeyPath(),
+                                           platform::TKeyAccess::Read, Error));
+  EXPECT_EQ(Error, platform::SysError::FileNotFound);
+  // The key without the value.
+  PutValue("allsettings.pfd", platform::RegType::Binary, {1, 2, 3});
+  EXPECT_FALSE(Profile().LoadStreamFromRegistry());
+  EXPECT_EQ(Profile().Stream().Bytes(), Image);
+
+  // A key the user may only read (set up by an administrator) still loads; a save is refused
+  // and leaves the stored value as it was.
+  auto* Sim = FTest->Sim();
+  if (Sim == nullptr) {
+    return;
+  }
+  Sim->Registry.SetReadOnly(CurrentUser, FTest->KeyPath(), true);
+  Profile().SetFileName("allsettings.pfd");
+  ASSERT_TRUE(Profile().LoadStreamFromRegistry());
+  EXPECT_EQ(Profile().Stream().Bytes(), (std::vector<uint8_t>{1, 2, 3}));
+  WriteImage(Image);
+  EXPECT_FALSE(Profile().SaveStreamToRegistry());
+  uint32_t Type = 0;
+  EXPECT_EQ(StoredValue("allsettings.pfd", Type), (std::vector<uint8_t>{1, 2, 3}));
 }
 
 TEST_P(TuiProfileTest, ShorterStoredValueShrinksTheStreamAndReadLeavesTheRest) {
@@ -153,7 +177,8 @@ TEST_P(TuiProfileTest, CancelledOperationsTouchNothingAndSkipTheirAfterEvents) {
   EXPECT_FALSE(Platform().Files.FileExists(Folder() + "allsettings.pfd"));
   EXPECT_FALSE(Platform().Files.FileExists(Folder() + "x.pfd"));
   uint32_t Error = 0;
-  EXPECT_FALSE(Platform().Registry.OpenKey(CurrentUser, FTest->KeyPath(), false, Error));
+  EXPECT_FALSE(Platform().Registry.OpenKey(CurrentUser, FTest->KeyPath(),
+                                           platform::TKeyAccess::ReadWrite, Error));
 }
 
 TEST_P(TuiProfileTest, EventsSeeTheComponentsStream) {

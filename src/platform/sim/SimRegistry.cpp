@@ -60,7 +60,8 @@ std::string Fold(std::string_view AName) {
 
 class TSimRegistry::TKey : public IRegistryKey {
 public:
-  TKey(TSimRegistry& ARegistry, TKeyId AId) : FRegistry(ARegistry), FId(std::move(AId)) {}
+  TKey(TSimRegistry& ARegistry, TKeyId AId, bool AWritable)
+      : FRegistry(ARegistry), FId(std::move(AId)), FWritable(AWritable) {}
 
   uint32_t QueryValueInfo(const std::string& AName, uint32_t& AType, uint64_t& ASize) override {
     std::vector<uint8_t> Data;
@@ -78,6 +79,9 @@ public:
                     std::size_t ASize) override {
     std::lock_guard<std::mutex> Guard(FRegistry.FLock);
     ++FRegistry.FCallCount;
+    if (!FWritable) {
+      return SysError::AccessDenied;
+    }
     if (const uint32_t Fault = FRegistry.FFaults.Take(TSimRegistryOp::SetValue)) {
       return Fault;
     }
@@ -94,6 +98,9 @@ public:
   uint32_t DeleteValue(const std::string& AName) override {
     std::lock_guard<std::mutex> Guard(FRegistry.FLock);
     ++FRegistry.FCallCount;
+    if (!FWritable) {
+      return SysError::AccessDenied;
+    }
     auto Key = FRegistry.FKeys.find(FId);
     if (Key == FRegistry.FKeys.end()) {
       return cKeyDeleted;
@@ -131,6 +138,7 @@ private:
 
   TSimRegistry& FRegistry;
   TKeyId FId;
+  bool FWritable;
 };
 
 uint32_t TSimRegistry::MakeId(uint32_t ARoot, const std::string& APath, TKeyId& AId) {
@@ -166,7 +174,7 @@ uint32_t TSimRegistry::MakeId(uint32_t ARoot, const std::string& APath, TKeyId& 
 }
 
 std::unique_ptr<IRegistryKey> TSimRegistry::OpenKey(uint32_t ARoot, const std::string& APath,
-                                                    bool ACreate, uint32_t& AError) {
+                                                    TKeyAccess AAccess, uint32_t& AError) {
   std::lock_guard<std::mutex> Guard(FLock);
   ++FCallCount;
   TKeyId Id;
@@ -176,8 +184,13 @@ std::unique_ptr<IRegistryKey> TSimRegistry::OpenKey(uint32_t ARoot, const std::s
   if ((AError = FFaults.Take(TSimRegistryOp::OpenKey)) != SysError::Success) {
     return nullptr;
   }
+  const bool Writing = AAccess != TKeyAccess::Read;
+  if (Writing && FReadOnly.count(Id) != 0) {
+    AError = SysError::AccessDenied;
+    return nullptr;
+  }
   if (FKeys.count(Id) == 0) {
-    if (!ACreate) {
+    if (AAccess != TKeyAccess::Create) {
       AError = SysError::FileNotFound;
       return nullptr;
     }
@@ -188,7 +201,7 @@ std::unique_ptr<IRegistryKey> TSimRegistry::OpenKey(uint32_t ARoot, const std::s
     }
     FKeys[Id];
   }
-  return std::make_unique<TKey>(*this, Id);
+  return std::make_unique<TKey>(*this, Id, Writing);
 }
 
 uint32_t TSimRegistry::DeleteKeyTree(uint32_t ARoot, const std::string& APath) {
@@ -207,6 +220,18 @@ uint32_t TSimRegistry::DeleteKeyTree(uint32_t ARoot, const std::string& APath) {
     Key = Below ? FKeys.erase(Key) : std::next(Key);
   }
   return Found ? SysError::Success : SysError::FileNotFound;
+}
+
+void TSimRegistry::SetReadOnly(uint32_t ARoot, const std::string& APath, bool AReadOnly) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  TKeyId Id;
+  if (MakeId(ARoot, APath, Id) == SysError::Success) {
+    if (AReadOnly) {
+      FReadOnly.insert(Id);
+    } else {
+      FReadOnly.erase(Id);
+    }
+  }
 }
 
 bool TSimRegistry::KeyExists(uint32_t ARoot, const std::string& APath) const {

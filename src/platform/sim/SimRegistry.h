@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,8 @@ enum class TSimRegistryOp { OpenKey, QueryValue, SetValue };
 
 class TSimRegistry : public IRegistry {
 public:
-  std::unique_ptr<IRegistryKey> OpenKey(uint32_t ARoot, const std::string& APath, bool ACreate,
-                                        uint32_t& AError) override;
+  std::unique_ptr<IRegistryKey> OpenKey(uint32_t ARoot, const std::string& APath,
+                                        TKeyAccess AAccess, uint32_t& AError) override;
   uint32_t DeleteKeyTree(uint32_t ARoot, const std::string& APath) override;
 
   // Test access, bypassing the service calls.
@@ -35,6 +36,8 @@ public:
   };
   std::optional<TValue> GetValue(uint32_t ARoot, const std::string& APath,
                                  const std::string& AName) const;
+  // A key whose permissions let this user read it only (AReadOnly), or also write it.
+  void SetReadOnly(uint32_t ARoot, const std::string& APath, bool AReadOnly);
   // The next call of that kind fails with ACode.
   void FailNext(TSimRegistryOp AOp, uint32_t ACode) { FFaults.FailNext(AOp, ACode); }
   // Calls made through the service, so a test can tell that nothing touched the registry.
@@ -50,6 +53,7 @@ private:
 
   mutable std::mutex FLock;
   std::map<TKeyId, std::map<std::string, TValue>> FKeys;
+  std::set<TKeyId> FReadOnly;
   TSimFaults<TSimRegistryOp> FFaults;
   int FCallCount = 0;
   int FWriteCount = 0;

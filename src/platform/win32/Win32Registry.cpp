@@ -88,8 +88,8 @@ private:
 
 class TWin32Registry : public IRegistry {
 public:
-  std::unique_ptr<IRegistryKey> OpenKey(uint32_t ARoot, const std::string& APath, bool ACreate,
-                                        uint32_t& AError) override {
+  std::unique_ptr<IRegistryKey> OpenKey(uint32_t ARoot, const std::string& APath,
+                                        TKeyAccess AAccess, uint32_t& AError) override {
     const HKEY Root = RootHandle(ARoot);
     if (Root == nullptr) {
       AError = SysError::InvalidHandle;
@@ -97,10 +97,13 @@ public:
     }
     HKEY Key = nullptr;
     const std::wstring Path = ToWide(APath);
+    // No more rights than the work needs: a key the user may only read still loads.
+    const REGSAM Rights = AAccess == TKeyAccess::Read ? KEY_READ : KEY_READ | KEY_WRITE;
     const LSTATUS Status =
-        ACreate ? RegCreateKeyExW(Root, Path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_ALL_ACCESS, nullptr, &Key, nullptr)
-                : RegOpenKeyExW(Root, Path.c_str(), 0, KEY_ALL_ACCESS, &Key);
+        AAccess == TKeyAccess::Create
+            ? RegCreateKeyExW(Root, Path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, Rights,
+                              nullptr, &Key, nullptr)
+            : RegOpenKeyExW(Root, Path.c_str(), 0, Rights, &Key);
     AError = static_cast<uint32_t>(Status);
     if (Status != ERROR_SUCCESS) {
       return nullptr;
