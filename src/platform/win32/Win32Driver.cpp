@@ -16,11 +16,9 @@ uint32_t LastError() {
 class TWin32DriverHandle : public IDriverHandle {
 public:
   TWin32DriverHandle(HANDLE AHandle)
-      : FHandle(AHandle), FDoneEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-        FStopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+      : FHandle(AHandle), FStopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
   ~TWin32DriverHandle() override {
     CloseHandle(FHandle);
-    CloseHandle(FDoneEvent);
     CloseHandle(FStopEvent);
   }
 
@@ -37,11 +35,13 @@ public:
 
   TControlReadResult ControlRead(uint32_t ACode, const void* AIn, uint32_t AInSize, void* AOut,
                                  uint32_t AOutSize, const rtl::TManualResetEvent& AStop) override {
+    // The call sends from and reads into memory of its own (buffered control codes).
     const TOverlappedOutcome Outcome =
-        RunOverlapped(FHandle, FDoneEvent, FStopEvent, AStop, [&](OVERLAPPED& AOverlapped) {
-          return DeviceIoControl(FHandle, ACode, const_cast<void*>(AIn), AInSize, AOut, AOutSize,
-                                 nullptr, &AOverlapped);
-        });
+        RunOverlapped(FHandle, FStopEvent, AStop, AOutSize, AIn, AInSize, AOut, AOutSize,
+                      [&](TOverlappedCall& ACall) {
+                        return DeviceIoControl(FHandle, ACode, ACall.Data.data(), AInSize,
+                                               ACall.Data.data(), AOutSize, nullptr, &ACall.Record);
+                      });
     TControlReadResult Result;
     Result.Error = Outcome.Error;
     Result.BytesReturned = Outcome.Bytes;
@@ -53,7 +53,6 @@ public:
 
 private:
   HANDLE FHandle;
-  HANDLE FDoneEvent;
   HANDLE FStopEvent;
 };
 

@@ -88,7 +88,6 @@ class TWin32HidDevice : public IHidDevice {
 public:
   TWin32HidDevice(const THidLibrary& ALibrary, HANDLE AHandle, bool AOverlapped)
       : FLibrary(ALibrary), FHandle(AHandle), FOverlapped(AOverlapped),
-        FReadEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
         FStopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
   ~TWin32HidDevice() override {
@@ -96,7 +95,6 @@ public:
       FLibrary.FreePreparsedData(FPreparsed);
     }
     CloseHandle(FHandle);
-    CloseHandle(FReadEvent);
     CloseHandle(FStopEvent);
   }
 
@@ -154,23 +152,27 @@ public:
       return WriteFile(FHandle, ABuffer, ALength, &Written, nullptr) ? SysError::Success
                                                                      : LastError();
     }
-    OVERLAPPED Overlapped{};
-    Overlapped.hEvent = FReadEvent;
-    ResetEvent(FReadEvent);
-    if (!WriteFile(FHandle, ABuffer, ALength, nullptr, &Overlapped) &&
-        GetLastError() != ERROR_IO_PENDING) {
-      return LastError();
+    // A write is not stopped; it has a stop event of its own, as a read may wait beside it.
+    const rtl::TManualResetEvent NeverStopped;
+    const HANDLE WriteStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const TOverlappedOutcome Outcome = RunOverlapped(
+        FHandle, WriteStop, NeverStopped, ALength, ABuffer, ALength, nullptr, 0,
+        [&](TOverlappedCall& ACall) {
+          return WriteFile(FHandle, ACall.Data.data(), ALength, nullptr, &ACall.Record);
+        });
+    if (WriteStop != nullptr) {
+      CloseHandle(WriteStop);
     }
-    return GetOverlappedResult(FHandle, &Overlapped, &Written, TRUE) ? SysError::Success
-                                                                     : LastError();
+    return Outcome.Error;
   }
 
   THidReadResult ReadReport(uint8_t* ABuffer, uint32_t ALength,
                             const rtl::TManualResetEvent& AStop) override {
     // The read's completion and the stop, together: no polling while the mouse is idle.
-    const TOverlappedOutcome Outcome =
-        RunOverlapped(FHandle, FReadEvent, FStopEvent, AStop, [&](OVERLAPPED& AOverlapped) {
-          return ReadFile(FHandle, ABuffer, ALength, nullptr, &AOverlapped);
+    const TOverlappedOutcome Outcome = RunOverlapped(
+        FHandle, FStopEvent, AStop, ALength, nullptr, 0, ABuffer, ALength,
+        [&](TOverlappedCall& ACall) {
+          return ReadFile(FHandle, ACall.Data.data(), ALength, nullptr, &ACall.Record);
         });
     THidReadResult Result;
     Result.Error = Outcome.Error;
@@ -219,7 +221,6 @@ private:
   const THidLibrary& FLibrary;
   HANDLE FHandle;
   bool FOverlapped;
-  HANDLE FReadEvent;
   HANDLE FStopEvent;
   PHIDP_PREPARSED_DATA FPreparsed = nullptr;
 };
