@@ -1,16 +1,24 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "platform/SysError.h"
 #include "platform/sim/SimFileSystem.h"
 #include "rtl/Paths.h"
 #include "rtl/Utf.h"
 #include "support/TestPlatform.h"
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/Win32Text.h"
+#endif
 
 namespace {
 
 using namespace platform;
+namespace fs = std::filesystem;
 
 class FileSystemTest : public ::testing::TestWithParam<std::string> {
 protected:
@@ -108,6 +116,61 @@ TEST_P(FileSystemTest, AFileHeldOpenWithoutDeleteSharingIsNeitherReplacedNorRemo
 
 INSTANTIATE_TEST_SUITE_P(Backends, FileSystemTest, ::testing::ValuesIn(test::TestBackendNames()),
                          [](const auto& AInfo) { return AInfo.param; });
+
+#ifdef _WIN32
+// What other programs on a real desktop do to the files: the configuration program renames
+// over them while this process reads, a scanner holds one a moment, a crash leaves a
+// temporary name behind.
+TEST(Win32Files, ReadsLetOthersRenameAndSavesWaitOutBriefHoldsAndLeftovers) {
+  auto Backend = test::MakeTestPlatform("Win32");
+  IFileSystem& Files = Backend->Platform().Files;
+  const std::string Path = Backend->Folder() + "store.pfd";
+  const auto Old = test::PatternBytes(64);
+  const auto New = test::PatternBytes(80, 3);
+  ASSERT_EQ(Files.ReplaceFileContent(Path, Old.data(), Old.size()), SysError::Success);
+  const std::wstring Wide = win32::ToWide(Path);
+
+  // Another program has the file open to rename or delete it: reading still works.
+  HANDLE Renaming = CreateFileW(Wide.c_str(), DELETE | GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(Renaming, INVALID_HANDLE_VALUE);
+  std::vector<uint8_t> Read;
+  EXPECT_EQ(Files.ReadWholeFile(Path, Read, 1000), SysError::Success);
+  EXPECT_EQ(Read, Old);
+  CloseHandle(Renaming);
+
+  // Held without delete sharing for a moment: the save waits it out.
+  HANDLE Held = CreateFileW(Wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(Held, INVALID_HANDLE_VALUE);
+  std::thread Scanner([Held] {
+    Sleep(150);
+    CloseHandle(Held);
+  });
+  EXPECT_EQ(Files.ReplaceFileContent(Path, New.data(), New.size()), SysError::Success);
+  Scanner.join();
+  ASSERT_EQ(Files.ReadWholeFile(Path, Read, 1000), SysError::Success);
+  EXPECT_EQ(Read, New);
+
+  // Temporary names a crash of a process with this one's number left behind are passed over
+  // and left alone.
+  std::vector<std::string> Leftovers;
+  for (int Index = 0; Index < 50; ++Index) {
+    Leftovers.push_back(Path + ".~" + std::to_string(GetCurrentProcessId()) + "." +
+                        std::to_string(Index));
+    const uint8_t Byte = 1;
+    std::ofstream(fs::path(win32::ToWide(Leftovers.back())), std::ios::binary)
+        .write(reinterpret_cast<const char*>(&Byte), 1);
+  }
+  EXPECT_EQ(Files.ReplaceFileContent(Path, Old.data(), Old.size()), SysError::Success);
+  ASSERT_EQ(Files.ReadWholeFile(Path, Read, 1000), SysError::Success);
+  EXPECT_EQ(Read, Old);
+  for (const std::string& Leftover : Leftovers) {
+    EXPECT_TRUE(Files.FileExists(Leftover)) << Leftover;
+  }
+}
+#endif
 
 class EnvironmentTest : public ::testing::TestWithParam<std::string> {};
 

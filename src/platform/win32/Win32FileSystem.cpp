@@ -1,6 +1,8 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <initializer_list>
 #include <limits>
 
 #include "platform/SysError.h"
@@ -47,6 +49,23 @@ bool HasAttributes(const std::string& APath, bool AFolder) {
          ((Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == AFolder;
 }
 
+// A few tries a tenth of a second apart while the error is one of AAgain: scanners, the
+// search indexer and sync clients hold files for moments.
+constexpr int cTries = 5;
+constexpr DWORD cTryPauseMs = 100;
+constexpr int cTempNameAttempts = 100;
+
+template <class TAttempt>
+uint32_t Retried(std::initializer_list<uint32_t> AAgain, TAttempt AAttempt) {
+  uint32_t Error = AAttempt();
+  for (int Try = 1; Try < cTries && std::find(AAgain.begin(), AAgain.end(), Error) != AAgain.end();
+       ++Try) {
+    Sleep(cTryPauseMs);
+    Error = AAttempt();
+  }
+  return Error;
+}
+
 uint32_t WriteAll(HANDLE AFile, const uint8_t* AData, std::size_t ASize) {
   while (ASize > 0) {
     const DWORD Chunk = static_cast<DWORD>(std::min<std::size_t>(ASize, 1u << 30));
@@ -75,11 +94,19 @@ public:
   uint32_t ReadWholeFile(const std::string& APath, std::vector<uint8_t>& AData,
                          uint64_t AMaxSize) override {
     AData.clear();
-    THandle File(CreateFileW(ToWide(APath).c_str(), GENERIC_READ,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!File.Valid()) {
-      return LastError();
+    // Sharing delete too, so that a reader never blocks another program's rename of the file
+    // (the configuration program saves the same way); a brief hold by a scanner is waited out.
+    const std::wstring Path = ToWide(APath);
+    HANDLE Opened = INVALID_HANDLE_VALUE;
+    const uint32_t OpenError = Retried({SysError::SharingViolation}, [&] {
+      Opened = CreateFileW(Path.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      return Opened != INVALID_HANDLE_VALUE ? SysError::Success : LastError();
+    });
+    THandle File(Opened);
+    if (OpenError != SysError::Success) {
+      return OpenError;
     }
     LARGE_INTEGER Size{};
     if (!GetFileSizeEx(File.Get(), &Size)) {
@@ -110,18 +137,29 @@ public:
   uint32_t ReplaceFileContent(const std::string& APath, const void* AData,
                               std::size_t ASize) override {
     static std::atomic<unsigned> NextTemp{0};
-    const std::string TempPath = ReplacementPathBeside(
-        APath, "~" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(NextTemp++));
-    // Not even a short name beside the target fits the platform's limits.
-    if (TempPath.empty()) {
-      return SysError::PathNotFound;
-    }
     const std::wstring Target = ToWide(APath);
-    const std::wstring Temp = ToWide(TempPath);
-    THandle File(CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::wstring Temp;
+    HANDLE Created = INVALID_HANDLE_VALUE;
+    // A name that a crash left behind is passed over for the next one.
+    for (int Attempt = 0; Attempt < cTempNameAttempts && Created == INVALID_HANDLE_VALUE;
+         ++Attempt) {
+      const std::string TempPath = ReplacementPathBeside(
+          APath, "~" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(NextTemp++));
+      // Not even a short name beside the target fits the platform's limits.
+      if (TempPath.empty()) {
+        return SysError::PathNotFound;
+      }
+      Temp = ToWide(TempPath);
+      Created = CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (Created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
+          GetLastError() != ERROR_ALREADY_EXISTS) {
+        return LastError();
+      }
+    }
+    THandle File(Created);
     if (!File.Valid()) {
-      return LastError();
+      return SysError::AlreadyExists;
     }
     uint32_t Error = WriteAll(File.Get(), static_cast<const uint8_t*>(AData), ASize);
     if (Error == SysError::Success && !FlushFileBuffers(File.Get())) {
@@ -131,10 +169,14 @@ public:
     if (Error == SysError::Success) {
       Error = CloseError;
     }
-    if (Error == SysError::Success &&
-        !MoveFileExW(Temp.c_str(), Target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      Error = LastError();
+    if (Error == SysError::Success) {
+      // A scanner, the indexer or a sync client may hold the target a moment.
+      Error = Retried({SysError::AccessDenied, SysError::SharingViolation}, [&] {
+        return MoveFileExW(Temp.c_str(), Target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                   ? SysError::Success
+                   : LastError();
+      });
     }
     if (Error != SysError::Success) {
       DeleteFileW(Temp.c_str());
