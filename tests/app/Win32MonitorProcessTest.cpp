@@ -72,6 +72,8 @@ protected:
         << "\nprofileFolder=" << FProfileFolder << "\n";
   }
   ~Win32MonitorProcess() override {
+    PressEscape();
+    SetCursorPos(cPointerAway.x, cPointerAway.y);
     for (PROCESS_INFORMATION& Process : FProcesses) {
       // Closed as a user's logoff closes it, so that its tray icon goes with it; ended by
       // force only when it does not end.
@@ -138,8 +140,8 @@ protected:
   // APosition of ACount shown items in the menu that the monitor's process opens.
   bool ChooseFromMenu(std::size_t AIndex, HWND AIcon, int APosition, int ACount) {
     HWND Menu = nullptr;
-    // A click that came while the shell was still busy is given once more.
-    for (int Attempt = 0; Attempt < 2 && Menu == nullptr; ++Attempt) {
+    // A click that came while the shell or the monitor was busy is given again.
+    for (int Attempt = 0; Attempt < 3 && Menu == nullptr; ++Attempt) {
       ClickAt(Centre(AIcon), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
       PumpUntil(
           Desktop(),
@@ -151,9 +153,10 @@ protected:
             }
             return Menu != nullptr;
           },
-          2500);
+          4000);
     }
     if (Menu == nullptr) {
+      PressEscape();
       return false;
     }
     // The items share the menu's height; the frame is thinner than half an item.
@@ -165,6 +168,21 @@ protected:
             MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
     SetCursorPos(cPointerAway.x, cPointerAway.y);
     return PumpUntil(Desktop(), [&] { return !IsWindowVisible(Menu); });
+  }
+  // Closes a menu that opened late, so that it holds no input after the test.
+  static void PressEscape() {
+    INPUT Keys[2] = {};
+    Keys[0].type = Keys[1].type = INPUT_KEYBOARD;
+    Keys[0].ki.wVk = Keys[1].ki.wVk = VK_ESCAPE;
+    Keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, Keys, sizeof(INPUT));
+  }
+  // Waits until the monitor has made its first device check (3 s after its start), so that
+  // the clicks meet it idle.
+  void LetItSettle() {
+    const auto Until = std::chrono::steady_clock::now() + std::chrono::milliseconds(3500);
+    PumpUntil(
+        Desktop(), [&] { return std::chrono::steady_clock::now() >= Until; }, 4000);
   }
   // Switches the stored language as the configuration program does.
   void StoreLanguage(uint8_t AIndex) {
@@ -201,6 +219,7 @@ TEST_F(Win32MonitorProcess, OneInstanceKeepsItsTrayIconAndSpeaksTheStoredLanguag
   const std::size_t First = Start();
   const HWND Main = MainWindowOf(First);
   ASSERT_NE(Main, nullptr);
+  LetItSettle();
   EXPECT_TRUE(Desktop().NamedMutexExists(cMutexName));
   ASSERT_NE(FindTrayIcon(Desktop(), cEnglishHint), nullptr);
 
@@ -228,6 +247,7 @@ TEST_F(Win32MonitorProcess, OneInstanceKeepsItsTrayIconAndSpeaksTheStoredLanguag
 TEST_F(Win32MonitorProcess, ConfigShowsTheConfigurationProgramAndExitEndsTheMonitor) {
   const std::size_t Monitor = Start();
   ASSERT_NE(MainWindowOf(Monitor), nullptr);
+  LetItSettle();
   HWND Icon = FindTrayIcon(Desktop(), cEnglishHint);
   ASSERT_NE(Icon, nullptr);
 

@@ -171,8 +171,8 @@ int RunProgram(const fs::path& AProgram, const fs::path& ACurrentFolder) {
   Startup.cb = sizeof(Startup);
   PROCESS_INFORMATION Process{};
   std::wstring CommandLine = L"\"" + AProgram.wstring() + L"\"";
-  if (!CreateProcessW(AProgram.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      ACurrentFolder.c_str(), &Startup, &Process)) {
+  if (!CreateProcessW(AProgram.c_str(), CommandLine.data(), nullptr, nullptr, FALSE,
+                      CREATE_NO_WINDOW, nullptr, ACurrentFolder.c_str(), &Startup, &Process)) {
     return -1;
   }
   DWORD Code = static_cast<DWORD>(-1);

@@ -40,17 +40,27 @@ fs::path Here() {
 #endif
 }
 
-// Runs the save loop on APath for AMs milliseconds, then kills it.
+// Runs the save loop on APath until it has saved once and AMs milliseconds more, then kills it.
 void SaveAndKill(const fs::path& APath, int AMs) {
+  const fs::path Saving = APath.string() + ".saving";
+  std::error_code Ignored;
+  fs::remove(Saving, Ignored);
+  const auto WaitForTheLoop = [&] {
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!fs::exists(Saving, Ignored) && std::chrono::steady_clock::now() < Deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(AMs));
+  };
 #ifdef _WIN32
   const std::wstring Program = (Here() / L"save_loop.exe").wstring();
   std::wstring CommandLine = L"\"" + Program + L"\" \"" + APath.wstring() + L"\"";
   STARTUPINFOW Startup{};
   Startup.cb = sizeof(Startup);
   PROCESS_INFORMATION Process{};
-  ASSERT_TRUE(CreateProcessW(Program.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0,
-                             nullptr, nullptr, &Startup, &Process));
-  std::this_thread::sleep_for(std::chrono::milliseconds(AMs));
+  ASSERT_TRUE(CreateProcessW(Program.c_str(), CommandLine.data(), nullptr, nullptr, FALSE,
+                             CREATE_NO_WINDOW, nullptr, nullptr, &Startup, &Process));
+  WaitForTheLoop();
   TerminateProcess(Process.hProcess, 9);
   WaitForSingleObject(Process.hProcess, INFINITE);
   CloseHandle(Process.hThread);
@@ -62,7 +72,7 @@ void SaveAndKill(const fs::path& APath, int AMs) {
                              nullptr};
   pid_t Child = 0;
   ASSERT_EQ(posix_spawn(&Child, Program.c_str(), nullptr, nullptr, Arguments, environ), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(AMs));
+  WaitForTheLoop();
   kill(Child, SIGKILL);
   int Status = 0;
   waitpid(Child, &Status, 0);
@@ -81,7 +91,7 @@ TEST(KillDuringSave, TheStoreIsAlwaysTheOldOrTheNewRecord) {
   int Changed = 0;
   std::vector<uint8_t> Last = Records[0];
   for (int Kill = 0; Kill < 100; ++Kill) {
-    SaveAndKill(Store, 5 + static_cast<int>(Random() % 40));
+    SaveAndKill(Store, static_cast<int>(Random() % 20));
     const std::vector<uint8_t> Now = FileBytes(Store);
     ASSERT_TRUE(Now == Records[0] || Now == Records[1])
         << "kill " << Kill << ": " << Now.size() << " bytes of neither record";

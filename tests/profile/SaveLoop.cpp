@@ -1,5 +1,6 @@
 // Started by the kill-during-save test: saves two records of a profile's size, one after the
 // other, into the file it is given, through the platform's safe replace, until it is killed.
+// After its first save it leaves the file "<file>.saving" beside it.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -26,6 +27,10 @@ int main(int argc, char** argv) {
     if (Files->ReplaceFileContent(argv[1], Record.data(), Record.size()) != 0) {
       std::fprintf(stderr, "save_loop: a save failed\n");
       return 1;
+    }
+    if (Round == 0) {
+      const uint8_t Mark = 1;
+      Files->ReplaceFileContent(std::string(argv[1]) + ".saving", &Mark, 1);
     }
   }
 }
