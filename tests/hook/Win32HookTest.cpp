@@ -18,6 +18,7 @@
 #include "hook/uiHook.h"
 #include "platform/sim/SimWorld.h"
 #include "platform/win32/Win32Platform.h"
+#include "support/Session.h"
 
 namespace {
 
@@ -41,18 +42,8 @@ void SendClick() {
 }
 
 // The hooks answer on the library's thread; this thread handles messages only for its own
-// windows.
-template <class TCondition>
-bool Pump(platform::IDesktop& ADesktop, TCondition ACondition, int AMs = 3000) {
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AMs);
-  while (!ACondition()) {
-    if (std::chrono::steady_clock::now() > Deadline) {
-      return false;
-    }
-    ADesktop.WaitAndProcess(5);
-  }
-  return true;
-}
+// windows (test::PumpUntil).
+using test::PumpUntil;
 
 // Waits without handling any message, as the main thread does in its blocking work.
 template <class TCondition> bool SleepUntil(TCondition ACondition, int AMs = 10000) {
@@ -257,7 +248,7 @@ TEST(Win32Hook, KeysAreDecidedWhileTheMainThreadSleepsAndASwallowedOneNeverArriv
   SetFocus(Window);
   SendKey(0x44, false);
   SendKey(0x44, true);
-  if (!Pump(
+  if (!PumpUntil(
           Platform.Desktop, [] { return GKeyDowns[0x44] > 0; }, 2000)) {
     DestroyWindow(Window);
     GTEST_SKIP() << "the test window does not get the keyboard focus here";
@@ -291,13 +282,13 @@ TEST(Win32Hook, KeysAreDecidedWhileTheMainThreadSleepsAndASwallowedOneNeverArriv
   });
   EXPECT_TRUE(SleepUntil([&] { return Answered.load(); })) << "the hook waited for this thread";
   // Lets a hook that waits on this thread go, should there be one, so the sender can end.
-  Pump(
+  PumpUntil(
       Platform.Desktop, [&] { return SenderDone.load(); }, 10000);
   Sender.join();
   EXPECT_NE(HookThread, GetCurrentThreadId());
   EXPECT_NE(HookThread, SenderThread);
   // The positive control: the same hook's rule swallowed B and let A and C through.
-  EXPECT_TRUE(Pump(
+  EXPECT_TRUE(PumpUntil(
       Platform.Desktop, [] { return GKeyDowns[0x43] > 0; }, 2000));
   EXPECT_EQ(GKeyDowns[0x41], 1);
   EXPECT_EQ(GKeyDowns[0x42], 0);

@@ -190,7 +190,6 @@ struct TSimulation::TSeen {
   std::size_t Opens = 0;
   int Writes = 0;
   bool Muted = false;
-  bool ConfigRunning = false;
 };
 
 std::optional<TScenarioLine> TScenarioSource::Next(uint64_t, bool) {
@@ -419,9 +418,8 @@ void TSimulation::Settle() {
     bool Quiet = false;
     OnMonitorThread([&] {
       FWorld->Desktop.ProcessMessages();
-      const app::TTARNMONMAIN* Main = app::TARNMONMAIN();
-      const int Running =
-          Main != nullptr ? const_cast<app::TTARNMONMAIN*>(Main)->HIDData().RunningReaders() : 0;
+      app::TTARNMONMAIN* Main = app::TARNMONMAIN();
+      const int Running = Main != nullptr ? Main->HIDData().RunningReaders() : 0;
       // Not inside a handler of the monitor's that handles messages itself (then this runs
       // in the middle of its work).
       Quiet = FWorld->Desktop.DispatchDepth() == 1 &&
@@ -588,11 +586,8 @@ std::string TSimulation::Meaning(const TScenarioLine& ALine) const {
     return "the mouse is unplugged";
   case TCommand::Press:
   case TCommand::Release: {
-    const uint32_t Held = ALine.Command == TCommand::Press
-                              ? FButtonsHeld | 1u << ALine.Numbers[0]
-                              : FButtonsHeld & ~(1u << ALine.Numbers[0]);
     return "button " + N(0) + (ALine.Command == TCommand::Press ? " goes down" : " comes up") +
-           ": button report " + Hex(ButtonReport(Held));
+           ": button report " + Hex(ButtonReport(HeldAfter(ALine)));
   }
   case TCommand::Level:
     return "the mouse reports resolution level " + N(0) + ": status report " +
@@ -641,6 +636,11 @@ std::string TSimulation::Meaning(const TScenarioLine& ALine) const {
   return "";
 }
 
+uint32_t TSimulation::HeldAfter(const TScenarioLine& ALine) const {
+  const uint32_t Button = 1u << ALine.Numbers.at(0);
+  return ALine.Command == TCommand::Press ? FButtonsHeld | Button : FButtonsHeld & ~Button;
+}
+
 std::vector<uint8_t> TSimulation::ButtonReport(uint32_t AHeld) {
   return {7,
           static_cast<uint8_t>(AHeld),
@@ -672,8 +672,7 @@ void TSimulation::Execute(const TScenarioLine& ALine, bool AStarted) {
     break;
   case TCommand::Press:
   case TCommand::Release:
-    FButtonsHeld = ALine.Command == TCommand::Press ? FButtonsHeld | 1u << ALine.Numbers[0]
-                                                    : FButtonsHeld & ~(1u << ALine.Numbers[0]);
+    FButtonsHeld = HeldAfter(ALine);
     World.Hid.InjectInputReport(cMousePath, ButtonReport(FButtonsHeld));
     break;
   case TCommand::Level:

@@ -107,6 +107,8 @@ private:
   void Emit(const std::string& AKind, const std::string& AText);
   bool MonitorEnded();
   void WaitForTheEnd();
+  // The buttons held once a press or release line has run.
+  uint32_t HeldAfter(const TScenarioLine& ALine) const;
   static std::vector<uint8_t> ButtonReport(uint32_t AHeld);
 
   ITimeline& FTimeline;
