@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the native suite (plain and with the sanitizers) and the Windows
-# suite under Wine. Installs what a fresh Debian machine lacks when it can; where it cannot,
-# says so and runs what it can. Ends with one CTest summary over all lanes.
+# Builds and runs every test: the native suite (plain, with the address and undefined-behaviour
+# sanitizers, and with the thread sanitizer) and the Windows suite under Wine. Installs what a
+# fresh Debian machine lacks when it can; where it cannot, says so and runs what it can. Ends
+# with one CTest summary over all lanes.
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
@@ -22,7 +23,7 @@ fi
 
 lanes=()
 build_failed=0
-for preset in native asan; do
+for preset in native asan tsan; do
   if build_lane "$preset"; then
     lanes+=("$preset")
   else

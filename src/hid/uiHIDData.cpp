@@ -72,10 +72,21 @@ TuiHIDData::TuiHIDData(rtl::TComponent* AOwner, const THidServices& AServices)
   FHidDeviceList = rtl::LoadConfigFile(FServices.Files, FServices.Environment)
                        .ReadIdList(cIncludeHIDDeviceListSection);
   FFastOnData = false;
+  FWindow = FServices.Desktop.CreateHiddenWindow(
+      [this](platform::TWindowMessage& AMessage) { return WndProc(AMessage); });
 }
 
 TuiHIDData::~TuiHIDData() {
   HidStopRead();
+  {
+    std::lock_guard<std::mutex> Guard(FReadersLock);
+    while (!FRemovalWatches.empty()) {
+      ForgetWatch(FRemovalWatches.size() - 1);
+    }
+  }
+  if (FWindow != 0) {
+    FServices.Desktop.DestroyHiddenWindow(FWindow);
+  }
 }
 
 bool TuiHIDData::Selected(const platform::THidInterfaceInfo& AInfo, const std::string& ADeviceID,
@@ -203,6 +214,17 @@ void TuiHIDData::ReclaimFinishedReaders() {
       (Reader->Finished() ? Ended : Running).push_back(std::move(Reader));
     }
     FReaders = std::move(Running);
+    // A reader stopped for a removal keeps its notification, to hear whether the removal
+    // failed; any other ended reader's notification is of no more use.
+    for (std::size_t I = FRemovalWatches.size(); I-- > 0;) {
+      TRemovalWatch& Watch = FRemovalWatches[I];
+      if (Watch.Reader != nullptr && !ReaderRunning(Watch.Reader)) {
+        Watch.Reader = nullptr;
+        if (!Watch.Removing) {
+          ForgetWatch(I);
+        }
+      }
+    }
   }
   // Joined outside the lock; each has left its loop, so the joins return at once.
   Ended.clear();
@@ -213,12 +235,126 @@ void TuiHIDData::HidFindAndReadDevice(USAGE_AND_PAGE UsageAndPage, const std::st
   EnumerateMatchingInterfaces(
       UsageAndPage, HIDID, TSelectionRule::Reading, true, nullptr,
       [this](platform::IHidDevice&, const platform::THidInterfaceInfo& AInfo) {
-        const std::string DeviceID =
-            AInfo.HardwareIds.empty() ? std::string() : AInfo.HardwareIds[0];
-        auto Reader = std::make_unique<TuiHidDeviceReadThread>(this, DeviceID, AInfo.DevicePath);
-        std::lock_guard<std::mutex> Guard(FReadersLock);
-        FReaders.push_back(std::move(Reader));
+        StartReader(AInfo.HardwareIds.empty() ? std::string() : AInfo.HardwareIds[0],
+                    AInfo.DevicePath);
       });
+}
+
+void TuiHIDData::StartReader(const std::string& ADeviceID, const std::string& ADevicePath) {
+  uintptr_t Registration = 0;
+  auto Reader = std::make_unique<TuiHidDeviceReadThread>(
+      this, ADeviceID, ADevicePath, [this, &Registration](platform::IHidDevice& ADevice) {
+        if (FWindow != 0) {
+          Registration = FServices.Hid.RegisterRemovalNotification(FWindow, ADevice);
+        }
+      });
+  std::lock_guard<std::mutex> Guard(FReadersLock);
+  if (Registration != 0) {
+    FRemovalWatches.push_back({Registration, ADeviceID, ADevicePath, Reader.get(), false});
+  }
+  FReaders.push_back(std::move(Reader));
+}
+
+bool TuiHIDData::ReaderRunning(const TuiHidDeviceReadThread* AReader) const {
+  return std::any_of(FReaders.begin(), FReaders.end(), [AReader](const auto& AItem) {
+    return AItem.get() == AReader && !AItem->Finished();
+  });
+}
+
+void TuiHIDData::ForgetWatch(std::size_t AIndex) {
+  FServices.Hid.UnregisterRemovalNotification(FRemovalWatches[AIndex].Registration);
+  FRemovalWatches.erase(FRemovalWatches.begin() + static_cast<std::ptrdiff_t>(AIndex));
+}
+
+bool TuiHIDData::WndProc(platform::TWindowMessage& AMessage) {
+  if (AMessage.Msg != platform::WM_DEVICECHANGE_MESSAGE || AMessage.LParam == 0 ||
+      AMessage.LParam == -1) {
+    return false;
+  }
+  const auto* Header = reinterpret_cast<const platform::TDevBroadcastHeader*>(AMessage.LParam);
+  if (Header->dbch_devicetype != platform::DBT_DEVTYP_HANDLE_VALUE) {
+    return false;
+  }
+  const uintptr_t Registration =
+      reinterpret_cast<const platform::TDevBroadcastHandle*>(AMessage.LParam)->dbch_hdevnotify;
+  AMessage.Result = 1;
+  // A failing step must not unwind through the platform's window procedure; a query is then
+  // answered as far as the handle is concerned.
+  rtl::Guarded(FServices.Debug, "TuiHIDData",
+               [&] { AMessage.Result = RemovalEvent(AMessage.WParam, Registration); });
+  return true;
+}
+
+intptr_t TuiHIDData::RemovalEvent(uintptr_t AEvent, uintptr_t ARegistration) {
+  const auto Find = [this, ARegistration]() -> TRemovalWatch* {
+    for (TRemovalWatch& Watch : FRemovalWatches) {
+      if (Watch.Registration == ARegistration) {
+        return &Watch;
+      }
+    }
+    return nullptr;
+  };
+  constexpr intptr_t Allow = 1;
+  switch (AEvent) {
+  case platform::DBT_DEVICEQUERYREMOVE_VALUE: {
+    // The handle must be closed before this returns. A reader whose delivery is on this
+    // thread's stack cannot end now: it keeps its handle and reads on, and the removal is
+    // refused.
+    platform::IDesktop& Desktop = FServices.Desktop;
+    const TuiHidDeviceReadThread* Reader = nullptr;
+    {
+      std::lock_guard<std::mutex> Guard(FReadersLock);
+      TRemovalWatch* Watch = Find();
+      if (Watch == nullptr || Watch->Reader == nullptr) {
+        return Allow;
+      }
+      for (const auto& Item : FReaders) {
+        if (Item.get() == Watch->Reader) {
+          if (Desktop.RunningHandOverFrom(Item->ThreadId())) {
+            return platform::BROADCAST_QUERY_DENY_VALUE;
+          }
+          Item->Terminate();
+        }
+      }
+      Watch->Removing = true;
+      Reader = Watch->Reader;
+    }
+    platform::WaitServingHandOvers(Desktop, [&] {
+      std::lock_guard<std::mutex> Guard(FReadersLock);
+      return !ReaderRunning(Reader);
+    });
+    ReclaimFinishedReaders();
+    return Allow;
+  }
+  case platform::DBT_DEVICEQUERYREMOVEFAILED_VALUE: {
+    std::string DeviceID;
+    std::string DevicePath;
+    {
+      std::lock_guard<std::mutex> Guard(FReadersLock);
+      TRemovalWatch* Watch = Find();
+      if (Watch == nullptr || !Watch->Removing) {
+        return Allow;
+      }
+      DeviceID = Watch->DeviceID;
+      DevicePath = Watch->DevicePath;
+      ForgetWatch(static_cast<std::size_t>(Watch - FRemovalWatches.data()));
+    }
+    // The device stays: read it again, on a handle of its own.
+    StartReader(DeviceID, DevicePath);
+    return Allow;
+  }
+  case platform::DBT_DEVICEREMOVEPENDING_VALUE:
+  case platform::DBT_DEVICEREMOVECOMPLETE_VALUE: {
+    // The device went. A reader still on it sees its reads fail and reports the loss.
+    std::lock_guard<std::mutex> Guard(FReadersLock);
+    if (TRemovalWatch* Watch = Find()) {
+      ForgetWatch(static_cast<std::size_t>(Watch - FRemovalWatches.data()));
+    }
+    return Allow;
+  }
+  default:
+    return Allow;
+  }
 }
 
 void TuiHIDData::HidStopRead() {
@@ -228,6 +364,13 @@ void TuiHIDData::HidStopRead() {
     std::lock_guard<std::mutex> Guard(FReadersLock);
     for (const auto& Reader : FReaders) {
       Reader->Terminate();
+    }
+    // Nothing reads again when a removal fails after a stop.
+    for (std::size_t I = FRemovalWatches.size(); I-- > 0;) {
+      FRemovalWatches[I].Removing = false;
+      if (FRemovalWatches[I].Reader == nullptr) {
+        ForgetWatch(I);
+      }
     }
   }
   if (Desktop.IsMainThread()) {
@@ -243,6 +386,11 @@ void TuiHIDData::HidStopRead() {
   DeviceStopEvent().Reset();
 }
 
+int TuiHIDData::WatchedHandles() const {
+  std::lock_guard<std::mutex> Guard(FReadersLock);
+  return static_cast<int>(FRemovalWatches.size());
+}
+
 int TuiHIDData::RunningReaders() const {
   std::lock_guard<std::mutex> Guard(FReadersLock);
   return static_cast<int>(std::count_if(FReaders.begin(), FReaders.end(),
@@ -251,8 +399,9 @@ int TuiHIDData::RunningReaders() const {
 
 // ---- TuiHidDeviceReadThread ----
 
-TuiHidDeviceReadThread::TuiHidDeviceReadThread(TuiHIDData* AHIDData, const std::string& ADeviceID,
-                                               const std::string& ADevicePath)
+TuiHidDeviceReadThread::TuiHidDeviceReadThread(
+    TuiHIDData* AHIDData, const std::string& ADeviceID, const std::string& ADevicePath,
+    const std::function<void(platform::IHidDevice&)>& AOpened)
     : FHIDData(AHIDData), FDeviceID(ADeviceID), FDevicePath(ADevicePath) {
   uint32_t Error = 0;
   FDevice = FHIDData->FServices.Hid.Open(FDevicePath, true, Error);
@@ -260,6 +409,19 @@ TuiHidDeviceReadThread::TuiHidDeviceReadThread(TuiHIDData* AHIDData, const std::
   if (FDevice && FDevice->GetCaps(Caps)) {
     FInputReportLength = Caps.InputReportByteLength;
     FOutputReportLength = Caps.OutputReportByteLength;
+  }
+  if (FDevice) {
+    // Reports keep coming while a delivery waits for the main thread: the larger the ring,
+    // the longer a wait that loses none of them. Platforms differ in the largest they take.
+    for (uint32_t Count = platform::cMaxInputBuffers;
+         Count > platform::cDefaultInputBuffers && FInputBuffers == 0; Count /= 2) {
+      if (FDevice->SetInputBufferCount(Count)) {
+        FInputBuffers = Count;
+      }
+    }
+    if (AOpened) {
+      AOpened(*FDevice);
+    }
   }
   FReport.assign(static_cast<std::size_t>(std::max<int32_t>(FInputReportLength, 1)), 0);
   rtl::TManualResetEvent& Shared = DeviceStopEvent();

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -76,9 +77,12 @@ class TuiHIDData;
 
 class TuiHidDeviceReadThread {
 public:
-  // Opens the interface and starts reading at once (a failed open ends the reader quietly).
+  // Opens the interface, asks for the largest input report ring the platform keeps, and
+  // starts reading at once (a failed open ends the reader quietly). AOpened sees the open
+  // interface before the reading starts.
   TuiHidDeviceReadThread(TuiHIDData* AHIDData, const std::string& ADeviceID,
-                         const std::string& ADevicePath);
+                         const std::string& ADevicePath,
+                         const std::function<void(platform::IHidDevice&)>& AOpened = {});
   ~TuiHidDeviceReadThread();
   TuiHidDeviceReadThread(const TuiHidDeviceReadThread&) = delete;
   TuiHidDeviceReadThread& operator=(const TuiHidDeviceReadThread&) = delete;
@@ -90,6 +94,8 @@ public:
   void WaitFor();
   const std::string& DevicePath() const { return FDevicePath; }
   int32_t InputReportLength() const { return FInputReportLength; }
+  // The input report ring the platform granted; 0 when it kept its own.
+  uint32_t InputBuffers() const { return FInputBuffers; }
 
   // Delivers the report just read to the owner's events.
   void DoData();
@@ -108,6 +114,7 @@ private:
   std::unique_ptr<platform::IHidDevice> FDevice;
   int32_t FInputReportLength = 0;
   int32_t FOutputReportLength = 0;
+  uint32_t FInputBuffers = 0;
   uint32_t NumBytesRead = 0;
   std::vector<uint8_t> FReport;
   std::atomic<bool> FTerminated{false};
@@ -154,6 +161,8 @@ public:
   // reader) it marks every reader and returns; the readers end on their own.
   void HidStopRead();
   int RunningReaders() const;
+  // Readers' handles the platform tells about before their device goes.
+  int WatchedHandles() const;
 
 private:
   friend class TuiHidDeviceReadThread;
@@ -167,6 +176,14 @@ private:
                 TSelectionRule ARule) const;
   // Main thread: joins and frees the readers that have ended, keeping the others in order.
   void ReclaimFinishedReaders();
+  // Starts a reader on the interface and asks to be told before its device goes.
+  void StartReader(const std::string& ADeviceID, const std::string& ADevicePath);
+  bool WndProc(platform::TWindowMessage& AMessage);
+  // A handle notification: the answer to the device-change message.
+  intptr_t RemovalEvent(uintptr_t AEvent, uintptr_t ARegistration);
+  // Called with the readers' lock held.
+  bool ReaderRunning(const TuiHidDeviceReadThread* AReader) const;
+  void ForgetWatch(std::size_t AIndex);
 
   THidServices FServices;
   USAGE_AND_PAGE FUsageAndPage{0, 0};
@@ -181,6 +198,20 @@ private:
   // Guards the list itself: a handler on a reader may stop the readers too.
   mutable std::mutex FReadersLock;
   std::vector<std::unique_ptr<TuiHidDeviceReadThread>> FReaders;
+  // A reader's handle notification. The platform asks before the device goes (a device
+  // manager's disable, a driver update): the reader is stopped and its handle closed, so that
+  // the removal is not refused; it reads again on the interface when the removal fails, and
+  // the notification is forgotten once the device went. Guarded by the readers' lock.
+  struct TRemovalWatch {
+    uintptr_t Registration = 0;
+    std::string DeviceID;
+    std::string DevicePath;
+    // The reader on the registered handle; null once it was stopped for a removal.
+    const TuiHidDeviceReadThread* Reader = nullptr;
+    bool Removing = false;
+  };
+  std::vector<TRemovalWatch> FRemovalWatches;
+  platform::TWindowHandle FWindow = 0;
 };
 
 } // namespace hid

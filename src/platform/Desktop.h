@@ -31,8 +31,14 @@ inline constexpr uint32_t WM_USER_MESSAGE = 0x0400;
 // wParam values of the device-change message.
 inline constexpr uintptr_t DBT_DEVNODES_CHANGED_VALUE = 0x0007;
 inline constexpr uintptr_t DBT_DEVICEARRIVAL_VALUE = 0x8000;
+inline constexpr uintptr_t DBT_DEVICEQUERYREMOVE_VALUE = 0x8001;
+inline constexpr uintptr_t DBT_DEVICEQUERYREMOVEFAILED_VALUE = 0x8002;
+inline constexpr uintptr_t DBT_DEVICEREMOVEPENDING_VALUE = 0x8003;
 inline constexpr uintptr_t DBT_DEVICEREMOVECOMPLETE_VALUE = 0x8004;
 inline constexpr uint32_t DBT_DEVTYP_DEVICEINTERFACE_VALUE = 5;
+inline constexpr uint32_t DBT_DEVTYP_HANDLE_VALUE = 6;
+// The answer to a query that refuses it; any other answer allows it.
+inline constexpr intptr_t BROADCAST_QUERY_DENY_VALUE = 0x424D5144;
 
 // wParam values of the power broadcast and of the session change message.
 inline constexpr uintptr_t PBT_APMRESUMESUSPEND_VALUE = 0x0007;
@@ -51,6 +57,23 @@ struct TDevBroadcastHeader {
   uint32_t dbch_reserved;
 };
 static_assert(sizeof(TDevBroadcastHeader) == 12);
+
+// The broadcast of a handle notification (lParam of the query to remove a device, of its
+// failure and of the removal): the handle it was registered for and the registration.
+struct TDevBroadcastHandle {
+  uint32_t dbch_size;
+  uint32_t dbch_devicetype;
+  uint32_t dbch_reserved;
+  uintptr_t dbch_handle;
+  uintptr_t dbch_hdevnotify;
+  TGuid dbch_eventguid;
+  int32_t dbch_nameoffset;
+  uint8_t dbch_data[1];
+};
+static_assert(sizeof(void*) != 8 || sizeof(TDevBroadcastHandle) == 56);
+static_assert(sizeof(void*) != 8 || offsetof(TDevBroadcastHandle, dbch_handle) == 16);
+static_assert(sizeof(void*) != 8 || offsetof(TDevBroadcastHandle, dbch_hdevnotify) == 24);
+static_assert(sizeof(void*) != 8 || offsetof(TDevBroadcastHandle, dbch_nameoffset) == 48);
 
 struct TWindowMessage {
   uint32_t Msg;

@@ -65,6 +65,10 @@ public:
   virtual uint32_t GetFeature(uint8_t* ABuffer, uint32_t ALength) = 0;
   virtual uint32_t SetFeature(const uint8_t* ABuffer, uint32_t ALength) = 0;
   virtual uint32_t Write(const uint8_t* ABuffer, uint32_t ALength) = 0;
+  // How many input reports the platform keeps for this handle while nobody reads it (the
+  // oldest is dropped when they are all taken); between cMinInputBuffers and cMaxInputBuffers,
+  // false when refused.
+  virtual bool SetInputBufferCount(uint32_t ACount) = 0;
   // Blocks until one input report is read or AStop is set; costs nothing while it waits.
   // Needs an interface opened for overlapped reading. A stopped read has completed (its
   // buffer is free again) before this returns.
@@ -76,6 +80,11 @@ public:
   virtual bool GetUsages(const uint8_t* AReport, uint32_t ALength,
                          std::vector<THidUsageAndPage>& AUsages, uint32_t AMaxUsages) = 0;
 };
+
+// The input report ring of a new handle, and its bounds.
+inline constexpr uint32_t cDefaultInputBuffers = 32;
+inline constexpr uint32_t cMinInputBuffers = 2;
+inline constexpr uint32_t cMaxInputBuffers = 512;
 
 class IHid {
 public:
@@ -89,6 +98,13 @@ public:
   // Opens for reading and writing, sharing both, existing only; null with AError on failure.
   virtual std::unique_ptr<IHidDevice> Open(const std::string& APath, bool AOverlapped,
                                            uint32_t& AError) = 0;
+  // A handle notification for an open interface: AWindow is sent the device-change message
+  // with a TDevBroadcastHandle (dbch_hdevnotify the registration returned here) when the
+  // device is asked to go (every handle to it must be closed by the time the window procedure
+  // returns, else the removal fails), when that removal failed, and when the device went. The
+  // registration outlives the handle: it ends only when unregistered. 0 when refused.
+  virtual uintptr_t RegisterRemovalNotification(uintptr_t AWindow, IHidDevice& ADevice) = 0;
+  virtual void UnregisterRemovalNotification(uintptr_t ARegistration) = 0;
 };
 
 } // namespace platform

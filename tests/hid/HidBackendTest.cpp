@@ -170,6 +170,16 @@ TEST(Win32Hid, EnumeratesOpensAndStopsAReadThatNeverCompletes) {
   uint32_t Error = 0;
   auto Device = Hid.Open(Readable, true, Error);
   ASSERT_TRUE(Device) << Error;
+  // The largest input report ring the class driver keeps, and no larger.
+  EXPECT_TRUE(Device->SetInputBufferCount(cMaxInputBuffers));
+  EXPECT_FALSE(Device->SetInputBufferCount(cMaxInputBuffers + 1));
+  // The handle notification is taken (Wine never asks to remove a device).
+  IDesktop& Desktop = Real.Platform().Desktop;
+  const TWindowHandle Window = Desktop.CreateHiddenWindow([](TWindowMessage&) { return false; });
+  const uintptr_t Registration = Hid.RegisterRemovalNotification(Window, *Device);
+  EXPECT_NE(Registration, 0u);
+  Hid.UnregisterRemovalNotification(Registration);
+  Desktop.DestroyHiddenWindow(Window);
   rtl::TManualResetEvent Stop;
   std::thread Stopper([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -212,11 +222,14 @@ TEST(Win32Hid, MissingDevicesAreQuietFailures) {
   }
   Data.HidFindAndReadDevice({0x0002, 0x0001}, "");
   EXPECT_EQ(Data.RunningReaders(), MouseCollections);
+  // Each reader's handle is watched for a removal that asks first.
+  EXPECT_EQ(Data.WatchedHandles(), MouseCollections);
   // Still reading a while later: the read is outstanding, not failed.
   Real.Platform().Desktop.WaitAndProcess(50);
   EXPECT_EQ(Data.RunningReaders(), MouseCollections);
   Data.HidStopRead();
   EXPECT_EQ(Data.RunningReaders(), 0);
+  EXPECT_EQ(Data.WatchedHandles(), 0);
 }
 #endif
 

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -521,6 +522,101 @@ TEST_F(HidTest, StoppingWaitsForAHandlerRunningOnTheReader) {
   }
   Hid->HidStopRead();
   EXPECT_TRUE(HandlerDone);
+  EXPECT_EQ(Hid->RunningReaders(), 0);
+}
+
+TEST_F(HidTest, ReadersAskForTheLargestRingAndLoseNothingWhileTheMainThreadIsBusy) {
+  {
+    // The class driver's bounds.
+    uint32_t Error = 0;
+    const auto Device = World.Hid.Open(cMousePath, true, Error);
+    ASSERT_TRUE(Device);
+    EXPECT_FALSE(Device->SetInputBufferCount(1));
+    EXPECT_FALSE(Device->SetInputBufferCount(513));
+    EXPECT_TRUE(Device->SetInputBufferCount(2));
+    EXPECT_TRUE(Device->SetInputBufferCount(512));
+  }
+  auto Hid = MakeHid();
+  int Delivered = 0;
+  Hid->SetOnData(
+      [&](const std::string&, const std::string&, uint8_t, const void*, uint16_t) { ++Delivered; });
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
+  // The main thread does not serve the reader while 500 reports arrive: the first waits for
+  // it, the rest wait in the ring (the default ring of 32 would lose 467 of them).
+  for (int I = 0; I < 500; ++I) {
+    World.Hid.InjectInputReport(cMousePath, {8, static_cast<uint8_t>(I), 0, 0, 0, 0, 0, 0});
+  }
+  EXPECT_TRUE(PumpUntil([&] { return Delivered == 500; }));
+  EXPECT_EQ(World.Hid.DroppedReports(), 0u);
+  Hid->HidStopRead();
+}
+
+TEST_F(HidTest, ARemovalThatAsksFirstFindsTheReadersHandleClosedAndItReadsAgainIfItFails) {
+  using platform::sim::TSimRemoval;
+  auto Hid = MakeHid();
+  int Delivered = 0;
+  int NotConnected = 0;
+  std::optional<TSimRemoval> AskedInsideADelivery;
+  bool AskInsideADelivery = false;
+  Hid->SetOnData([&](const std::string&, const std::string&, uint8_t, const void*, uint16_t) {
+    ++Delivered;
+    if (AskInsideADelivery) {
+      AskInsideADelivery = false;
+      AskedInsideADelivery = World.Hid.RequestRemoval(cMousePath);
+    }
+  });
+  Hid->SetOnDeviceNotConnected([&](const std::string&, const std::string&) { ++NotConnected; });
+  const auto Reads = [&] {
+    const int Before = Delivered;
+    if (!ReadersWaiting(cMousePath, 1)) {
+      return false;
+    }
+    World.Hid.InjectInputReport(cMousePath, {8, 0, 0, 0, 0, 0, 0, 0});
+    return PumpUntil([&] { return Delivered > Before; });
+  };
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  ASSERT_TRUE(Reads());
+  EXPECT_EQ(World.Hid.RemovalRegistrations(cMousePath), 1);
+
+  // Refused elsewhere: the handle was closed for the query, and a new one reads.
+  EXPECT_EQ(World.Hid.RequestRemoval(cMousePath, true), TSimRemoval::Vetoed);
+  EXPECT_EQ(Hid->RunningReaders(), 1);
+  EXPECT_EQ(World.Hid.RemovalRegistrations(cMousePath), 1);
+  EXPECT_TRUE(Reads());
+
+  // A handle nobody closes vetoes it, as it vetoed before readers were asked.
+  {
+    uint32_t Error = 0;
+    const auto Held = World.Hid.Open(cMousePath, true, Error);
+    ASSERT_TRUE(Held);
+    EXPECT_EQ(World.Hid.RequestRemoval(cMousePath), TSimRemoval::VetoedByOpenHandle);
+  }
+  EXPECT_TRUE(Reads());
+
+  // Asked while the reader's delivery runs on the main thread: it cannot close, refuses, and
+  // reads on.
+  AskInsideADelivery = true;
+  EXPECT_TRUE(Reads());
+  ASSERT_TRUE(AskedInsideADelivery.has_value());
+  EXPECT_NE(*AskedInsideADelivery, TSimRemoval::Removed);
+  EXPECT_TRUE(Reads());
+
+  // Nothing refuses: the device goes, without a lost-device report, and nothing is left.
+  EXPECT_EQ(World.Hid.RequestRemoval(cMousePath), TSimRemoval::Removed);
+  EXPECT_EQ(Hid->RunningReaders(), 0);
+  EXPECT_EQ(Hid->WatchedHandles(), 0);
+  EXPECT_EQ(World.Hid.RemovalRegistrations(cMousePath), 0);
+  EXPECT_EQ(World.Hid.OpenHandles(cMousePath), 0);
+  EXPECT_EQ(NotConnected, 0);
+
+  // A stop forgets a removal under way: a failure after it starts nothing.
+  World.Hid.Plug(VendorInterface(cMousePath, cMouseId));
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+  ASSERT_TRUE(Reads());
+  Hid->HidStopRead();
+  EXPECT_EQ(World.Hid.RemovalRegistrations(cMousePath), 0);
+  EXPECT_EQ(World.Hid.RequestRemoval(cMousePath, true), TSimRemoval::Vetoed);
   EXPECT_EQ(Hid->RunningReaders(), 0);
 }
 

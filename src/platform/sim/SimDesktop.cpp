@@ -166,6 +166,18 @@ void TSimDesktop::BroadcastDeviceChange(const TGuid& AClass, uintptr_t AWParam,
   }
 }
 
+intptr_t TSimDesktop::SendDeviceChange(TWindowHandle AWindow, uintptr_t AWParam, intptr_t ALParam) {
+  if (!IsMainThread()) {
+    throw std::logic_error("SendDeviceChange off the main thread");
+  }
+  if (!FSession.IsOwnWindow(*this, AWindow)) {
+    return 1;
+  }
+  TWindowMessage Message{WM_DEVICECHANGE_MESSAGE, AWParam, ALParam, 0};
+  Dispatch(AWindow, Message);
+  return Message.Result;
+}
+
 void TSimDesktop::Synchronize(const std::function<void()>& AWork) {
   if (IsMainThread()) {
     AWork();

@@ -90,6 +90,10 @@ public:
   // Posts a device-change message to every window registered for AClass; AWParam is the
   // event, ADeviceType the broadcast's device type (5 for a device interface).
   void BroadcastDeviceChange(const TGuid& AClass, uintptr_t AWParam, uint32_t ADeviceType);
+  // Sends a device-change message to one of this process's windows and returns its answer,
+  // as the system sends a handle notification (the query to remove a device waits for it).
+  // Main thread; 1 (no objection) when the window is not this process's.
+  intptr_t SendDeviceChange(TWindowHandle AWindow, uintptr_t AWParam, intptr_t ALParam);
   int WindowCount() const;
   bool TimerRunning(TWindowHandle AWindow, uintptr_t AId) const;
   // When that timer fires next, on the clock's tick count; nothing when it does not run.

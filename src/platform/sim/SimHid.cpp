@@ -22,7 +22,18 @@ struct TSimHid::TState {
   std::vector<TSimHidTransfer> Transfers;
   uint64_t Dropped = 0;
   uint64_t Wakeups = 0;
+  // Handle values as the system hands them out: small multiples of four.
+  uint32_t NextHandleValue = 0x100;
   std::function<void(uintptr_t)> DeviceChangeHook;
+  struct TRegistration {
+    uintptr_t Id;
+    uintptr_t Window;
+    std::string Path;
+    uintptr_t Handle;
+  };
+  std::vector<TRegistration> Registrations;
+  uintptr_t NextRegistration = 0x5000;
+  TSimHandleEventHook HandleEventHook;
 
   const TSimHidInterface* Find(const std::string& APath) const {
     for (const TSimHidInterface& Interface : Interfaces) {
@@ -40,6 +51,8 @@ public:
       : FState(std::move(AState)), FInterface(std::move(AInterface)) {
     std::lock_guard<std::mutex> Guard(FState->Lock);
     FState->Handles.push_back(this);
+    FHandleValue = FState->NextHandleValue;
+    FState->NextHandleValue += 4;
   }
 
   ~TSimHidDevice() override {
@@ -48,8 +61,19 @@ public:
     Handles.erase(std::remove(Handles.begin(), Handles.end(), this), Handles.end());
   }
 
-  uint32_t HandleValue() override {
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this));
+  uint32_t HandleValue() override { return FHandleValue; }
+
+  bool SetInputBufferCount(uint32_t ACount) override {
+    if (ACount < cMinInputBuffers || ACount > cMaxInputBuffers) {
+      return false;
+    }
+    std::lock_guard<std::mutex> Guard(FState->Lock);
+    FRingSize = ACount;
+    while (FRing.size() > FRingSize) {
+      FRing.pop_front();
+      ++FState->Dropped;
+    }
+    return true;
   }
 
   bool GetAttributes(THidAttributes& AAttributes) override {
@@ -151,7 +175,7 @@ public:
 
   // Called with the state locked.
   void Deliver(const std::vector<uint8_t>& AReport) {
-    if (FRing.size() >= cSimInputRingSize) {
+    if (FRing.size() >= FRingSize) {
       FRing.pop_front();
       ++FState->Dropped;
     }
@@ -165,6 +189,7 @@ public:
   std::size_t Unread() const { return FWaiting > 0 || FTaken > 0 ? FRing.size() : 0; }
 
   bool SamePath(const std::string& APath) const { return rtl::SameText(FInterface.Path, APath); }
+  const std::string& Path() const { return FInterface.Path; }
 
 private:
   bool Gone() {
@@ -192,6 +217,8 @@ private:
   std::shared_ptr<TSimHid::TState> FState;
   TSimHidInterface FInterface;
   std::deque<std::vector<uint8_t>> FRing;
+  std::size_t FRingSize = cDefaultInputBuffers;
+  uint32_t FHandleValue = 0;
   bool FGone = false;
   int FWaiting = 0;
   uint64_t FTaken = 0;
@@ -262,6 +289,100 @@ void TSimHid::Unplug(const std::string& APath) {
   if (Hook) {
     Hook(DBT_DEVICEREMOVECOMPLETE_VALUE);
   }
+}
+
+uintptr_t TSimHid::RegisterRemovalNotification(uintptr_t AWindow, IHidDevice& ADevice) {
+  auto& Device = static_cast<TSimHidDevice&>(ADevice);
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  if (AWindow == 0 || !FState->HandleEventHook) {
+    return 0;
+  }
+  const uintptr_t Id = FState->NextRegistration;
+  FState->NextRegistration += 8;
+  FState->Registrations.push_back({Id, AWindow, Device.Path(), Device.HandleValue()});
+  return Id;
+}
+
+void TSimHid::UnregisterRemovalNotification(uintptr_t ARegistration) {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  auto& Registrations = FState->Registrations;
+  Registrations.erase(std::remove_if(Registrations.begin(), Registrations.end(),
+                                     [ARegistration](const TState::TRegistration& AItem) {
+                                       return AItem.Id == ARegistration;
+                                     }),
+                      Registrations.end());
+}
+
+int TSimHid::RemovalRegistrations(const std::string& APath) const {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  return static_cast<int>(std::count_if(
+      FState->Registrations.begin(), FState->Registrations.end(),
+      [&](const TState::TRegistration& AItem) { return rtl::SameText(AItem.Path, APath); }));
+}
+
+TSimRemoval TSimHid::RequestRemoval(const std::string& APath, bool AVetoedElsewhere) {
+  std::vector<TState::TRegistration> Asked;
+  TSimHandleEventHook Hook;
+  {
+    std::lock_guard<std::mutex> Guard(FState->Lock);
+    if (FState->Find(APath) == nullptr) {
+      return TSimRemoval::NoDevice;
+    }
+    for (const TState::TRegistration& Registration : FState->Registrations) {
+      if (rtl::SameText(Registration.Path, APath)) {
+        Asked.push_back(Registration);
+      }
+    }
+    Hook = FState->HandleEventHook;
+  }
+  const auto Tell = [&](const TState::TRegistration& ARegistration, uintptr_t AEvent) {
+    TDevBroadcastHandle Broadcast{};
+    Broadcast.dbch_size = sizeof(Broadcast);
+    Broadcast.dbch_devicetype = DBT_DEVTYP_HANDLE_VALUE;
+    Broadcast.dbch_handle = ARegistration.Handle;
+    Broadcast.dbch_hdevnotify = ARegistration.Id;
+    Broadcast.dbch_nameoffset = -1;
+    return Hook ? Hook(ARegistration.Window, AEvent, Broadcast) : intptr_t{1};
+  };
+  // Only those still registered hear of the outcome.
+  const auto TellRegistered = [&](const std::vector<TState::TRegistration>& ATold,
+                                  uintptr_t AEvent) {
+    for (const TState::TRegistration& Registration : ATold) {
+      bool Registered = false;
+      {
+        std::lock_guard<std::mutex> Guard(FState->Lock);
+        Registered = std::any_of(
+            FState->Registrations.begin(), FState->Registrations.end(),
+            [&](const TState::TRegistration& AItem) { return AItem.Id == Registration.Id; });
+      }
+      if (Registered) {
+        Tell(Registration, AEvent);
+      }
+    }
+  };
+  std::vector<TState::TRegistration> Told;
+  bool Refused = false;
+  for (const TState::TRegistration& Registration : Asked) {
+    Told.push_back(Registration);
+    if (Tell(Registration, DBT_DEVICEQUERYREMOVE_VALUE) == BROADCAST_QUERY_DENY_VALUE) {
+      Refused = true;
+      break;
+    }
+  }
+  // A handle still open vetoes the removal, whether or not its owner was asked.
+  const bool HandlesOpen = OpenHandles(APath) > 0;
+  if (Refused || HandlesOpen || AVetoedElsewhere) {
+    TellRegistered(Told, DBT_DEVICEQUERYREMOVEFAILED_VALUE);
+    return HandlesOpen ? TSimRemoval::VetoedByOpenHandle : TSimRemoval::Vetoed;
+  }
+  Unplug(APath);
+  TellRegistered(Told, DBT_DEVICEREMOVECOMPLETE_VALUE);
+  return TSimRemoval::Removed;
+}
+
+void TSimHid::SetHandleEventHook(TSimHandleEventHook AHook) {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  FState->HandleEventHook = std::move(AHook);
 }
 
 void TSimHid::InjectInputReport(const std::string& APath, const std::vector<uint8_t>& AReport) {

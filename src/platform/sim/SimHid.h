@@ -1,8 +1,9 @@
 // The virtual mouse, modelled on the platform's HID class driver: a set of HID interfaces
 // with their collections (device paths compared without regard to case), input reports kept
-// in a ring of 32 per open handle (the oldest dropped when full) and read at exactly the
-// collection's input report length, feature and output reports handed to a firmware handler,
-// and plug and unplug with their notifications.
+// in a ring per open handle (32 unless the handle asks for 2 to 512; the oldest dropped when
+// full) and read at exactly the collection's input report length, feature and output reports
+// handed to a firmware handler, plug and unplug with their notifications, and a removal that
+// asks first (a device manager's disable, a driver update) and that any open handle vetoes.
 #pragma once
 
 #include <condition_variable>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Desktop.h"
 #include "platform/Hid.h"
 
 namespace platform::sim {
@@ -49,7 +51,11 @@ struct TSimHidTransfer {
 using TSimHidFirmware = std::function<uint32_t(const std::string& APath, TSimHidOp AOp,
                                                uint8_t* ABuffer, uint32_t ALength)>;
 
-inline constexpr std::size_t cSimInputRingSize = 32;
+// Sends a handle notification to a window and returns its answer (main thread only).
+using TSimHandleEventHook = std::function<intptr_t(uintptr_t AWindow, uintptr_t AEvent,
+                                                   const TDevBroadcastHandle& ABroadcast)>;
+
+enum class TSimRemoval { Removed, Vetoed, VetoedByOpenHandle, NoDevice };
 
 class TSimHid : public IHid {
 public:
@@ -59,11 +65,20 @@ public:
   std::vector<THidInterfaceInfo> EnumerateInterfaces(const TGuid& AClass) override;
   std::unique_ptr<IHidDevice> Open(const std::string& APath, bool AOverlapped,
                                    uint32_t& AError) override;
+  uintptr_t RegisterRemovalNotification(uintptr_t AWindow, IHidDevice& ADevice) override;
+  void UnregisterRemovalNotification(uintptr_t ARegistration) override;
 
   // Adds an interface; after the first plug notification hook is set, raises an arrival.
   void Plug(const TSimHidInterface& AInterface);
-  // Removes it: outstanding reads end with 1167, later transfers fail with 1167.
+  // Removes it: outstanding reads end with 1167, later transfers fail with 1167. (A surprise
+  // removal: the handle notifications hear nothing of it here.)
   void Unplug(const std::string& APath);
+  // The removal that asks first, on the main thread: every handle notification of the
+  // interface is sent the query; a refusal, a handle still open afterwards (whoever holds it)
+  // or a refusal from elsewhere (AVetoedElsewhere) vetoes it, and those asked are told that
+  // it failed. Otherwise the interface goes as with Unplug and they are told it went.
+  TSimRemoval RequestRemoval(const std::string& APath, bool AVetoedElsewhere = false);
+  int RemovalRegistrations(const std::string& APath) const;
   // Gives every open handle of the interface its own copy of the report, cut or padded with
   // zeros to the collection's input report length; an empty report cannot exist and throws.
   void InjectInputReport(const std::string& APath, const std::vector<uint8_t>& AReport);
@@ -86,6 +101,8 @@ public:
 
   // Arrival (0x8000) and removal (0x8004) of an interface; the world wires it to the desktop.
   void SetDeviceChangeHook(std::function<void(uintptr_t AEvent)> AHook);
+  // The world wires handle notifications to the desktop's windows.
+  void SetHandleEventHook(TSimHandleEventHook AHook);
 
   struct TState;
 

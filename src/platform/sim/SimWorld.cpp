@@ -51,6 +51,10 @@ TSimWorld::TSimWorld(std::shared_ptr<TSimSession> ASession) : Session(std::move(
   Hid.SetDeviceChangeHook([this](uintptr_t AEvent) {
     Desktop.BroadcastDeviceChange(cHidInterfaceClass, AEvent, DBT_DEVTYP_DEVICEINTERFACE_VALUE);
   });
+  Hid.SetHandleEventHook(
+      [this](uintptr_t AWindow, uintptr_t AEvent, const TDevBroadcastHandle& ABroadcast) {
+        return Desktop.SendDeviceChange(AWindow, AEvent, reinterpret_cast<intptr_t>(&ABroadcast));
+      });
 }
 
 uint64_t TSimClock::TickCount() {

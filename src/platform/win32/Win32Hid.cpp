@@ -3,10 +3,13 @@
 #include <setupapi.h>
 #include <hidsdi.h>
 #include <hidpi.h>
+#include <dbt.h>
 // clang-format on
 
+#include <cstddef>
 #include <cstring>
 
+#include "platform/Desktop.h"
 #include "platform/SysError.h"
 #include "platform/win32/Win32Overlapped.h"
 #include "platform/win32/Win32Platform.h"
@@ -14,6 +17,17 @@
 #include "platform/win32/Win32Text.h"
 
 namespace platform::win32 {
+
+static_assert(sizeof(DEV_BROADCAST_HANDLE) == sizeof(TDevBroadcastHandle));
+static_assert(offsetof(DEV_BROADCAST_HANDLE, dbch_handle) ==
+              offsetof(TDevBroadcastHandle, dbch_handle));
+static_assert(offsetof(DEV_BROADCAST_HANDLE, dbch_hdevnotify) ==
+              offsetof(TDevBroadcastHandle, dbch_hdevnotify));
+static_assert(DBT_DEVICEQUERYREMOVE == DBT_DEVICEQUERYREMOVE_VALUE &&
+              DBT_DEVICEQUERYREMOVEFAILED == DBT_DEVICEQUERYREMOVEFAILED_VALUE &&
+              DBT_DEVICEREMOVEPENDING == DBT_DEVICEREMOVEPENDING_VALUE &&
+              DBT_DEVTYP_HANDLE == DBT_DEVTYP_HANDLE_VALUE &&
+              BROADCAST_QUERY_DENY == BROADCAST_QUERY_DENY_VALUE);
 
 namespace {
 
@@ -57,6 +71,8 @@ struct THidLibrary {
       Resolve<decltype(MaxUsageListLength)>(Module, "HidP_MaxUsageListLength");
   decltype(&HidP_GetUsagesEx) GetUsagesEx =
       Resolve<decltype(GetUsagesEx)>(Module, "HidP_GetUsagesEx");
+  decltype(&HidD_SetNumInputBuffers) SetNumInputBuffers =
+      Resolve<decltype(SetNumInputBuffers)>(Module, "HidD_SetNumInputBuffers");
   ~THidLibrary() {
     if (Module != nullptr) {
       FreeLibrary(Module);
@@ -100,6 +116,12 @@ public:
 
   uint32_t HandleValue() override {
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(FHandle));
+  }
+  HANDLE Handle() const { return FHandle; }
+
+  bool SetInputBufferCount(uint32_t ACount) override {
+    return FLibrary.SetNumInputBuffers && ACount >= cMinInputBuffers &&
+           ACount <= cMaxInputBuffers && FLibrary.SetNumInputBuffers(FHandle, ACount) != FALSE;
   }
 
   bool GetAttributes(THidAttributes& AAttributes) override {
@@ -295,6 +317,21 @@ public:
     }
     AError = SysError::Success;
     return std::make_unique<TWin32HidDevice>(FHid, Handle, AOverlapped);
+  }
+
+  uintptr_t RegisterRemovalNotification(uintptr_t AWindow, IHidDevice& ADevice) override {
+    DEV_BROADCAST_HANDLE Filter{};
+    Filter.dbch_size = sizeof(Filter);
+    Filter.dbch_devicetype = DBT_DEVTYP_HANDLE;
+    Filter.dbch_handle = static_cast<TWin32HidDevice&>(ADevice).Handle();
+    return reinterpret_cast<uintptr_t>(RegisterDeviceNotificationW(
+        reinterpret_cast<HWND>(AWindow), &Filter, DEVICE_NOTIFY_WINDOW_HANDLE));
+  }
+
+  void UnregisterRemovalNotification(uintptr_t ARegistration) override {
+    if (ARegistration != 0) {
+      UnregisterDeviceNotification(reinterpret_cast<HDEVNOTIFY>(ARegistration));
+    }
   }
 
 private:
