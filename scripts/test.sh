@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the native suite (plain and with the sanitizers) and the Windows
-# suite under Wine. Installs what a fresh Debian machine lacks when it can; where it cannot,
-# says so and runs what it can. Ends with one CTest summary over all lanes.
+# Builds and runs every test: the native suite (plain and with the sanitizers), the replay of
+# every fuzz corpus (clang and libFuzzer) and the Windows suite under Wine. Installs what a
+# fresh Debian machine lacks when it can; where it cannot, says so and runs what it can. Ends
+# with one CTest summary over all lanes.
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
@@ -30,6 +31,18 @@ for preset in native asan; do
     build_failed=1
   fi
 done
+
+# The fuzzing lane replays each target's corpus once.
+if install_fuzz_tools; then
+  if build_lane fuzz; then
+    lanes+=(fuzz)
+  else
+    say "the fuzz lane did not build"
+    build_failed=1
+  fi
+else
+  say "the fuzz corpora are not replayed: clang with libFuzzer is missing"
+fi
 
 xvfb_pid=""
 keeper_fd=""
