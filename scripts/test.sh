@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native suite (plain, with the address and undefined-behaviour
-# sanitizers, and with the thread sanitizer) and the Windows suite under Wine. Installs what a
-# fresh Debian machine lacks when it can; where it cannot, says so and runs what it can. Ends
-# with one CTest summary over all lanes.
+# sanitizers, and with the thread sanitizer), the replay of every fuzz corpus (clang and
+# libFuzzer) and the Windows suite under Wine. Installs what a fresh Debian machine lacks when
+# it can; where it cannot, says so and runs what it can. Ends with one CTest summary over all
+# lanes.
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
@@ -31,6 +32,18 @@ for preset in native asan tsan; do
     build_failed=1
   fi
 done
+
+# The fuzzing lane replays each target's corpus once.
+if install_fuzz_tools; then
+  if build_lane fuzz; then
+    lanes+=(fuzz)
+  else
+    say "the fuzz lane did not build"
+    build_failed=1
+  fi
+else
+  say "the fuzz corpora are not replayed: clang with libFuzzer is missing"
+fi
 
 xvfb_pid=""
 keeper_fd=""

@@ -17,6 +17,19 @@ install_native_tools() {
   native_tools_present
 }
 
+# clang with libFuzzer's runtime, for the fuzzing lane.
+fuzz_tools_present() {
+  # Without the runtime, clang prints the bare file name back.
+  command -v clang++ >/dev/null && command -v clang >/dev/null &&
+    [ -f "$(clang++ -print-file-name=libclang_rt.fuzzer-x86_64.a 2>/dev/null)" ]
+}
+
+install_fuzz_tools() {
+  fuzz_tools_present && return 0
+  install_packages "clang and libFuzzer" clang libclang-rt-dev || return 1
+  fuzz_tools_present
+}
+
 wine_tools_present() {
   command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null &&
     command -v Xvfb >/dev/null && command -v xauth >/dev/null

@@ -106,13 +106,13 @@ struct TSimAudio::TState {
       if (Stopping) {
         return;
       }
-      const auto [Registration, NowMuted] = std::move(Queue.front());
+      const std::shared_ptr<TRegistration> Registration = std::move(Queue.front().first);
+      const bool NowMuted = Queue.front().second;
       Queue.pop_front();
       if (Registration->Active) {
         InFlight = Registration;
         Guard.unlock();
-        rtl::Guarded(Debug, "Audio change notification",
-                     [&, NowMuted = NowMuted] { Registration->Notify(NowMuted); });
+        rtl::Guarded(Debug, "Audio change notification", [&] { Registration->Notify(NowMuted); });
         Guard.lock();
         InFlight.reset();
       }

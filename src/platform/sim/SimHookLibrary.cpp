@@ -151,14 +151,14 @@ void TSimHookLibrary::Run() {
     }
     bool Ends = false;
     switch (Job->Kind) {
-    case TJob::Request:
+    case TJob::KindRequest:
       Ends = Job->ThreadEnds = Serve(Job->Mouse, Job->Callback, Job->Context);
       break;
-    case TJob::Event:
+    case TJob::KindEvent:
       // The core catches what the callback throws: nothing ends this thread.
       Job->Blocked = (Job->Mouse ? FMouse : FKeyboard).Dispatch(0, Job->Message, Job->Record);
       break;
-    case TJob::End:
+    case TJob::KindEnd:
       FMouse.Disable();
       FKeyboard.Disable();
       Ends = true;
@@ -210,7 +210,7 @@ void TSimHookLibrary::Request(bool AMouse, hook::THookCallback ACallback, void* 
     FThread = std::thread([this] { Run(); });
     FThreadId = FThread.get_id();
   }
-  TJob Job{TJob::Request, AMouse, ACallback, AContext, 0, nullptr};
+  TJob Job{TJob::KindRequest, AMouse, ACallback, AContext, 0, nullptr};
   Submit(Job);
   if (Job.ThreadEnds) {
     FThread.join();
@@ -221,7 +221,7 @@ void TSimHookLibrary::Request(bool AMouse, hook::THookCallback ACallback, void* 
 void TSimHookLibrary::EndThread() {
   std::lock_guard<std::mutex> Control(FControl);
   if (FThread.joinable()) {
-    TJob Job{TJob::End, false, nullptr, nullptr, 0, nullptr};
+    TJob Job{TJob::KindEnd, false, nullptr, nullptr, 0, nullptr};
     Submit(Job);
     FThread.join();
     FThreadId = std::thread::id();
@@ -232,7 +232,7 @@ bool TSimHookLibrary::Inject(bool AMouse, uintptr_t AMessage, void* ARecord) {
   if (OnLibraryThread()) {
     Fatal("an event injected from inside one of its own callbacks");
   }
-  TJob Job{TJob::Event, AMouse, nullptr, nullptr, AMessage, ARecord};
+  TJob Job{TJob::KindEvent, AMouse, nullptr, nullptr, AMessage, ARecord};
   // No thread, no hook: the event passes.
   return Submit(Job) && Job.Blocked;
 }

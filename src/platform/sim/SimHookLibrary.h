@@ -60,7 +60,7 @@ public:
 private:
   // A request or an event, answered on the library's thread.
   struct TJob {
-    enum TKind { Request, Event, End } Kind;
+    enum TKind { KindRequest, KindEvent, KindEnd } Kind;
     bool Mouse;
     hook::THookCallback Callback;
     void* Context;
