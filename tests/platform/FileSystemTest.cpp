@@ -169,6 +169,14 @@ TEST(Win32Files, ReadsLetOthersRenameAndSavesWaitOutBriefHoldsAndLeftovers) {
   for (const std::string& Leftover : Leftovers) {
     EXPECT_TRUE(Files.FileExists(Leftover)) << Leftover;
   }
+
+  // The saved file keeps the old one's attributes. (Its access list is taken over too; Wine
+  // keeps no access list set on a file, so that cannot be seen here.)
+  ASSERT_TRUE(SetFileAttributesW(Wide.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(Files.ReplaceFileContent(Path, New.data(), New.size()), SysError::Success);
+  EXPECT_EQ(GetFileAttributesW(Wide.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
+            static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_TRUE(SetFileAttributesW(Wide.c_str(), FILE_ATTRIBUTE_NORMAL));
 }
 #endif
 

@@ -1,4 +1,7 @@
 #include <windows.h>
+// clang-format off
+#include <aclapi.h>
+// clang-format on
 
 #include <algorithm>
 #include <atomic>
@@ -35,6 +38,37 @@ public:
 private:
   HANDLE FHandle;
 };
+
+// A replace in place keeps the file's attributes and its access list: the new file takes over
+// the old one's (hidden, system, archive, not indexed; and its access list, inheriting from
+// the folder as the old one did, or not). Read-only stays with the old file, whose replace is
+// then refused as before. Nothing to take over when there is no old file.
+void TakeOverAttributesAndAccess(const std::wstring& ATarget, const std::wstring& ANew) {
+  const DWORD Attributes = GetFileAttributesW(ATarget.c_str());
+  if (Attributes == INVALID_FILE_ATTRIBUTES || (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return;
+  }
+  PACL Access = nullptr;
+  PSECURITY_DESCRIPTOR Descriptor = nullptr;
+  if (GetNamedSecurityInfoW(ATarget.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, &Access, nullptr, &Descriptor) == ERROR_SUCCESS) {
+    SECURITY_DESCRIPTOR_CONTROL Control = 0;
+    DWORD Revision = 0;
+    GetSecurityDescriptorControl(Descriptor, &Control, &Revision);
+    const SECURITY_INFORMATION What =
+        DACL_SECURITY_INFORMATION |
+        ((Control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                            : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    SetNamedSecurityInfoW(const_cast<wchar_t*>(ANew.c_str()), SE_FILE_OBJECT, What, nullptr,
+                          nullptr, Access, nullptr);
+    LocalFree(Descriptor);
+  }
+  constexpr DWORD cKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  if ((Attributes & cKept) != 0) {
+    SetFileAttributesW(ANew.c_str(), Attributes & cKept);
+  }
+}
 
 uint32_t LastError() {
   return static_cast<uint32_t>(GetLastError());
@@ -170,6 +204,7 @@ public:
       Error = CloseError;
     }
     if (Error == SysError::Success) {
+      TakeOverAttributesAndAccess(Target, Temp);
       // A scanner, the indexer or a sync client may hold the target a moment.
       Error = Retried({SysError::AccessDenied, SysError::SharingViolation}, [&] {
         return MoveFileExW(Temp.c_str(), Target.c_str(),
