@@ -73,6 +73,15 @@ protected:
   bool ReadersWaiting(const std::string& APath, int ACount) {
     return PumpUntil([&] { return World.Hid.WaitingReads(APath) >= ACount; });
   }
+  // Readers on every vendor interface that count their deliveries, waiting on the mouse.
+  std::unique_ptr<TuiHIDData> CountingReaders(int& ADelivered) {
+    auto Hid = MakeHid();
+    Hid->SetOnData([&ADelivered](const std::string&, const std::string&, uint8_t, const void*,
+                                 uint16_t) { ++ADelivered; });
+    Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
+    EXPECT_TRUE(ReadersWaiting(cMousePath, 1));
+    return Hid;
+  }
 
   platform::sim::TSimWorld World;
 };
@@ -478,12 +487,8 @@ TEST_F(HidTest, StoppingFromInsideADeliveryNeverWaitsForThatDelivery) {
 
 TEST_F(HidTest, StoppingEndsReadersThatAreHandingOverReports) {
   World.Hid.Plug(VendorInterface(cOtherPath, cOtherId));
-  auto Hid = MakeHid();
   int Delivered = 0;
-  Hid->SetOnData(
-      [&](const std::string&, const std::string&, uint8_t, const void*, uint16_t) { ++Delivered; });
-  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
-  ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
+  auto Hid = CountingReaders(Delivered);
   ASSERT_TRUE(ReadersWaiting(cOtherPath, 1));
   // Both readers take a report and wait for the main thread, which is not serving yet.
   World.Hid.InjectInputReport(cMousePath, {8, 1, 0, 0, 0, 0, 0, 0});
@@ -536,12 +541,8 @@ TEST_F(HidTest, ReadersAskForTheLargestRingAndLoseNothingWhileTheMainThreadIsBus
     EXPECT_TRUE(Device->SetInputBufferCount(2));
     EXPECT_TRUE(Device->SetInputBufferCount(512));
   }
-  auto Hid = MakeHid();
   int Delivered = 0;
-  Hid->SetOnData(
-      [&](const std::string&, const std::string&, uint8_t, const void*, uint16_t) { ++Delivered; });
-  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
-  ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
+  auto Hid = CountingReaders(Delivered);
   // The main thread does not serve the reader while 500 reports arrive: the first waits for
   // it, the rest wait in the ring (the default ring of 32 would lose 467 of them).
   for (int I = 0; I < 500; ++I) {
