@@ -51,6 +51,8 @@ TSimWorld::TSimWorld(std::shared_ptr<TSimSession> ASession) : Session(std::move(
   Hid.SetDeviceChangeHook([this](uintptr_t AEvent) {
     Desktop.BroadcastDeviceChange(cHidInterfaceClass, AEvent, DBT_DEVTYP_DEVICEINTERFACE_VALUE);
   });
+  Devices.SetServiceLookup(
+      [this](const std::string& AName) { return Services.Service(AName).has_value(); });
 }
 
 uint64_t TSimClock::TickCount() {
