@@ -22,9 +22,10 @@ char FoldedChar(char AChar) {
   return AChar >= 'a' && AChar <= 'z' ? static_cast<char>(AChar - ('a' - 'A')) : AChar;
 }
 
-bool LessText(const std::string& A, const std::string& B) {
-  return std::lexicographical_compare(A.begin(), A.end(), B.begin(), B.end(),
-                                      [](char X, char Y) { return FoldedChar(X) < FoldedChar(Y); });
+bool LessText(const std::string& ALeft, const std::string& ARight) {
+  return std::lexicographical_compare(
+      ALeft.begin(), ALeft.end(), ARight.begin(), ARight.end(),
+      [](char AX, char AY) { return FoldedChar(AX) < FoldedChar(AY); });
 }
 
 std::string UpperCase(std::string AText) {
