@@ -104,7 +104,9 @@ TTARNMONMAIN::TTARNMONMAIN(const platform::TPlatform& APlatform)
   uiHIDEvent1->SetOnDeviceArrival({this, &TTARNMONMAIN::uiHIDEvent1DeviceArrival});
 
   uiSTDCommand1 = new device::TuiSTDCommand(
-      this, {FPlatform.Drivers, Desktop, FPlatform.Files, FPlatform.Environment, FPlatform.Debug});
+      this,
+      {FPlatform.Drivers, Desktop, FPlatform.Files, FPlatform.Environment, FPlatform.Debug,
+       FPlatform.Devices, FPlatform.Services, FPlatform.Shell, FPlatform.System, FPlatform.Clock});
   uiSTDCommand1->SetName("uiSTDCommand1");
 
   uiHook1 = new hook::TuiHook(

@@ -6,6 +6,7 @@
 #include "platform/SysError.h"
 #include "rtl/ConfigFile.h"
 #include "rtl/Guarded.h"
+#include "rtl/Paths.h"
 
 namespace device {
 
@@ -17,16 +18,50 @@ constexpr uint32_t cDeferredRestartMessage = platform::WM_USER_MESSAGE + 1;
 constexpr const char* cExceptionText = "TuiSTDCommand";
 constexpr const char* cDevicePrefix = "\\\\.\\";
 
-bool InList(const std::vector<std::string>& AList, const std::vector<std::string>& AIds) {
-  for (const std::string& Id : AIds) {
-    for (const std::string& Entry : AList) {
-      if (rtl::SameText(Entry, Id)) {
-        return true;
-      }
-    }
-  }
-  return false;
+char FoldedChar(char AChar) {
+  return AChar >= 'a' && AChar <= 'z' ? static_cast<char>(AChar - ('a' - 'A')) : AChar;
 }
+
+bool LessText(const std::string& ALeft, const std::string& ARight) {
+  return std::lexicographical_compare(
+      ALeft.begin(), ALeft.end(), ARight.begin(), ARight.end(),
+      [](char AX, char AY) { return FoldedChar(AX) < FoldedChar(AY); });
+}
+
+std::string UpperCase(std::string AText) {
+  std::transform(AText.begin(), AText.end(), AText.begin(), FoldedChar);
+  return AText;
+}
+
+// The configured list is sorted without regard to case, then searched for each id in turn.
+bool InSortedList(std::vector<std::string>& AList, const std::vector<std::string>& AIds) {
+  std::sort(AList.begin(), AList.end(), LessText);
+  return std::any_of(AIds.begin(), AIds.end(), [&](const std::string& AId) {
+    return std::binary_search(AList.begin(), AList.end(), AId, LessText);
+  });
+}
+
+bool HoldsName(const std::vector<std::string>& AList, const std::string& AName) {
+  return std::any_of(AList.begin(), AList.end(),
+                     [&](const std::string& AEntry) { return rtl::SameText(AEntry, AName); });
+}
+
+// A relative path of the system's own ("DRIVERX64\") in the platform's delimiters.
+std::string LocalPath(std::string APath) {
+  std::replace(APath.begin(), APath.end(), '\\', rtl::PathDelim);
+  return APath;
+}
+
+constexpr const char* cInstallParameters = "/i ";
+constexpr const char* cRemoveParameters = "/u ";
+constexpr const char* cInstallFlags = " DRIVER_PACKAGE_SILENT DRIVER_PACKAGE_FORCE";
+constexpr const char* cRemoveFlags =
+    " DRIVER_PACKAGE_SILENT DRIVER_PACKAGE_FORCE DRIVER_PACKAGE_DELETE_FILES";
+constexpr const char* cDisplaySuffix = "_Display";
+constexpr const char* cDisplayChangeSuffix = "_DisplayChange";
+constexpr int32_t cUpperFilterOn = 1;
+constexpr uint32_t cWindowsXPMajor = 5;
+constexpr uint32_t cWindowsXPMinor = 2;
 } // namespace
 
 TWorkerThread::~TWorkerThread() {
@@ -139,14 +174,223 @@ bool TuiSTDCommand::IsDeviceExist() {
   }
 }
 
-bool TuiSTDCommand::HardwareIdsInConfigUsbList(
-    const std::vector<std::string>& strHardwareIDs) const {
-  return InList(FUsbDeviceList, strHardwareIDs);
+bool TuiSTDCommand::HardwareIdsInConfigUsbList(const std::vector<std::string>& strHardwareIDs) {
+  return InSortedList(FUsbDeviceList, strHardwareIDs);
 }
 
-bool TuiSTDCommand::HardwareIdsInConfigHidList(
-    const std::vector<std::string>& strHardwareIDs) const {
-  return InList(FHidDeviceList, strHardwareIDs);
+bool TuiSTDCommand::HardwareIdsInConfigHidList(const std::vector<std::string>& strHardwareIDs) {
+  return InSortedList(FHidDeviceList, strHardwareIDs);
+}
+
+template <class TMatch> bool TuiSTDCommand::AnyPresentNode(TMatch AMatch) {
+  uint32_t Error = 0;
+  const std::unique_ptr<platform::IDeviceNodeList> Nodes =
+      FServices.Devices.OpenPresentNodes(FUSBGuid, Error);
+  if (!Nodes) {
+    return false;
+  }
+  for (uint32_t Node = 0; Nodes->HasNode(Node); ++Node) {
+    if (AMatch(GetDeviceRegistryStrings(*Nodes, Node, platform::TDeviceProperty::HardwareId))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool TuiSTDCommand::IsHIDDeviceExist() {
+  return AnyPresentNode(
+      [this](const std::vector<std::string>& AIds) { return HardwareIdsInConfigHidList(AIds); });
+}
+
+bool TuiSTDCommand::ISHIDDeviceExist(const std::string& VidPid) {
+  const std::string Wanted = UpperCase(VidPid);
+  return AnyPresentNode([&](const std::vector<std::string>& AIds) {
+    return std::any_of(AIds.begin(), AIds.end(),
+                       [&](const std::string& AId) { return UpperCase(AId) == Wanted; });
+  });
+}
+
+void TuiSTDCommand::HidInstallDriver(bool Install) {
+  using platform::TDeviceProperty;
+  uint32_t Error = 0;
+  const std::unique_ptr<platform::IDeviceNodeList> Nodes =
+      FServices.Devices.OpenPresentNodes(FUSBGuid, Error);
+  if (!Nodes) {
+    return;
+  }
+  // Every matching node is handled: the package tool runs once for each.
+  for (uint32_t Node = 0; Nodes->HasNode(Node); ++Node) {
+    const std::vector<std::string> HardwareIds =
+        GetDeviceRegistryStrings(*Nodes, Node, TDeviceProperty::HardwareId);
+    const std::vector<std::string> Filters =
+        GetDeviceRegistryStrings(*Nodes, Node, FilterProperty());
+    if (!HardwareIdsInConfigUsbList(HardwareIds)) {
+      continue;
+    }
+    const bool Installed = HoldsName(Filters, FDriverInfo.ServiceName);
+    const bool Problem = Installed && DeviceHasProblem(*Nodes, Node);
+    const bool SignedRoute =
+        FDriverInfo.WHQL != 0 && (FDriverInfo.X32WHQL != 0 || Is64BitWindows());
+    if (Install && (!Installed || Problem)) {
+      if (SignedRoute) {
+        RunDriverPackageTool(true);
+      } else {
+        InstallDriverByCopy(*Nodes, Node);
+      }
+    }
+    if (!Install && Installed) {
+      if (SignedRoute) {
+        RunDriverPackageTool(false);
+      } else {
+        UninstallDriverByService(*Nodes, Node);
+      }
+    }
+  }
+}
+
+bool TuiSTDCommand::Is64BitWindows() {
+  const platform::TSystemFacts Facts = FServices.System.Facts();
+  // A 64-bit build runs only on 64-bit Windows, and never under the emulation layer.
+  if (Facts.Process64Bit) {
+    return true;
+  }
+  return Facts.IsWow64ProcessBound && Facts.NativeSystemInfoBound && Facts.UnderWow64 &&
+         (Facts.NativeArchitecture == platform::cProcessorArchitectureAmd64 ||
+          Facts.NativeArchitecture == platform::cProcessorArchitectureIa64);
+}
+
+bool TuiSTDCommand::IsWindowsXP64() {
+  const platform::TSystemFacts Facts = FServices.System.Facts();
+  return Facts.NtFamily && Facts.Version.Major == cWindowsXPMajor &&
+         Facts.Version.Minor == cWindowsXPMinor && Facts.ServerR2 == 0 &&
+         Facts.NativeArchitecture != platform::cProcessorArchitectureIntel &&
+         Facts.ProductType == platform::cProductWorkstation;
+}
+
+bool TuiSTDCommand::DeviceHasProblem(platform::IDeviceNodeList& ANodes, uint32_t ANode) {
+  uint32_t Status = 0;
+  uint32_t Problem = 0;
+  return ANodes.ReadStatus(ANode, Status, Problem) &&
+         (Status & platform::cDeviceNodeHasProblem) != 0;
+}
+
+std::vector<std::string>
+TuiSTDCommand::GetDeviceRegistryStrings(platform::IDeviceNodeList& ANodes, uint32_t ANode,
+                                        platform::TDeviceProperty AProperty) {
+  std::vector<std::string> Strings;
+  ANodes.ReadStrings(ANode, AProperty, Strings);
+  return Strings;
+}
+
+platform::TDeviceProperty TuiSTDCommand::FilterProperty() const {
+  return FDriverInfo.UpperFilter == cUpperFilterOn ? platform::TDeviceProperty::UpperFilters
+                                                   : platform::TDeviceProperty::LowerFilters;
+}
+
+std::string TuiSTDCommand::DriverTarget() {
+  return FServices.System.WindowsFolder() + LocalPath(cDriverFolder) + FDriverInfo.FileName;
+}
+
+void TuiSTDCommand::RunDriverPackageTool(bool Install) {
+  const bool XP64 = IsWindowsXP64();
+  const char* Package =
+      Is64BitWindows() ? (XP64 ? cPackageFolderXP64 : cPackageFolder64) : cPackageFolder32;
+  const std::string Folder = FServices.Environment.ModuleFolder() + LocalPath(Package);
+  std::string Parameters =
+      std::string(Install ? cInstallParameters : cRemoveParameters) + FDriverInfo.InfFileName;
+  // The tool of Windows XP Professional x64 takes no flags.
+  if (!XP64) {
+    Parameters += Install ? cInstallFlags : cRemoveFlags;
+  }
+  // The tool's own result is not examined: the node's state tells.
+  FServices.Shell.RunAndWait(Folder + cPackageTool, Parameters, Folder, platform::cShowHidden);
+}
+
+bool TuiSTDCommand::InstallDriverByCopy(platform::IDeviceNodeList& ANodes, uint32_t ANode) {
+  const std::string Source = FServices.Environment.ModuleFolder() +
+                             LocalPath(Is64BitWindows() ? cPackageFolder64 : cPackageFolder32) +
+                             FDriverInfo.FileName;
+  const std::string Target = DriverTarget();
+  if (FServices.Files.FileExists(Target)) {
+    FServices.Files.RemoveFile(Target);
+  }
+  if (FServices.Files.DuplicateFile(Source, Target) != 0 ||
+      !ConfigureDriverService(true, FDriverInfo.ServiceName, Target)) {
+    return false;
+  }
+  // Our service joins the filters the node has, once; other vendors' filters stay, in their
+  // order. A list that cannot be read is not replaced by a guess.
+  std::vector<std::string> Filters;
+  const uint32_t ReadError = ANodes.ReadStrings(ANode, FilterProperty(), Filters);
+  bool Written = false;
+  if (ReadError == platform::SysError::Success || ReadError == platform::SysError::InvalidData) {
+    if (!HoldsName(Filters, FDriverInfo.ServiceName)) {
+      Filters.push_back(FDriverInfo.ServiceName);
+    }
+    Written = ANodes.WriteStrings(ANode, FilterProperty(), Filters) == 0;
+  }
+  // The node restarts so that its stack is built with the new list.
+  ChangeDeviceState(ANodes, ANode, false);
+  FServices.Clock.SleepMs(cDeviceRestartPauseMs);
+  ChangeDeviceState(ANodes, ANode, true);
+  return Written;
+}
+
+bool TuiSTDCommand::UninstallDriverByService(platform::IDeviceNodeList& ANodes, uint32_t ANode) {
+  if (!ConfigureDriverService(false, FDriverInfo.ServiceName, DriverTarget())) {
+    return false;
+  }
+  // Only our entry leaves the list; the driver file stays in the driver folder.
+  std::vector<std::string> Filters;
+  bool Written = false;
+  if (ANodes.ReadStrings(ANode, FilterProperty(), Filters) == platform::SysError::Success) {
+    Filters.erase(std::remove_if(Filters.begin(), Filters.end(),
+                                 [&](const std::string& AEntry) {
+                                   return rtl::SameText(AEntry, FDriverInfo.ServiceName);
+                                 }),
+                  Filters.end());
+    Written = ANodes.WriteStrings(ANode, FilterProperty(), Filters) == 0;
+  }
+  ChangeDeviceState(ANodes, ANode, false);
+  FServices.Clock.SleepMs(cDeviceRestartPauseMs);
+  ChangeDeviceState(ANodes, ANode, true);
+  return Written;
+}
+
+bool TuiSTDCommand::ConfigureDriverService(bool Install, const std::string& ServiceName,
+                                           const std::string& BinaryPath) {
+  uint32_t Error = 0;
+  const std::unique_ptr<platform::IServiceManager> Manager =
+      FServices.Services.OpenManager(platform::cScManagerAllAccess, Error);
+  if (!Manager) {
+    return false;
+  }
+  const std::unique_ptr<platform::IService> Service =
+      Manager->OpenExisting(ServiceName, platform::cServiceAllAccess, Error);
+  if (!Install) {
+    // The service is not stopped first: a loaded driver's service goes when it stops.
+    return Service && Service->Delete() == 0;
+  }
+  platform::TServiceConfig Config;
+  Config.ServiceType = platform::cServiceKernelDriver;
+  Config.StartType = platform::cServiceDemandStart;
+  Config.ErrorControl = platform::cServiceErrorNormal;
+  Config.BinaryPath = BinaryPath;
+  if (Service) {
+    Config.DisplayName = ServiceName + cDisplayChangeSuffix;
+    return Service->ChangeConfig(Config) == 0;
+  }
+  Config.DisplayName = ServiceName + cDisplaySuffix;
+  const std::unique_ptr<platform::IService> Created =
+      Manager->Create(ServiceName, Config, platform::cServiceAllAccess, Error);
+  return Created != nullptr || Error == platform::SysError::ServiceExists;
+}
+
+void TuiSTDCommand::ChangeDeviceState(platform::IDeviceNodeList& ANodes, uint32_t ANode,
+                                      bool Enable) {
+  // The outcome is not used: a vetoed disable waits for the next restart of the system.
+  ANodes.ChangeState(ANode, Enable ? platform::TDeviceStateChange::Enable
+                                   : platform::TDeviceStateChange::Disable);
 }
 
 void TuiSTDCommand::SetDeviceInitData(const void* DeviceInitData, uint32_t DeviceInitDataSize,

@@ -1,7 +1,9 @@
 // TuiSTDCommand: the control path to the mouse's filter driver through its device object:
 // a synchronous control exchange (DeviceRW), a monitor of two workers that keep one control
 // read outstanding and hand each answer to OnDataReceived, an automatic restart 1500 ms
-// after the device arrives or goes, and the driver description from "config.ini".
+// after the device arrives or goes, and the driver description from "config.ini"; with it,
+// the presence of configured HID devices and the filter driver's installation on the
+// mouse's device node and its removal.
 #pragma once
 
 #include <atomic>
@@ -14,12 +16,17 @@
 #include <vector>
 
 #include "hid/uiHIDEvent.h"
+#include "platform/Clock.h"
 #include "platform/Desktop.h"
+#include "platform/DeviceSetup.h"
 #include "platform/Dialogs.h"
 #include "platform/Driver.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/Guid.h"
+#include "platform/Services.h"
+#include "platform/Shell.h"
+#include "platform/SystemInfo.h"
 #include "rtl/Component.h"
 #include "rtl/Events.h"
 #include "rtl/ManualResetEvent.h"
@@ -42,6 +49,14 @@ struct TDriverInfo {
 inline constexpr uint32_t cDeviceNotOpened = 21;
 inline constexpr int32_t cMonitorBufferSize = 10241;
 inline constexpr uint32_t cRestartMonitorDelayMs = 1500;
+// The driver packages beside the executable, and the tool that installs them.
+inline constexpr const char* cPackageFolder64 = "DRIVERX64\\";
+inline constexpr const char* cPackageFolder32 = "DRIVERX86\\";
+inline constexpr const char* cPackageFolderXP64 = "XP64\\";
+inline constexpr const char* cPackageTool = "DIFxCmd.exe";
+inline constexpr const char* cDriverFolder = "\\System32\\Drivers\\";
+// The pause between disabling a node and enabling it again.
+inline constexpr uint32_t cDeviceRestartPauseMs = 100;
 // The HID device setup class.
 inline constexpr platform::TGuid cHidSetupClass{
     0x745A17A0, 0x74D3, 0x11D0, {0xB6, 0xFE, 0x00, 0xA0, 0xC9, 0x0F, 0x57, 0xDA}};
@@ -54,6 +69,12 @@ struct TStdCommandServices {
   platform::IFileSystem& Files;
   platform::IEnvironment& Environment;
   platform::IDebugOutput& Debug;
+  // Device presence and the driver's installation.
+  platform::IDeviceSetup& Devices;
+  platform::IServiceControl& Services;
+  platform::IShell& Shell;
+  platform::ISystemInfo& System;
+  platform::IClock& Clock;
 };
 
 // A restartable worker thread: terminated until started, and after Terminate.
@@ -90,11 +111,18 @@ public:
   // ABuffer goes to the driver and comes back; 21 when the device object cannot be opened.
   uint32_t DeviceRW(void* Buffer, int32_t Count, uint32_t IoControlCode);
 
-  // Hardware-id matching against the configured lists, without regard to case.
-  bool HardwareIdsInConfigUsbList(const std::vector<std::string>& strHardwareIDs) const;
-  bool HardwareIdsInConfigHidList(const std::vector<std::string>& strHardwareIDs) const;
-  // The device presence checks (IsHIDDeviceExist, ISHIDDeviceExist) and the driver
-  // installation (HidInstallDriver) belong here; they come with the device setup service.
+  // Hardware-id matching against the configured lists, without regard to case and whole
+  // ids only. Each call sorts its list in place.
+  bool HardwareIdsInConfigUsbList(const std::vector<std::string>& strHardwareIDs);
+  bool HardwareIdsInConfigHidList(const std::vector<std::string>& strHardwareIDs);
+  // A present node of the HID setup class has a hardware id of "devicelist".
+  bool IsHIDDeviceExist();
+  // A present node of the HID setup class has this hardware id, without regard to case.
+  bool ISHIDDeviceExist(const std::string& VidPid);
+  // Installs the filter driver on every present node with a hardware id of "usbdevicelist"
+  // (Install), or removes it; blocks while the package tool runs. Other filters of the node
+  // stay as they are.
+  void HidInstallDriver(bool Install);
 
   // The report lengths are bounded by the workers' 10241-byte buffers: larger values are
   // clamped to them, negative ones to 0.
@@ -127,6 +155,25 @@ public:
   bool WorkerRunning(int AWorker) const;
 
 private:
+  bool Is64BitWindows();
+  bool IsWindowsXP64();
+  bool DeviceHasProblem(platform::IDeviceNodeList& ANodes, uint32_t ANode);
+  std::vector<std::string> GetDeviceRegistryStrings(platform::IDeviceNodeList& ANodes,
+                                                    uint32_t ANode,
+                                                    platform::TDeviceProperty AProperty);
+  void RunDriverPackageTool(bool Install);
+  bool InstallDriverByCopy(platform::IDeviceNodeList& ANodes, uint32_t ANode);
+  bool UninstallDriverByService(platform::IDeviceNodeList& ANodes, uint32_t ANode);
+  bool ConfigureDriverService(bool Install, const std::string& ServiceName,
+                              const std::string& BinaryPath);
+  void ChangeDeviceState(platform::IDeviceNodeList& ANodes, uint32_t ANode, bool Enable);
+  // The node's filter list that holds the driver, and the whole path of the driver file.
+  platform::TDeviceProperty FilterProperty() const;
+  std::string DriverTarget();
+  // Calls AMatch with the hardware ids of each present node of the HID setup class until it
+  // answers true; false when none does or the nodes cannot be listed.
+  template <class TMatch> bool AnyPresentNode(TMatch AMatch);
+
   void RestartMonitor(bool AStart);
   // The restart proper, on the main thread with neither worker waiting for it.
   void RestartMonitorNow(bool AStart);

@@ -39,6 +39,8 @@ public:
   virtual uint32_t ReplaceFileContent(const std::string& APath, const void* AData,
                                       std::size_t ASize) = 0;
   virtual uint32_t RemoveFile(const std::string& APath) = 0;
+  // Copies ASource to ATarget, replacing a target that exists.
+  virtual uint32_t DuplicateFile(const std::string& ASource, const std::string& ATarget) = 0;
   // The platform's text for an error code.
   virtual std::string ErrorText(uint32_t ACode) = 0;
 };

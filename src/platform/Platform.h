@@ -4,6 +4,7 @@
 #include "platform/Audio.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
+#include "platform/DeviceSetup.h"
 #include "platform/Dialogs.h"
 #include "platform/Driver.h"
 #include "platform/Environment.h"
@@ -12,7 +13,9 @@
 #include "platform/Libraries.h"
 #include "platform/Locale.h"
 #include "platform/Registry.h"
+#include "platform/Services.h"
 #include "platform/Shell.h"
+#include "platform/SystemInfo.h"
 
 namespace platform {
 
@@ -31,6 +34,9 @@ struct TPlatform {
   IKeyboardState& Keyboard;
   IShell& Shell;
   IAudio& Audio;
+  IDeviceSetup& Devices;
+  IServiceControl& Services;
+  ISystemInfo& System;
 };
 
 } // namespace platform

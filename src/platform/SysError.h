@@ -17,13 +17,24 @@ inline constexpr uint32_t WriteFault = 29;
 inline constexpr uint32_t ReadFault = 30;
 inline constexpr uint32_t SharingViolation = 32;
 inline constexpr uint32_t InvalidParameter = 87;
+inline constexpr uint32_t InsufficientBuffer = 122;
+inline constexpr uint32_t InvalidName = 123;
 inline constexpr uint32_t BadPathName = 161;
 inline constexpr uint32_t DiskFull = 112;
 inline constexpr uint32_t AlreadyExists = 183;
 inline constexpr uint32_t FileTooLarge = 223;
 inline constexpr uint32_t MoreData = 234;
+inline constexpr uint32_t NoMoreItems = 259;
+inline constexpr uint32_t DirectoryInvalid = 267;
 inline constexpr uint32_t OperationAborted = 995;
+inline constexpr uint32_t ServiceDoesNotExist = 1060;
+inline constexpr uint32_t ServiceMarkedForDelete = 1072;
+inline constexpr uint32_t ServiceExists = 1073;
+inline constexpr uint32_t DuplicateServiceName = 1078;
 inline constexpr uint32_t DeviceNotConnected = 1167;
 inline constexpr uint32_t InvalidUserBuffer = 1784;
+inline constexpr uint32_t RebootRequired = 3010;
+// The device installation's own code for a device node that is not there (any more).
+inline constexpr uint32_t NoSuchDeviceInstance = 0xE000020B;
 
 } // namespace platform::SysError

@@ -303,10 +303,10 @@ TEST(Win32Monitor, TheMuteActionTogglesTheCaptureEndpointAndBack) {
   const std::unique_ptr<platform::IAudio> Real = platform::win32::CreateAudio(World.Dialogs);
   TWatchedAudio Audio(*Real);
   platform::TPlatform Sim = World.Platform();
-  const platform::TPlatform Platform{Sim.Registry, Sim.Files,   Sim.Environment, Sim.Clock,
-                                     Sim.Dialogs,  Sim.Debug,   Sim.Locale,      Sim.Hid,
-                                     Sim.Desktop,  Sim.Drivers, Sim.Libraries,   Sim.Keyboard,
-                                     Sim.Shell,    Audio};
+  const platform::TPlatform Platform{
+      Sim.Registry, Sim.Files, Sim.Environment, Sim.Clock,    Sim.Dialogs,   Sim.Debug,
+      Sim.Locale,   Sim.Hid,   Sim.Desktop,     Sim.Drivers,  Sim.Libraries, Sim.Keyboard,
+      Sim.Shell,    Audio,     Sim.Devices,     Sim.Services, Sim.System};
   profile::TDM Module(nullptr, {World.Registry, World.Files, World.Environment, World.Clock,
                                 World.Locale, World.Dialogs});
   TTARNMONMAIN Main(Platform);

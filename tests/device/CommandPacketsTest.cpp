@@ -39,7 +39,8 @@ protected:
         hid::THidServices{World.Hid, World.Desktop, World.Files, World.Environment, World.Dialogs});
     Command = std::make_unique<TuiSTDCommand>(
         nullptr, TStdCommandServices{World.Drivers, World.Desktop, World.Files, World.Environment,
-                                     World.Dialogs});
+                                     World.Dialogs, World.Devices, World.Services, World.Shell,
+                                     World.System, World.Clock});
   }
   TCpiTarget Target() { return {*Hid, *Command, World.Desktop, World.Clock}; }
   CPI_UNIT SentUnit() {

@@ -247,10 +247,15 @@ TEST(Win32Driver, TheMissingDeviceObjectAnswers21) {
   EXPECT_FALSE(Platform.Drivers.OpenDeviceObject("\\\\.\\usbkmfx00001", false, Error));
   EXPECT_EQ(Error, platform::SysError::FileNotFound);
   device::TuiSTDCommand Command(nullptr, {Platform.Drivers, Platform.Desktop, Platform.Files,
-                                          Platform.Environment, Platform.Debug});
+                                          Platform.Environment, Platform.Debug, Platform.Devices,
+                                          Platform.Services, Platform.Shell, Platform.System,
+                                          Platform.Clock});
   uint8_t Level[2] = {1, 0};
   EXPECT_EQ(Command.DeviceRW(Level, 2, 0x8000800C), 21u);
   EXPECT_FALSE(Command.IsDeviceExist());
+  // Presence only reads the device tree: Wine's virtual mouse sits on its bus under this id.
+  EXPECT_TRUE(Command.ISHIDDeviceExist("winebus\\vid_845e&pid_0001"));
+  EXPECT_FALSE(Command.ISHIDDeviceExist("WINEBUS\\VID_845E"));
 }
 
 } // namespace

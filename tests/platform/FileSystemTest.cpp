@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -112,6 +113,26 @@ TEST_P(FileSystemTest, AFileHeldOpenWithoutDeleteSharingIsNeitherReplacedNorRemo
   ASSERT_EQ(Files().ReplaceFileContent(Path, New.data(), New.size()), SysError::Success);
   ASSERT_EQ(Files().ReadWholeFile(Path, Read, 1000), SysError::Success);
   EXPECT_EQ(Read, New);
+}
+
+TEST_P(FileSystemTest, ACopyReplacesItsTarget) {
+  const std::string Source = Folder() + "M\xC3\xA4use.sys";
+  const std::string Target = Folder() + "target.sys";
+  const auto Bytes = test::PatternBytes(300);
+  const auto Old = test::PatternBytes(20, 5);
+  ASSERT_EQ(Files().ReplaceFileContent(Source, Bytes.data(), Bytes.size()), SysError::Success);
+  ASSERT_EQ(Files().ReplaceFileContent(Target, Old.data(), Old.size()), SysError::Success);
+  std::vector<uint8_t> Read;
+  EXPECT_EQ(Files().DuplicateFile(Source, Target), SysError::Success);
+  ASSERT_EQ(Files().ReadWholeFile(Target, Read, 1000), SysError::Success);
+  EXPECT_EQ(Read, Bytes);
+  EXPECT_EQ(Files().DuplicateFile(Folder() + "missing.sys", Target), SysError::FileNotFound);
+  EXPECT_EQ(Files().DuplicateFile(Source, Folder() + "no" + rtl::PathDelim + "t.sys"),
+            SysError::PathNotFound);
+  // Nothing is left beside the target.
+  auto Names = FolderFiles(Folder());
+  std::sort(Names.begin(), Names.end());
+  EXPECT_EQ(Names, (std::vector<std::string>{"M\xC3\xA4use.sys", "target.sys"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, FileSystemTest, ::testing::ValuesIn(test::TestBackendNames()),

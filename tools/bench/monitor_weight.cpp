@@ -88,7 +88,8 @@ platform::TPlatform BenchPlatform(TSimWorld& AWorld, platform::IDebugOutput& ADe
   return {AWorld.Registry, AWorld.Files,   AWorld.Environment, AWorld.Clock,
           AWorld.Dialogs,  ADebug,         AWorld.Locale,      AWorld.Hid,
           AWorld.Desktop,  AWorld.Drivers, AWorld.HookLibrary, AWorld.HookLibrary,
-          AWorld.Shell,    AWorld.Audio};
+          AWorld.Shell,    AWorld.Audio,   AWorld.Devices,     AWorld.Services,
+          AWorld.System};
 }
 
 // The mouse with its vendor collection, and "ui.local" installed beside the program.

@@ -163,6 +163,43 @@ uint32_t TSimFileSystem::RemoveFile(const std::string& APath) {
   return FromErrorCode(Error, SysError::AccessDenied);
 }
 
+uint32_t TSimFileSystem::DuplicateFile(const std::string& ASource, const std::string& ATarget) {
+  if (const uint32_t Fault = FFaults.Take(TSimFileOp::Copy)) {
+    return Fault;
+  }
+  if (!PathFitsLimits(ASource) || !PathFitsLimits(ATarget)) {
+    return SysError::PathNotFound;
+  }
+  const fs::path Source = Utf8Path(ASource);
+  const fs::path Target = Utf8Path(ATarget);
+  std::error_code Error;
+  if (!fs::is_regular_file(Source, Error)) {
+    return fs::is_directory(Source, Error) ? SysError::AccessDenied : SysError::FileNotFound;
+  }
+  if (!fs::is_directory(Target.parent_path(), Error)) {
+    return SysError::PathNotFound;
+  }
+  if (fs::is_directory(Target, Error)) {
+    return SysError::AccessDenied;
+  }
+  // Copied beside the target and renamed over it: the host's copy does not always replace.
+  const std::string TempName = ReplacementPathBeside(ATarget, "~copy");
+  if (TempName.empty()) {
+    return SysError::PathNotFound;
+  }
+  const fs::path Temp = Utf8Path(TempName);
+  fs::copy_file(Source, Temp, fs::copy_options::overwrite_existing, Error);
+  if (!Error) {
+    fs::rename(Temp, Target, Error);
+  }
+  if (Error) {
+    const uint32_t Code = FromErrorCode(Error, SysError::WriteFault);
+    fs::remove(Temp, Error);
+    return Code;
+  }
+  return SysError::Success;
+}
+
 namespace {
 // One file named the same way whatever the spelling of its path.
 fs::path Identity(const fs::path& APath) {

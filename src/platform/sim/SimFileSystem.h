@@ -14,7 +14,7 @@
 
 namespace platform::sim {
 
-enum class TSimFileOp { Read, Replace, MakeDirectory };
+enum class TSimFileOp { Read, Replace, MakeDirectory, Copy };
 
 // UTF-8 text to a path of the host, whatever its native encoding.
 std::filesystem::path Utf8Path(const std::string& APath);
@@ -29,6 +29,7 @@ public:
   uint32_t ReplaceFileContent(const std::string& APath, const void* AData,
                               std::size_t ASize) override;
   uint32_t RemoveFile(const std::string& APath) override;
+  uint32_t DuplicateFile(const std::string& ASource, const std::string& ATarget) override;
   std::string ErrorText(uint32_t ACode) override;
 
   // The next call of that kind fails with ACode. A failing Replace has written half of the

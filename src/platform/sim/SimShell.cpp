@@ -32,7 +32,7 @@ bool IsAbsolute(const std::string& APath) {
 
 intptr_t TSimShell::Open(TWindowHandle AOwner, const std::string& AFile, const std::string& AFolder,
                          int32_t AShowCommand) {
-  const TSimShellOpen Request{AOwner, AFile, AFolder, AShowCommand};
+  const TSimShellOpen Request{AOwner, AFile, AFolder, AShowCommand, ""};
   std::function<void(const TSimShellOpen&)> Program;
   std::string Path = AFile;
   {
@@ -61,6 +61,37 @@ intptr_t TSimShell::Open(TWindowHandle AOwner, const std::string& AFile, const s
     throw std::logic_error("no simulated program registered for \"" + Path + "\"");
   }
   return SysError::FileNotFound;
+}
+
+uint32_t TSimShell::RunAndWait(const std::string& AFile, const std::string& AParameters,
+                               const std::string& AFolder, int32_t AShowCommand) {
+  const TSimShellOpen Request{0, AFile, AFolder, AShowCommand, AParameters};
+  std::function<void(const TSimShellOpen&)> Program;
+  {
+    std::lock_guard<std::mutex> Guard(FLock);
+    FRuns.push_back(Request);
+    auto Found = FPrograms.find(Folded(AFile));
+    if (Found != FPrograms.end()) {
+      Program = Found->second;
+    }
+  }
+  std::error_code Error;
+  if (AFile.empty() || !std::filesystem::is_regular_file(Utf8Path(AFile), Error)) {
+    return SysError::FileNotFound;
+  }
+  if (!AFolder.empty() && !std::filesystem::is_directory(Utf8Path(AFolder), Error)) {
+    return SysError::DirectoryInvalid;
+  }
+  if (!Program) {
+    throw std::logic_error("no simulated program registered for \"" + AFile + "\"");
+  }
+  Program(Request);
+  return SysError::Success;
+}
+
+std::vector<TSimShellOpen> TSimShell::Runs() const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FRuns;
 }
 
 void TSimShell::RegisterProgram(const std::string& APath,

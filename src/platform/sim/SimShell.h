@@ -1,7 +1,8 @@
 // The simulated shell: records every "open" and starts the simulated programs a test
 // registered for a file. An address is opened by the default browser; a file with no
 // registered program is not found (2), and a file that exists but has no registered program
-// cannot run in the simulation: that open throws std::logic_error.
+// cannot run in the simulation: that open throws std::logic_error. Programs started to be
+// waited for are recorded with their parameters.
 #pragma once
 
 #include <functional>
@@ -19,6 +20,8 @@ struct TSimShellOpen {
   std::string File;
   std::string Folder;
   int32_t ShowCommand = 0;
+  // A program's parameters (RunAndWait only).
+  std::string Parameters;
 };
 
 class TSimShell : public IShell {
@@ -29,16 +32,23 @@ public:
 
   intptr_t Open(TWindowHandle AOwner, const std::string& AFile, const std::string& AFolder,
                 int32_t AShowCommand) override;
+  // A registered program runs on the calling thread, which waits for it since it runs there.
+  // The program's file must exist; so must the working folder.
+  uint32_t RunAndWait(const std::string& AFile, const std::string& AParameters,
+                      const std::string& AFolder, int32_t AShowCommand) override;
 
   // AProgram runs, on the opening thread, whenever the file at APath (full path, compared
   // without regard to case) is opened; it may create a simulated process of its own.
   void RegisterProgram(const std::string& APath,
                        std::function<void(const TSimShellOpen& AOpen)> AProgram);
   std::vector<TSimShellOpen> Opens() const;
+  // Every RunAndWait, in order.
+  std::vector<TSimShellOpen> Runs() const;
 
 private:
   mutable std::mutex FLock;
   std::vector<TSimShellOpen> FOpens;
+  std::vector<TSimShellOpen> FRuns;
   std::map<std::string, std::function<void(const TSimShellOpen&)>> FPrograms;
 };
 

@@ -55,6 +55,8 @@ TSimWorld::TSimWorld(std::shared_ptr<TSimSession> ASession) : Session(std::move(
       [this](uintptr_t AWindow, uintptr_t AEvent, const TDevBroadcastHandle& ABroadcast) {
         return Desktop.SendDeviceChange(AWindow, AEvent, reinterpret_cast<intptr_t>(&ABroadcast));
       });
+  Devices.SetServiceLookup(
+      [this](const std::string& AName) { return Services.Service(AName).has_value(); });
 }
 
 uint64_t TSimClock::TickCount() {

@@ -9,6 +9,7 @@
 #include "platform/sim/SimAudio.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimDeviceSetup.h"
 #include "platform/sim/SimDriver.h"
 #include "platform/sim/SimFileSystem.h"
 #include "platform/sim/SimHid.h"
@@ -108,10 +109,14 @@ public:
   TSimShell Shell;
   // The microphone and the legacy mixer.
   TSimAudio Audio{Desktop, Environment, Dialogs};
+  // The device tree, whose stacks load only filters that have a service in Services.
+  TSimDeviceTree Devices;
+  TSimServiceDatabase Services;
+  TSimSystemInfo System{Environment};
 
   TPlatform Platform() {
-    return {Registry, Files,   Environment, Clock,       Dialogs,     Dialogs, Locale,
-            Hid,      Desktop, Drivers,     HookLibrary, HookLibrary, Shell,   Audio};
+    return {Registry, Files,       Environment, Clock, Dialogs, Dialogs, Locale,   Hid,   Desktop,
+            Drivers,  HookLibrary, HookLibrary, Shell, Audio,   Devices, Services, System};
   }
 };
 

@@ -223,6 +223,11 @@ public:
     return DeleteFileW(ToWide(APath).c_str()) ? SysError::Success : LastError();
   }
 
+  uint32_t DuplicateFile(const std::string& ASource, const std::string& ATarget) override {
+    return CopyFileW(ToWide(ASource).c_str(), ToWide(ATarget).c_str(), FALSE) ? SysError::Success
+                                                                              : LastError();
+  }
+
   std::string ErrorText(uint32_t ACode) override {
     wchar_t* Buffer = nullptr;
     const DWORD Length = FormatMessageW(

@@ -17,6 +17,9 @@ struct TWin32Platform::TServices {
   std::unique_ptr<IKeyboardState> Keyboard = CreateKeyboardState();
   std::unique_ptr<IShell> Shell = CreateShell();
   std::unique_ptr<IAudio> Audio = CreateAudio(*Debug);
+  std::unique_ptr<IDeviceSetup> Devices = CreateDeviceSetup();
+  std::unique_ptr<IServiceControl> Services = CreateServiceControl();
+  std::unique_ptr<ISystemInfo> System = CreateSystemInfo();
 };
 
 TWin32Platform::TWin32Platform() : FServices(std::make_unique<TServices>()) {}
@@ -26,7 +29,8 @@ TPlatform TWin32Platform::Platform() {
   return {*FServices->Registry, *FServices->Files,   *FServices->Environment, *FServices->Clock,
           *FServices->Dialogs,  *FServices->Debug,   *FServices->Locale,      *FServices->Hid,
           *FServices->Desktop,  *FServices->Drivers, *FServices->Libraries,   *FServices->Keyboard,
-          *FServices->Shell,    *FServices->Audio};
+          *FServices->Shell,    *FServices->Audio,   *FServices->Devices,     *FServices->Services,
+          *FServices->System};
 }
 
 } // namespace platform::win32

@@ -33,6 +33,9 @@ std::unique_ptr<IDriverDevices> CreateDriverDevices();
 std::unique_ptr<ILibraries> CreateLibraries();
 std::unique_ptr<IKeyboardState> CreateKeyboardState();
 std::unique_ptr<IShell> CreateShell();
+std::unique_ptr<IDeviceSetup> CreateDeviceSetup();
+std::unique_ptr<IServiceControl> CreateServiceControl();
+std::unique_ptr<ISystemInfo> CreateSystemInfo();
 // ADebug takes what change handlers throw.
 std::unique_ptr<IAudio> CreateAudio(IDebugOutput& ADebug);
 // On the thread that will run the message loop; ADebug takes what window procedures throw.

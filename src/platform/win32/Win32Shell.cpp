@@ -3,6 +3,7 @@
 #include <shellapi.h>
 // clang-format on
 
+#include "platform/SysError.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32Text.h"
 
@@ -20,6 +21,32 @@ public:
         ShellExecuteW(reinterpret_cast<HWND>(AOwner), L"open", File.c_str(), nullptr,
                       Folder.empty() ? nullptr : Folder.c_str(), AShowCommand);
     return reinterpret_cast<intptr_t>(Result);
+  }
+
+  uint32_t RunAndWait(const std::string& AFile, const std::string& AParameters,
+                      const std::string& AFolder, int32_t AShowCommand) override {
+    const std::wstring File = ToWide(AFile);
+    const std::wstring Parameters = ToWide(AParameters);
+    const std::wstring Folder = ToWide(AFolder);
+    SHELLEXECUTEINFOW Info{};
+    Info.cbSize = sizeof(Info);
+    // The process is kept to be waited for; failures are the caller's to report, never a
+    // message box of the shell's.
+    Info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_DOENVSUBST | SEE_MASK_FLAG_NO_UI;
+    Info.lpVerb = L"open";
+    Info.lpFile = File.c_str();
+    Info.lpParameters = Parameters.empty() ? nullptr : Parameters.c_str();
+    Info.lpDirectory = Folder.empty() ? nullptr : Folder.c_str();
+    Info.nShow = AShowCommand;
+    if (!ShellExecuteExW(&Info)) {
+      const DWORD Error = GetLastError();
+      return Error != 0 ? static_cast<uint32_t>(Error) : SysError::FileNotFound;
+    }
+    if (Info.hProcess != nullptr) {
+      WaitForSingleObject(Info.hProcess, INFINITE);
+      CloseHandle(Info.hProcess);
+    }
+    return SysError::Success;
   }
 };
 
