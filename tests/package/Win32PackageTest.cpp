@@ -19,7 +19,6 @@
 
 #include "app/MouseMonitor.h"
 #include "platform/win32/Win32Text.h"
-#include "rtl/Paths.h"
 #include "support/Session.h"
 #include "support/TestPlatform.h"
 
