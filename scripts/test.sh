@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native suite (plain, with the address and undefined-behaviour
 # sanitizers, and with the thread sanitizer), the replay of every fuzz corpus (clang and
-# libFuzzer) and the Windows suite under Wine. Installs what a fresh Debian machine lacks when
-# it can; where it cannot, says so and runs what it can. Ends with one CTest summary over all
-# lanes.
+# libFuzzer) and the Windows suite under Wine, the Windows packages (ZIP and installer)
+# included. Installs what a fresh Debian machine lacks when it can; where it cannot, says so
+# and runs what it can. Ends with one CTest summary over all lanes.
 set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
@@ -66,6 +66,7 @@ start_wine() {
 }
 
 if install_wine_tools; then
+  install_installer_tools || say "the installer is neither built nor tested: NSIS is missing"
   if build_lane windows; then
     start_wine && lanes+=(windows)
   else

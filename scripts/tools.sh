@@ -58,6 +58,13 @@ install_wine_tools() {
   wine_tools_present
 }
 
+# NSIS, which makes the Windows installer; without it the Windows lane makes the ZIP only.
+install_installer_tools() {
+  command -v makensis >/dev/null && return 0
+  install_packages "NSIS" nsis || return 1
+  command -v makensis >/dev/null
+}
+
 # start_display WIDTHxHEIGHT: an Xvfb display on the first free number from 90, exported as
 # DISPLAY (before the first Wine process: the first one fixes the display driver); its
 # process id in xvfb_pid.

@@ -136,47 +136,6 @@ protected:
         20000);
     return Main;
   }
-  // Opens the icon's menu with the right button, as a user does, and clicks the item at
-  // APosition of ACount shown items in the menu that the monitor's process opens.
-  bool ChooseFromMenu(std::size_t AIndex, HWND AIcon, int APosition, int ACount) {
-    HWND Menu = nullptr;
-    // A click that came while the shell or the monitor was busy is given again.
-    for (int Attempt = 0; Attempt < 3 && Menu == nullptr; ++Attempt) {
-      ClickAt(Centre(AIcon), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
-      PumpUntil(
-          Desktop(),
-          [&] {
-            for (HWND Window : WindowsOf(Id(AIndex), L"#32768")) {
-              if (IsWindowVisible(Window)) {
-                Menu = Window;
-              }
-            }
-            return Menu != nullptr;
-          },
-          4000);
-    }
-    if (Menu == nullptr) {
-      PressEscape();
-      return false;
-    }
-    // The items share the menu's height; the frame is thinner than half an item.
-    RECT Bounds{};
-    GetWindowRect(Menu, &Bounds);
-    const LONG Height = Bounds.bottom - Bounds.top;
-    ClickAt({(Bounds.left + Bounds.right) / 2,
-             Bounds.top + Height * (2 * APosition + 1) / (2 * ACount)},
-            MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
-    SetCursorPos(cPointerAway.x, cPointerAway.y);
-    return PumpUntil(Desktop(), [&] { return !IsWindowVisible(Menu); });
-  }
-  // Closes a menu that opened late, so that it holds no input after the test.
-  static void PressEscape() {
-    INPUT Keys[2] = {};
-    Keys[0].type = Keys[1].type = INPUT_KEYBOARD;
-    Keys[0].ki.wVk = Keys[1].ki.wVk = VK_ESCAPE;
-    Keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, Keys, sizeof(INPUT));
-  }
   // Waits until the monitor has made its first device check (3 s after its start), so that
   // the clicks meet it idle.
   void LetItSettle() {
@@ -253,7 +212,7 @@ TEST_F(Win32MonitorProcess, ConfigShowsTheConfigurationProgramAndExitEndsTheMoni
 
   // No configuration window: CONFIG (the first of the two items shown) starts the program
   // beside the monitor, in the monitor's folder.
-  ASSERT_TRUE(ChooseFromMenu(Monitor, Icon, 0, 2));
+  ASSERT_TRUE(ChooseFromTrayMenu(Desktop(), Id(Monitor), Icon, 0, 2));
   EXPECT_TRUE(PumpUntil(
       Desktop(), [&] { return fs::exists(Path(FFolder + cPeerStartedFile)); }, 20000));
 
@@ -261,14 +220,14 @@ TEST_F(Win32MonitorProcess, ConfigShowsTheConfigurationProgramAndExitEndsTheMoni
   TConfigWindow Config(Desktop());
   ASSERT_NE(Config.Handle, 0u);
   const auto ConfigWindow = reinterpret_cast<HWND>(Config.Handle);
-  ASSERT_TRUE(ChooseFromMenu(Monitor, Icon, 0, 2));
+  ASSERT_TRUE(ChooseFromTrayMenu(Desktop(), Id(Monitor), Icon, 0, 2));
   EXPECT_TRUE(PumpUntil(Desktop(), [&] {
     return IsWindowVisible(ConfigWindow) && GetForegroundWindow() == ConfigWindow;
   }));
   Desktop().ShowWindowCommand(Config.Handle, platform::SW_HIDE_VALUE);
 
   // EXIT tells the configuration program and ends the monitor, its mutex released.
-  ASSERT_TRUE(ChooseFromMenu(Monitor, Icon, 1, 2));
+  ASSERT_TRUE(ChooseFromTrayMenu(Desktop(), Id(Monitor), Icon, 1, 2));
   EXPECT_EQ(EndOf(Monitor, 20000), 0u);
   Desktop().ProcessMessages();
   EXPECT_EQ(Config.Received, std::vector<uint32_t>{WM_CONFIG_EXIT});

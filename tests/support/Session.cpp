@@ -143,6 +143,47 @@ bool RemoveTrayIconOf(DWORD AProcess) {
   return Shell_NotifyIconW(NIM_DELETE, &Data) != FALSE;
 }
 
+bool ChooseFromTrayMenu(platform::IDesktop& ADesktop, DWORD AProcess, HWND AIcon, int APosition,
+                        int ACount) {
+  HWND Menu = nullptr;
+  // A click that came while the shell or the process was busy is given again.
+  for (int Attempt = 0; Attempt < 3 && Menu == nullptr; ++Attempt) {
+    ClickAt(Centre(AIcon), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    PumpUntil(
+        ADesktop,
+        [&] {
+          for (HWND Window : WindowsOf(AProcess, L"#32768")) {
+            if (IsWindowVisible(Window)) {
+              Menu = Window;
+            }
+          }
+          return Menu != nullptr;
+        },
+        4000);
+  }
+  if (Menu == nullptr) {
+    PressEscape();
+    return false;
+  }
+  // The items share the menu's height; the frame is thinner than half an item.
+  RECT Bounds{};
+  GetWindowRect(Menu, &Bounds);
+  const LONG Height = Bounds.bottom - Bounds.top;
+  ClickAt(
+      {(Bounds.left + Bounds.right) / 2, Bounds.top + Height * (2 * APosition + 1) / (2 * ACount)},
+      MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+  SetCursorPos(cPointerAway.x, cPointerAway.y);
+  return PumpUntil(ADesktop, [&] { return !IsWindowVisible(Menu); });
+}
+
+void PressEscape() {
+  INPUT Keys[2] = {};
+  Keys[0].type = Keys[1].type = INPUT_KEYBOARD;
+  Keys[0].ki.wVk = Keys[1].ki.wVk = VK_ESCAPE;
+  Keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, Keys, sizeof(INPUT));
+}
+
 void AnnounceShellStarted() {
   DWORD_PTR Ignored = 0;
   SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,

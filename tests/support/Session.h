@@ -50,6 +50,13 @@ bool RemoveTrayIconOf(DWORD AProcess);
 void AnnounceShellStarted();
 // The top-level windows of that class that belong to the process.
 std::vector<HWND> WindowsOf(DWORD AProcess, const std::wstring& AClass);
+// Opens the icon's menu with the right button, as a user does, and clicks the item at
+// APosition of ACount shown items in the menu that the process opens; false when no menu
+// opened or it stayed open.
+bool ChooseFromTrayMenu(platform::IDesktop& ADesktop, DWORD AProcess, HWND AIcon, int APosition,
+                        int ACount);
+// Closes a menu that opened late, so that it holds no input after the test.
+void PressEscape();
 #endif
 
 } // namespace test

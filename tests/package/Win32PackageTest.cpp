@@ -1,0 +1,418 @@
+// What a user downloads, used as a user uses it under the real session: the ZIP unpacked into
+// a folder whose name has spaces and non-ASCII characters runs the monitor from there; the
+// installer installs silently, starts the monitor through the shell and adds the start at
+// logon; its uninstaller ends the running monitor and removes what was installed and nothing
+// else. Each monitor keeps its profile store apart from every other test's.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <sstream>
+
+#include "app/MouseMonitor.h"
+#include "platform/win32/Win32Text.h"
+#include "support/Session.h"
+#include "support/TestPlatform.h"
+
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+using platform::win32::ToWide;
+
+const std::wstring cEnglishHint = L"GAMING MOUSE DRIVER";
+const std::wstring cProgram = L"TARNMON.EXE";
+const std::wstring cRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::wstring cRunValue = L"TARNMON";
+const std::wstring cUninstallKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gaming Mouse Monitor";
+const std::wstring cShortcut = L"Gaming Mouse\\Gaming Mouse Monitor.lnk";
+// Every file of the package, as the program's folder holds them.
+const std::set<std::wstring> cPackageFiles = {L"TARNMON.EXE", L"uiHook.dll",
+                                              L"ui.local",    L"config.ini",
+                                              L"README.txt",  L"images\\0409\\icons\\logo.ico"};
+
+fs::path BuildFolder() {
+  wchar_t Here[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, Here, MAX_PATH);
+  return fs::path(Here).parent_path().parent_path();
+}
+
+std::string ReadAll(const fs::path& AFile) {
+  std::ifstream Stream(AFile, std::ios::binary);
+  return {std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>()};
+}
+
+// The files below a folder, relative to it.
+std::set<std::wstring> FilesBelow(const fs::path& AFolder) {
+  std::set<std::wstring> Files;
+  for (const auto& Entry : fs::recursive_directory_iterator(AFolder)) {
+    if (Entry.is_regular_file()) {
+      Files.insert(Entry.path().lexically_relative(AFolder).wstring());
+    }
+  }
+  return Files;
+}
+
+std::optional<std::wstring> ReadString(HKEY ARoot, const std::wstring& AKey,
+                                       const std::wstring& AName) {
+  wchar_t Data[1024] = {};
+  DWORD Size = sizeof(Data) - sizeof(wchar_t);
+  if (RegGetValueW(ARoot, AKey.c_str(), AName.c_str(), RRF_RT_REG_SZ, nullptr, Data, &Size) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return std::wstring(Data);
+}
+
+bool KeyExists(HKEY ARoot, const std::wstring& AKey) {
+  HKEY Key = nullptr;
+  if (RegOpenKeyExW(ARoot, AKey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &Key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(Key);
+  return true;
+}
+
+fs::path CommonPrograms() {
+  wchar_t Folder[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, Folder);
+  return Folder;
+}
+
+// The full path of a process's executable, empty when it cannot be asked.
+std::wstring ImageOf(DWORD AProcess) {
+  const HANDLE Process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, AProcess);
+  if (Process == nullptr) {
+    return {};
+  }
+  wchar_t Image[MAX_PATH] = {};
+  DWORD Length = MAX_PATH;
+  const BOOL Done = QueryFullProcessImageNameW(Process, 0, Image, &Length);
+  CloseHandle(Process);
+  return Done ? std::wstring(Image, Length) : std::wstring();
+}
+
+bool SamePath(fs::path AOne, fs::path AOther) {
+  AOne.make_preferred();
+  AOther.make_preferred();
+  return CompareStringOrdinal(AOne.c_str(), -1, AOther.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// The process of a monitor main window whose executable is AProgram; 0 when there is none.
+DWORD MonitorRunningFrom(const fs::path& AProgram) {
+  struct TSearch {
+    const fs::path& Program;
+    DWORD Found;
+  } Search{AProgram, 0};
+  EnumWindows(
+      [](HWND AWindow, LPARAM ASearch) -> BOOL {
+        auto& Wanted = *reinterpret_cast<TSearch*>(ASearch);
+        DWORD Process = 0;
+        GetWindowThreadProcessId(AWindow, &Process);
+        if (ClassOf(AWindow) == ToWide(app::cMainWindowClass) &&
+            SamePath(ImageOf(Process), Wanted.Program)) {
+          Wanted.Found = Process;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&Search));
+  return Search.Found;
+}
+
+// The start at logon as it was before a test, put back afterwards whatever the test did.
+class TRunEntryKeeper {
+public:
+  TRunEntryKeeper() : FBefore(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue)) {}
+  ~TRunEntryKeeper() {
+    if (FBefore) {
+      RegSetKeyValueW(HKEY_CURRENT_USER, cRunKey.c_str(), cRunValue.c_str(), REG_SZ,
+                      FBefore->c_str(),
+                      static_cast<DWORD>((FBefore->size() + 1) * sizeof(wchar_t)));
+    } else {
+      RegDeleteKeyValueW(HKEY_CURRENT_USER, cRunKey.c_str(), cRunValue.c_str());
+    }
+  }
+  TRunEntryKeeper(const TRunEntryKeeper&) = delete;
+  TRunEntryKeeper& operator=(const TRunEntryKeeper&) = delete;
+
+private:
+  std::optional<std::wstring> FBefore;
+};
+
+class Win32Package : public ::testing::Test {
+protected:
+  Win32Package() : FBackend(MakeTestPlatform("Win32")) {
+    FProfileFolder = UniqueName("PackageTestProfiles");
+    // A folder with spaces below the test's own folder, whose name is not ASCII.
+    FInstallFolder = Path(FBackend->Folder()) / L"Gaming Mouse";
+  }
+  ~Win32Package() override {
+    PressEscape();
+    SetCursorPos(cPointerAway.x, cPointerAway.y);
+    // An installation the test left behind goes the way it came, taking its Start menu entry
+    // and its uninstall key with it.
+    const fs::path Uninstaller = FInstallFolder / L"Uninstall.exe";
+    if (fs::exists(Uninstaller)) {
+      Run(L"\"" + Uninstaller.wstring() + L"\" /S _?=" + FInstallFolder.wstring(), 60000);
+    }
+    for (const fs::path& Program : {FInstallFolder / cProgram, UnpackedFolder() / cProgram}) {
+      EndMonitorFrom(Program);
+    }
+    std::error_code Ignored;
+    fs::remove_all(Documents(), Ignored);
+  }
+
+  static fs::path Path(const std::string& AUtf8) { return fs::path(ToWide(AUtf8)); }
+  platform::IDesktop& Desktop() { return FBackend->Platform().Desktop; }
+  fs::path Documents() {
+    return Path(FBackend->Platform().Environment.DocumentsFolder()) / ToWide(FProfileFolder);
+  }
+  static fs::path UnpackedFolder() {
+    return (BuildFolder() / Path(MONITOR_UNPACKED_PROGRAM)).make_preferred();
+  }
+
+  // The options that keep a monitor's profile store apart, as the first "options" section
+  // of a "config.ini" (the first section of a name is the one read).
+  std::string StoreOptions() {
+    return "[options]\r\nProfileRegFolder=" + FBackend->KeyPath().substr(sizeof("software\\") - 1) +
+           "\r\nprofileFolder=" + FProfileFolder + "\r\n";
+  }
+
+  // Runs a command line to its end within AMs, answering messages meanwhile; its exit code,
+  // or STILL_ACTIVE.
+  DWORD Run(std::wstring ACommandLine, int AMs) {
+    STARTUPINFOW Startup{};
+    Startup.cb = sizeof(Startup);
+    PROCESS_INFORMATION Process{};
+    if (!CreateProcessW(nullptr, ACommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &Startup, &Process)) {
+      ADD_FAILURE() << "cannot start: " << GetLastError();
+      return STILL_ACTIVE;
+    }
+    DWORD Code = EndOf(Process.hProcess, AMs);
+    CloseHandle(Process.hThread);
+    CloseHandle(Process.hProcess);
+    return Code;
+  }
+  DWORD EndOf(HANDLE AProcess, int AMs) {
+    PumpUntil(
+        Desktop(), [&] { return WaitForSingleObject(AProcess, 0) == WAIT_OBJECT_0; }, AMs);
+    DWORD Code = STILL_ACTIVE;
+    GetExitCodeProcess(AProcess, &Code);
+    return Code;
+  }
+  // The monitor started from there, waited for; 0 when none came.
+  DWORD WaitForMonitorFrom(const fs::path& AProgram, int AMs = 20000) {
+    DWORD Process = 0;
+    PumpUntil(
+        Desktop(), [&] { return (Process = MonitorRunningFrom(AProgram)) != 0; }, AMs);
+    return Process;
+  }
+  // Closed as a user's logoff closes it; ended by force only when it does not end.
+  void EndMonitorFrom(const fs::path& AProgram) {
+    for (DWORD Id = MonitorRunningFrom(AProgram); Id != 0; Id = MonitorRunningFrom(AProgram)) {
+      const HANDLE Process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, Id);
+      if (Process == nullptr) {
+        return;
+      }
+      for (HWND Main : WindowsOf(Id, ToWide(app::cMainWindowClass))) {
+        PostMessageW(Main, WM_CLOSE, 0, 0);
+      }
+      if (EndOf(Process, 10000) == STILL_ACTIVE) {
+        TerminateProcess(Process, 1);
+        WaitForSingleObject(Process, 5000);
+      }
+      CloseHandle(Process);
+    }
+  }
+  PROCESS_INFORMATION Start(const fs::path& AProgram) {
+    std::wstring CommandLine = L"\"" + AProgram.wstring() + L"\"";
+    STARTUPINFOW Startup{};
+    Startup.cb = sizeof(Startup);
+    PROCESS_INFORMATION Process{};
+    EXPECT_TRUE(CreateProcessW(AProgram.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, BuildFolder().c_str(), &Startup, &Process));
+    return Process;
+  }
+
+  std::unique_ptr<TTestPlatform> FBackend;
+  std::string FProfileFolder;
+  fs::path FInstallFolder;
+};
+
+TEST_F(Win32Package, TheUnpackedZipRunsTheMonitorFromAFolderWithSpacesAndNonAsciiName) {
+  const fs::path Folder = UnpackedFolder();
+  ASSERT_TRUE(fs::exists(Folder)) << "the ZIP was not unpacked by the package.unpack_zip test";
+  const std::wstring Name = Folder.wstring();
+  EXPECT_NE(Name.find(L' '), std::wstring::npos);
+  EXPECT_TRUE(std::any_of(Name.begin(), Name.end(), [](wchar_t AChar) { return AChar > 0x7F; }));
+  EXPECT_EQ(FilesBelow(Folder), cPackageFiles);
+  // The read-me and the options open well in Notepad: CR LF line ends only.
+  for (const wchar_t* Text : {L"README.txt", L"config.ini"}) {
+    const std::string Content = ReadAll(Folder / Text);
+    std::size_t Bare = 0;
+    for (std::size_t I = 0; I < Content.size(); ++I) {
+      Bare += Content[I] == '\n' && (I == 0 || Content[I - 1] != '\r');
+    }
+    EXPECT_GT(Content.size(), 0u);
+    EXPECT_EQ(Bare, 0u) << "bare line ends in " << fs::path(Text).string();
+  }
+
+  // The executable shows the version the package is named after.
+  const fs::path Program = Folder / cProgram;
+  DWORD Ignored = 0;
+  std::vector<uint8_t> Info(GetFileVersionInfoSizeW(Program.c_str(), &Ignored));
+  ASSERT_FALSE(Info.empty());
+  ASSERT_TRUE(
+      GetFileVersionInfoW(Program.c_str(), 0, static_cast<DWORD>(Info.size()), Info.data()));
+  VS_FIXEDFILEINFO* Fixed = nullptr;
+  UINT Length = 0;
+  ASSERT_TRUE(VerQueryValueW(Info.data(), L"\\", reinterpret_cast<void**>(&Fixed), &Length));
+  std::ostringstream Numbers;
+  Numbers << HIWORD(Fixed->dwFileVersionMS) << '.' << LOWORD(Fixed->dwFileVersionMS) << '.'
+          << HIWORD(Fixed->dwFileVersionLS);
+  EXPECT_EQ(Numbers.str(), MONITOR_PACKAGE_VERSION);
+  wchar_t* Text = nullptr;
+  ASSERT_TRUE(VerQueryValueW(Info.data(), L"\\StringFileInfo\\040904B0\\ProductVersion",
+                             reinterpret_cast<void**>(&Text), &Length));
+  EXPECT_EQ(std::wstring(Text).rfind(ToWide(MONITOR_PACKAGE_VERSION) + L".", 0), 0u) << Text;
+
+  // The shipped options, with a profile store of the test's own in front.
+  const std::string Shipped = ReadAll(Folder / L"config.ini");
+  std::ofstream(Folder / L"config.ini", std::ios::binary) << StoreOptions() << Shipped;
+
+  // Its tray icon with its hint; a second start ends at once; EXIT ends it.
+  PROCESS_INFORMATION First = Start(Program);
+  ASSERT_NE(WaitForMonitorFrom(Program), 0u);
+  const auto Until = std::chrono::steady_clock::now() + std::chrono::milliseconds(3500);
+  PumpUntil(
+      Desktop(), [&] { return std::chrono::steady_clock::now() >= Until; }, 4000);
+  const HWND Icon = FindTrayIcon(Desktop(), cEnglishHint);
+  ASSERT_NE(Icon, nullptr);
+  PROCESS_INFORMATION Second = Start(Program);
+  EXPECT_EQ(EndOf(Second.hProcess, 20000), 0u);
+  EXPECT_EQ(EndOf(First.hProcess, 0), DWORD{STILL_ACTIVE});
+  EXPECT_TRUE(ChooseFromTrayMenu(Desktop(), First.dwProcessId, Icon, 1, 2));
+  EXPECT_EQ(EndOf(First.hProcess, 20000), 0u);
+  EXPECT_FALSE(Desktop().NamedMutexExists(app::cMutexName));
+  for (const PROCESS_INFORMATION& Process : {First, Second}) {
+    CloseHandle(Process.hThread);
+    CloseHandle(Process.hProcess);
+  }
+  std::ofstream(Folder / L"config.ini", std::ios::binary) << Shipped;
+}
+
+class Win32Installer : public Win32Package {
+protected:
+  void SetUp() override {
+    if (std::string(MONITOR_PACKAGE_INSTALLER).empty()) {
+      GTEST_SKIP() << "no installer was built here (NSIS is missing)";
+    }
+  }
+  // Installs silently with the switches given; the installer's exit code.
+  DWORD Install(const std::wstring& ASwitches) {
+    const fs::path Installer = BuildFolder() / Path(MONITOR_PACKAGE_INSTALLER);
+    // The folder goes last and without quotes, spaces and all.
+    return Run(L"\"" + Installer.wstring() + L"\" /S " + ASwitches + L" /D=" +
+                   FInstallFolder.wstring(),
+               120000);
+  }
+  // Uninstalls silently as a user does (the uninstaller goes on from a copy of itself);
+  // true once the uninstall key has gone, its last step.
+  bool Uninstall() {
+    if (Run(L"\"" + (FInstallFolder / L"Uninstall.exe").wstring() + L"\" /S", 60000) != 0) {
+      return false;
+    }
+    return PumpUntil(
+        Desktop(), [] { return !KeyExists(HKEY_LOCAL_MACHINE, cUninstallKey); }, 60000);
+  }
+  TRunEntryKeeper FRunEntry;
+};
+
+TEST_F(Win32Installer, InstallsStartsTheMonitorAndItsUninstallerEndsItAndRemovesOnlyWhatItAdded) {
+  // The configuration program's folder, with its program and its own "config.ini".
+  fs::create_directories(FInstallFolder);
+  const std::string ConfigProgram = "not run here";
+  std::ofstream(FInstallFolder / L"TARNCFG.EXE", std::ios::binary) << ConfigProgram;
+  const std::string OwnConfig = StoreOptions() + "[DEVICE]\r\nDeviceName=usbkmfx00001\r\n";
+  std::ofstream(FInstallFolder / L"config.ini", std::ios::binary) << OwnConfig;
+  // A profile store the user had before.
+  const std::wstring StoreKey = ToWide(FBackend->KeyPath());
+  const std::vector<uint8_t> Record = PatternBytes(64);
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, StoreKey.c_str(), L"allsettings.pfd", REG_BINARY,
+                            Record.data(), static_cast<DWORD>(Record.size())),
+            ERROR_SUCCESS);
+  fs::create_directories(Documents());
+  const std::string Profile = "a game profile of the user's";
+  std::ofstream(Documents() / L"ZQProfile1.pfd", std::ios::binary) << Profile;
+
+  ASSERT_EQ(Install(L""), 0u);
+  const fs::path Program = FInstallFolder / cProgram;
+  std::set<std::wstring> Expected = cPackageFiles;
+  Expected.insert({L"Uninstall.exe", L"TARNCFG.EXE"});
+  EXPECT_EQ(FilesBelow(FInstallFolder), Expected);
+  EXPECT_EQ(ReadAll(FInstallFolder / L"config.ini"), OwnConfig);
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), L"\"" + Program.wstring() + L"\"");
+  EXPECT_TRUE(fs::exists(CommonPrograms() / cShortcut));
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, cUninstallKey, L"DisplayVersion"),
+            ToWide(MONITOR_PACKAGE_VERSION));
+
+  // The installer started the installed monitor, through the shell.
+  const DWORD Monitor = WaitForMonitorFrom(Program);
+  ASSERT_NE(Monitor, 0u);
+  const HANDLE Process = OpenProcess(SYNCHRONIZE, FALSE, Monitor);
+  ASSERT_NE(Process, nullptr);
+  EXPECT_NE(FindTrayIcon(Desktop(), cEnglishHint), nullptr);
+
+  ASSERT_TRUE(Uninstall());
+  EXPECT_EQ(WaitForSingleObject(Process, 0), WAIT_OBJECT_0) << "the monitor still runs";
+  CloseHandle(Process);
+  EXPECT_EQ(FilesBelow(FInstallFolder), (std::set<std::wstring>{L"TARNCFG.EXE", L"config.ini"}));
+  EXPECT_FALSE(fs::exists(FInstallFolder / L"images"));
+  EXPECT_EQ(ReadAll(FInstallFolder / L"TARNCFG.EXE"), ConfigProgram);
+  EXPECT_EQ(ReadAll(FInstallFolder / L"config.ini"), OwnConfig);
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), std::nullopt);
+  EXPECT_FALSE(fs::exists(CommonPrograms() / cShortcut));
+  std::vector<uint8_t> Kept(256);
+  DWORD Size = static_cast<DWORD>(Kept.size());
+  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, StoreKey.c_str(), L"allsettings.pfd", RRF_RT_REG_BINARY,
+                         nullptr, Kept.data(), &Size),
+            ERROR_SUCCESS);
+  Kept.resize(Size);
+  EXPECT_EQ(Kept, Record);
+  EXPECT_EQ(ReadAll(Documents() / L"ZQProfile1.pfd"), Profile);
+}
+
+TEST_F(Win32Installer, WithoutLogonAndStartItLeavesBothOutAndAnEmptyFolderGoesWholly) {
+  ASSERT_EQ(Install(L"/NOLOGON /NOSTART"), 0u);
+  const fs::path Program = FInstallFolder / cProgram;
+  std::set<std::wstring> Expected = cPackageFiles;
+  Expected.insert(L"Uninstall.exe");
+  EXPECT_EQ(FilesBelow(FInstallFolder), Expected);
+  EXPECT_EQ(ReadAll(FInstallFolder / L"config.ini"),
+            ReadAll(BuildFolder() / L"program" / L"config.ini"));
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), std::nullopt);
+  // Someone else's start at logon under the same name is not the uninstaller's to remove.
+  const std::wstring Elsewhere = L"\"C:\\elsewhere\\TARNMON.EXE\"";
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, cRunKey.c_str(), cRunValue.c_str(), REG_SZ,
+                            Elsewhere.c_str(),
+                            static_cast<DWORD>((Elsewhere.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  EXPECT_EQ(WaitForMonitorFrom(Program, 3000), 0u);
+
+  ASSERT_TRUE(Uninstall());
+  EXPECT_FALSE(fs::exists(FInstallFolder));
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), Elsewhere);
+}
+
+} // namespace
