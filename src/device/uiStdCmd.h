@@ -208,6 +208,7 @@ private:
   rtl::TManualResetEvent FGlobalDataEvent2;
   std::vector<uint8_t> FDeviceInitData;
   platform::TWindowHandle FTimerWindow = 0;
+  platform::TGuid FUSBGuid = cHidSetupClass;
   TDriverInfo FDriverInfo;
   TWorkerThread FIdThreadComponentGetData1;
   TWorkerThread FIdThreadComponentGetData2;
