@@ -10,10 +10,12 @@
 
 #include "app/MouseMonitor.h"
 #include "device/CpiUnit.h"
+#include "device/uiStdCmd.h"
 #include "lang/Translation.h"
 #include "platform/sim/SimMouseFirmware.h"
 #include "platform/sim/SimWorld.h"
 #include "profile/DMUnit.h"
+#include "rtl/Paths.h"
 
 extern const unsigned char ShippedUiLocal[];
 extern const std::size_t ShippedUiLocalSize;
@@ -358,6 +360,53 @@ TEST_F(MonitorTest, ArrivalsResumesAndUnlocksGiveOneCheck1500MsAfterTheLast) {
   World.Session->BroadcastSessionChange(platform::WTS_SESSION_UNLOCK_VALUE);
   World.Desktop.Advance(cDeviceArrialIntervalMs);
   EXPECT_EQ(CpiUnitSends(), Checks + 3);
+}
+
+TEST_F(MonitorTest, ADriverInstallationWhileTheMonitorReadsNeedsNoRestart) {
+  // The manual route on the mouse's node, whose device offers the interface the monitor reads.
+  WriteConfig("[DEVICE]\nWHQL=0\n[usbdevicelist]\nid1=USB\\VID_1234&PID_5678\n");
+  const std::string Package = World.Environment.ModuleFolder() + "DRIVERX64";
+  World.Files.MakeDirectory(Package);
+  const std::string Driver = "driver";
+  ASSERT_EQ(World.Files.ReplaceFileContent(Package + rtl::PathDelim + "usbkmfx00001.sys",
+                                           Driver.data(), Driver.size()),
+            0u);
+  platform::sim::TSimDeviceNode Mouse;
+  Mouse.SetupClass = device::cHidSetupClass;
+  Mouse.HardwareIds = {"USB\\VID_1234&PID_5678"};
+  Mouse.LowerFilters = std::vector<std::string>{};
+  Mouse.Interfaces = {cMousePath};
+  const int Node = World.Devices.AddNode(Mouse);
+  StartAndFindTheDevice();
+
+  // The readers let go when the disable asks, so the node restarts with the driver at once;
+  // the monitor finds the interface again once it is back.
+  Main->STDCommand().HidInstallDriver(true);
+  auto State = World.Devices.Node(Node);
+  EXPECT_EQ(State.StateChanges.size(), 2u);
+  EXPECT_FALSE(State.RestartPending);
+  EXPECT_EQ(State.LoadedLowerFilters, std::vector<std::string>{"usbkmfx00001"});
+  EXPECT_EQ(State.Starts, 2);
+  World.Desktop.Advance(2 * cDeviceArrialIntervalMs);
+  ASSERT_TRUE(PumpUntil([&] { return World.Hid.WaitingReads(cMousePath) == 1; }));
+  Deliver(Report({7, 0x00, 0x01, 0x00}));
+  EXPECT_EQ(DebugCount("KeyIndex = 8 postmessage record!"), 1);
+
+  // A handle that nobody asks vetoes the removal's disable: it waits for a restart, and the
+  // monitor's readers, asked and refused, read on.
+  {
+    uint32_t Error = 0;
+    const auto Held = World.Hid.Open(cMousePath, true, Error);
+    ASSERT_TRUE(Held);
+    Main->STDCommand().HidInstallDriver(false);
+  }
+  State = World.Devices.Node(Node);
+  EXPECT_EQ(State.StateChanges.size(), 4u);
+  EXPECT_TRUE(State.RestartPending);
+  EXPECT_EQ(State.LoadedLowerFilters, std::vector<std::string>{"usbkmfx00001"});
+  ASSERT_TRUE(PumpUntil([&] { return World.Hid.WaitingReads(cMousePath) == 1; }));
+  Deliver(Report({7, 0x00, 0x01, 0x00}));
+  EXPECT_EQ(DebugCount("KeyIndex = 8 postmessage record!"), 2);
 }
 
 TEST_F(MonitorTest, WheelRulesInstallTheHookOnlyForAChangedWheel) {

@@ -55,6 +55,8 @@ struct TSimDeviceTree::TState {
   bool Administrator = true;
   TSimFaults<TSimDeviceOp> Faults;
   std::function<bool(const std::string&)> ServiceLookup;
+  std::function<bool(const std::vector<std::string>&)> RemoveInterfaces;
+  std::function<void(const std::vector<std::string>&)> RestoreInterfaces;
   int OpenLists = 0;
 
   // Builds the node's stack from its lists; a filter without a service keeps it from
@@ -176,32 +178,60 @@ public:
     if (const uint32_t Fault = FState->Faults.Take(TSimDeviceOp::ChangeState)) {
       return Fault;
     }
+    std::vector<std::string> Interfaces;
+    std::function<bool(const std::vector<std::string>&)> Remove;
+    std::function<void(const std::vector<std::string>&)> Restore;
+    {
+      std::lock_guard<std::mutex> Guard(FState->Lock);
+      TSimDeviceNodeState* Node = Present(AIndex);
+      if (Node == nullptr) {
+        return SysError::NoSuchDeviceInstance;
+      }
+      if (!FState->Administrator) {
+        return SysError::AccessDenied;
+      }
+      Node->StateChanges.push_back(AChange);
+      if (AChange == TDeviceStateChange::Disable) {
+        if (std::count(FState->Holds.begin(), FState->Holds.end(), FIds[AIndex]) > 0) {
+          // The holder vetoes the removal: the node runs on as it was until a restart.
+          Node->RestartPending = true;
+          return SysError::RebootRequired;
+        }
+        if (Node->Started) {
+          Interfaces = Node->Node.Interfaces;
+          Remove = FState->RemoveInterfaces;
+        }
+      } else if (!Node->Enabled) {
+        Node->Enabled = true;
+        FState->Start(*Node);
+        if (Node->Started) {
+          Interfaces = Node->Node.Interfaces;
+          Restore = FState->RestoreInterfaces;
+        }
+      }
+    }
+    if (AChange == TDeviceStateChange::Enable) {
+      if (Restore && !Interfaces.empty()) {
+        Restore(Interfaces);
+      }
+      return SysError::Success;
+    }
+    // The interfaces are asked first, without the lock: their owners are told on this thread.
+    const bool Removed = !Remove || Interfaces.empty() || Remove(Interfaces);
     std::lock_guard<std::mutex> Guard(FState->Lock);
     TSimDeviceNodeState* Node = Present(AIndex);
     if (Node == nullptr) {
       return SysError::NoSuchDeviceInstance;
     }
-    if (!FState->Administrator) {
-      return SysError::AccessDenied;
+    if (!Removed) {
+      Node->RestartPending = true;
+      return SysError::RebootRequired;
     }
-    Node->StateChanges.push_back(AChange);
-    if (AChange == TDeviceStateChange::Disable) {
-      if (std::count(FState->Holds.begin(), FState->Holds.end(), FIds[AIndex]) > 0) {
-        // The holder vetoes the removal: the node runs on as it was until a restart.
-        Node->RestartPending = true;
-        return SysError::RebootRequired;
-      }
-      Node->Enabled = false;
-      Node->Started = false;
-      Node->Problem = cDeviceProblemDisabled;
-      Node->LoadedUpperFilters.clear();
-      Node->LoadedLowerFilters.clear();
-      return SysError::Success;
-    }
-    if (!Node->Enabled) {
-      Node->Enabled = true;
-      FState->Start(*Node);
-    }
+    Node->Enabled = false;
+    Node->Started = false;
+    Node->Problem = cDeviceProblemDisabled;
+    Node->LoadedUpperFilters.clear();
+    Node->LoadedLowerFilters.clear();
     return SysError::Success;
   }
 
@@ -300,6 +330,14 @@ void TSimDeviceTree::FailNext(TSimDeviceOp AOp, uint32_t ACode) {
 void TSimDeviceTree::SetServiceLookup(std::function<bool(const std::string&)> ALookup) {
   std::lock_guard<std::mutex> Guard(FState->Lock);
   FState->ServiceLookup = std::move(ALookup);
+}
+
+void TSimDeviceTree::SetInterfaceHooks(
+    std::function<bool(const std::vector<std::string>&)> ARemove,
+    std::function<void(const std::vector<std::string>&)> ARestore) {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  FState->RemoveInterfaces = std::move(ARemove);
+  FState->RestoreInterfaces = std::move(ARestore);
 }
 
 int TSimDeviceTree::OpenLists() const {

@@ -3,7 +3,9 @@
 // and are started with the filters of their lists, each of which needs an installed service:
 // a stack with a filter whose service is missing fails to start (problem 39), as the
 // platform's would. Writing a property or changing a node's state needs administrator
-// rights; a disable that a holder of the device vetoes takes effect only after a restart.
+// rights; a disable that a holder of the device vetoes takes effect only after a restart. A
+// disable first asks the device interfaces of the node to go (the world asks the simulated HID
+// class, where a handle left open vetoes it), and an enable brings them back.
 // Services are named without regard to case; creating a taken name fails with 1073, opening
 // a missing one with 1060; a deleted service that is running stays, marked for deletion,
 // until it stops. Every step can be made to fail once.
@@ -32,6 +34,9 @@ struct TSimDeviceNode {
   // Nothing: the node has no such property.
   std::optional<std::vector<std::string>> UpperFilters;
   std::optional<std::vector<std::string>> LowerFilters;
+  // The paths of the device interfaces the node's device offers while it runs (a test plugs
+  // them): a disable asks each to be removed first, an enable brings them back.
+  std::vector<std::string> Interfaces;
 };
 
 // What a test sees of a node.
@@ -73,6 +78,11 @@ public:
   void FailNext(TSimDeviceOp AOp, uint32_t ACode);
   // Whether a filter's service is installed (every filter counts as installed without it).
   void SetServiceLookup(std::function<bool(const std::string& AName)> ALookup);
+  // How a disable asks a node's interfaces to go (false: one of them vetoed it, and those
+  // already gone are back) and how an enable brings them back; both are called on the thread
+  // that changes the node, without the tree's lock.
+  void SetInterfaceHooks(std::function<bool(const std::vector<std::string>& APaths)> ARemove,
+                         std::function<void(const std::vector<std::string>& APaths)> ARestore);
   // Node lists open now.
   int OpenLists() const;
 

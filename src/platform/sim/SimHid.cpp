@@ -380,6 +380,12 @@ TSimRemoval TSimHid::RequestRemoval(const std::string& APath, bool AVetoedElsewh
   return TSimRemoval::Removed;
 }
 
+std::optional<TSimHidInterface> TSimHid::Interface(const std::string& APath) const {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  const TSimHidInterface* Found = FState->Find(APath);
+  return Found != nullptr ? std::optional<TSimHidInterface>(*Found) : std::nullopt;
+}
+
 void TSimHid::SetHandleEventHook(TSimHandleEventHook AHook) {
   std::lock_guard<std::mutex> Guard(FState->Lock);
   FState->HandleEventHook = std::move(AHook);

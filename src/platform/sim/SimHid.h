@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,8 @@ public:
   // it failed. Otherwise the interface goes as with Unplug and they are told it went.
   TSimRemoval RequestRemoval(const std::string& APath, bool AVetoedElsewhere = false);
   int RemovalRegistrations(const std::string& APath) const;
+  // The interface as plugged, if it is there.
+  std::optional<TSimHidInterface> Interface(const std::string& APath) const;
   // Gives every open handle of the interface its own copy of the report, cut or padded with
   // zeros to the collection's input report length; an empty report cannot exist and throws.
   void InjectInputReport(const std::string& APath, const std::vector<uint8_t>& AReport);

@@ -1,10 +1,13 @@
 #include "platform/sim/SimWorld.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <mutex>
 #include <random>
 #include <stdexcept>
 
+#include "rtl/Component.h"
 #include "rtl/Paths.h"
 
 namespace platform::sim {
@@ -57,6 +60,52 @@ TSimWorld::TSimWorld(std::shared_ptr<TSimSession> ASession) : Session(std::move(
       });
   Devices.SetServiceLookup(
       [this](const std::string& AName) { return Services.Service(AName).has_value(); });
+  // A disabled node's HID interfaces wait here until it is enabled again.
+  struct TSetAside {
+    std::mutex Lock;
+    std::vector<TSimHidInterface> Interfaces;
+  };
+  auto SetAside = std::make_shared<TSetAside>();
+  Devices.SetInterfaceHooks(
+      [this, SetAside](const std::vector<std::string>& APaths) {
+        std::vector<TSimHidInterface> Gone;
+        for (const std::string& Path : APaths) {
+          const std::optional<TSimHidInterface> Interface = Hid.Interface(Path);
+          if (!Interface) {
+            continue;
+          }
+          if (Hid.RequestRemoval(Path) != TSimRemoval::Removed) {
+            // The node runs on: what went already comes back.
+            for (const TSimHidInterface& Back : Gone) {
+              Hid.Plug(Back);
+            }
+            return false;
+          }
+          Gone.push_back(*Interface);
+        }
+        std::lock_guard<std::mutex> Guard(SetAside->Lock);
+        SetAside->Interfaces.insert(SetAside->Interfaces.end(), Gone.begin(), Gone.end());
+        return true;
+      },
+      [this, SetAside](const std::vector<std::string>& APaths) {
+        std::vector<TSimHidInterface> Back;
+        {
+          std::lock_guard<std::mutex> Guard(SetAside->Lock);
+          auto& Items = SetAside->Interfaces;
+          for (const std::string& Path : APaths) {
+            const auto Found = std::find_if(Items.begin(), Items.end(), [&](const auto& AItem) {
+              return rtl::SameText(AItem.Path, Path);
+            });
+            if (Found != Items.end()) {
+              Back.push_back(*Found);
+              Items.erase(Found);
+            }
+          }
+        }
+        for (const TSimHidInterface& Interface : Back) {
+          Hid.Plug(Interface);
+        }
+      });
 }
 
 uint64_t TSimClock::TickCount() {
