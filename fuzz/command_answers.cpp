@@ -37,8 +37,9 @@ public:
         nullptr,
         hid::THidServices{FWorld.Hid, FWorld.Desktop, FWorld.Files, FWorld.Environment, FDebug});
     FCommand = std::make_unique<device::TuiSTDCommand>(
-        nullptr, device::TStdCommandServices{FWorld.Drivers, FWorld.Desktop, FWorld.Files,
-                                             FWorld.Environment, FDebug});
+        nullptr, device::TStdCommandServices{
+                     FWorld.Drivers, FWorld.Desktop, FWorld.Files, FWorld.Environment, FDebug,
+                     FWorld.Devices, FWorld.Services, FWorld.Shell, FWorld.System, FWorld.Clock});
   }
 
   void Run(fuzz::TFuzzInput& AInput) {

@@ -103,10 +103,7 @@ TTARNMONMAIN::TTARNMONMAIN(const platform::TPlatform& APlatform)
   uiHIDEvent1->SetName("uiHIDEvent1");
   uiHIDEvent1->SetOnDeviceArrival({this, &TTARNMONMAIN::uiHIDEvent1DeviceArrival});
 
-  uiSTDCommand1 = new device::TuiSTDCommand(
-      this,
-      {FPlatform.Drivers, Desktop, FPlatform.Files, FPlatform.Environment, FPlatform.Debug,
-       FPlatform.Devices, FPlatform.Services, FPlatform.Shell, FPlatform.System, FPlatform.Clock});
+  uiSTDCommand1 = new device::TuiSTDCommand(this, device::TStdCommandServices::Of(FPlatform));
   uiSTDCommand1->SetName("uiSTDCommand1");
 
   uiHook1 = new hook::TuiHook(

@@ -24,6 +24,7 @@
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/Guid.h"
+#include "platform/Platform.h"
 #include "platform/Services.h"
 #include "platform/Shell.h"
 #include "platform/SystemInfo.h"
@@ -75,6 +76,13 @@ struct TStdCommandServices {
   platform::IShell& Shell;
   platform::ISystemInfo& System;
   platform::IClock& Clock;
+
+  // The ones of a process's platform.
+  static TStdCommandServices Of(const platform::TPlatform& APlatform) {
+    return {APlatform.Drivers, APlatform.Desktop, APlatform.Files,    APlatform.Environment,
+            APlatform.Debug,   APlatform.Devices, APlatform.Services, APlatform.Shell,
+            APlatform.System,  APlatform.Clock};
+  }
 };
 
 // A restartable worker thread: terminated until started, and after Terminate.

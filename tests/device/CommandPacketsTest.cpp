@@ -37,10 +37,7 @@ protected:
     Hid = std::make_unique<hid::TuiHIDData>(
         nullptr,
         hid::THidServices{World.Hid, World.Desktop, World.Files, World.Environment, World.Dialogs});
-    Command = std::make_unique<TuiSTDCommand>(
-        nullptr, TStdCommandServices{World.Drivers, World.Desktop, World.Files, World.Environment,
-                                     World.Dialogs, World.Devices, World.Services, World.Shell,
-                                     World.System, World.Clock});
+    Command = std::make_unique<TuiSTDCommand>(nullptr, TStdCommandServices::Of(World.Platform()));
   }
   TCpiTarget Target() { return {*Hid, *Command, World.Desktop, World.Clock}; }
   CPI_UNIT SentUnit() {

@@ -65,10 +65,7 @@ protected:
                                   "id3=HID\\VID_AAAA&PID_0003\n"
                                   "[usbdevicelist]\nid1=" +
                                   cMouseId + "\n");
-    return std::make_unique<TuiSTDCommand>(
-        nullptr, TStdCommandServices{World.Drivers, World.Desktop, World.Files, World.Environment,
-                                     World.Dialogs, World.Devices, World.Services, World.Shell,
-                                     World.System, World.Clock});
+    return std::make_unique<TuiSTDCommand>(nullptr, TStdCommandServices::Of(World.Platform()));
   }
   // A HID node of the mouse (its ids in another case than configured) with lower filters.
   int AddMouse(Strings ALowerFilters, std::optional<Strings> AUpperFilters = std::nullopt) {

@@ -35,10 +35,7 @@ protected:
               0u);
   }
   std::unique_ptr<TuiSTDCommand> Make() {
-    return std::make_unique<TuiSTDCommand>(
-        nullptr, TStdCommandServices{World.Drivers, World.Desktop, World.Files, World.Environment,
-                                     World.Dialogs, World.Devices, World.Services, World.Shell,
-                                     World.System, World.Clock});
+    return std::make_unique<TuiSTDCommand>(nullptr, TStdCommandServices::Of(World.Platform()));
   }
   void StartMonitor(TuiSTDCommand& ACommand) {
     const uint8_t Init[4] = {0xD1, 0xD2, 0xD3, 0xD4};

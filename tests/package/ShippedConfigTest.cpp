@@ -45,8 +45,7 @@ TEST(ShippedConfig, SetsTheStoreAndTheDriverNameAndLeavesEveryDocumentedKeyAtIts
   EXPECT_EQ(Other.OfficialWebsite, "http://");
 
   const auto Command = std::make_unique<device::TuiSTDCommand>(
-      nullptr, device::TStdCommandServices{World.Drivers, World.Desktop, World.Files,
-                                           World.Environment, World.Dialogs});
+      nullptr, device::TStdCommandServices::Of(World.Platform()));
   const device::TDriverInfo& Driver = Command->DriverInfo();
   EXPECT_EQ(Driver.DeviceName, "usbkmfx00001");
   EXPECT_EQ(Driver.InfFileName, "usbkmfx00001.inf");
