@@ -337,24 +337,34 @@ bool TuiSTDCommand::InstallDriverByCopy(platform::IDeviceNodeList& ANodes, uint3
 }
 
 bool TuiSTDCommand::UninstallDriverByService(platform::IDeviceNodeList& ANodes, uint32_t ANode) {
-  if (!ConfigureDriverService(false, FDriverInfo.ServiceName, DriverTarget())) {
+  // Our entry leaves the list before the service goes, and the service goes before the node
+  // restarts: a stack that names a filter without a service does not start, and the user would
+  // be left without a mouse. A step that fails leaves the node as it was and running.
+  std::vector<std::string> Filters;
+  if (ANodes.ReadStrings(ANode, FilterProperty(), Filters) != platform::SysError::Success) {
     return false;
   }
-  // Only our entry leaves the list; the driver file stays in the driver folder.
-  std::vector<std::string> Filters;
-  bool Written = false;
-  if (ANodes.ReadStrings(ANode, FilterProperty(), Filters) == platform::SysError::Success) {
-    Filters.erase(std::remove_if(Filters.begin(), Filters.end(),
-                                 [&](const std::string& AEntry) {
-                                   return rtl::SameText(AEntry, FDriverInfo.ServiceName);
-                                 }),
-                  Filters.end());
-    Written = ANodes.WriteStrings(ANode, FilterProperty(), Filters) == 0;
+  std::vector<std::string> Others = Filters;
+  Others.erase(std::remove_if(Others.begin(), Others.end(),
+                              [&](const std::string& AEntry) {
+                                return rtl::SameText(AEntry, FDriverInfo.ServiceName);
+                              }),
+               Others.end());
+  if (ANodes.WriteStrings(ANode, FilterProperty(), Others) != 0) {
+    return false;
   }
+  // A service that is gone or going already: our entry, left alone, would keep the node from
+  // starting, so it goes all the same.
+  if (!ConfigureDriverService(false, FDriverInfo.ServiceName, DriverTarget()) &&
+      !DriverServiceGoing()) {
+    ANodes.WriteStrings(ANode, FilterProperty(), Filters);
+    return false;
+  }
+  // The driver file stays in the driver folder.
   ChangeDeviceState(ANodes, ANode, false);
   FServices.Clock.SleepMs(cDeviceRestartPauseMs);
   ChangeDeviceState(ANodes, ANode, true);
-  return Written;
+  return true;
 }
 
 bool TuiSTDCommand::ConfigureDriverService(bool Install, const std::string& ServiceName,
@@ -384,6 +394,23 @@ bool TuiSTDCommand::ConfigureDriverService(bool Install, const std::string& Serv
   const std::unique_ptr<platform::IService> Created =
       Manager->Create(ServiceName, Config, platform::cServiceAllAccess, Error);
   return Created != nullptr || Error == platform::SysError::ServiceExists;
+}
+
+bool TuiSTDCommand::DriverServiceGoing() {
+  uint32_t Error = 0;
+  const std::unique_ptr<platform::IServiceManager> Manager =
+      FServices.Services.OpenManager(platform::cScManagerConnect, Error);
+  if (!Manager) {
+    return false;
+  }
+  const std::unique_ptr<platform::IService> Service =
+      Manager->OpenExisting(FDriverInfo.ServiceName, platform::cServiceDeleteAccess, Error);
+  if (!Service) {
+    return Error == platform::SysError::ServiceDoesNotExist;
+  }
+  const uint32_t Deleted = Service->Delete();
+  return Deleted == platform::SysError::Success ||
+         Deleted == platform::SysError::ServiceMarkedForDelete;
 }
 
 void TuiSTDCommand::ChangeDeviceState(platform::IDeviceNodeList& ANodes, uint32_t ANode,

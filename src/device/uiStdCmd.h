@@ -174,6 +174,9 @@ private:
   bool UninstallDriverByService(platform::IDeviceNodeList& ANodes, uint32_t ANode);
   bool ConfigureDriverService(bool Install, const std::string& ServiceName,
                               const std::string& BinaryPath);
+  // The driver's service does not exist (1060), or its deletion is under way (1072): only what
+  // the service manager says counts.
+  bool DriverServiceGoing();
   void ChangeDeviceState(platform::IDeviceNodeList& ANodes, uint32_t ANode, bool Enable);
   // The node's filter list that holds the driver, and the whole path of the driver file.
   platform::TDeviceProperty FilterProperty() const;

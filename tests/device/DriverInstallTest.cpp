@@ -324,6 +324,52 @@ TEST_F(DriverInstallTest, AFailedManualStepLeavesTheFilterListAsItWas) {
   }
 }
 
+TEST_F(DriverInstallTest, ARemovalLeavesAMouseThatStartsWhateverStepFails) {
+  const auto Installed = [&] {
+    const int Node = AddMouse({cOtherFilter});
+    Make()->HidInstallDriver(true);
+    EXPECT_EQ(Lower(Node), (Strings{cOtherFilter, "usbkmfx00001"}));
+    return Node;
+  };
+  const auto Running = [&](int ANode, const Strings& AFilters, std::size_t AStateChanges) {
+    const auto State = World.Devices.Node(ANode);
+    EXPECT_EQ(*State.Node.LowerFilters, AFilters);
+    EXPECT_EQ(State.LoadedLowerFilters, AFilters);
+    EXPECT_EQ(State.StateChanges.size(), AStateChanges);
+    EXPECT_TRUE(State.Started);
+    World.Devices.SetPresent(ANode, false);
+  };
+  const Strings WithOurs = {cOtherFilter, "usbkmfx00001"};
+  {
+    SCOPED_TRACE("the list cannot be written: the service stays");
+    const int Node = Installed();
+    World.Devices.FailNext(TSimDeviceOp::Write, platform::SysError::AccessDenied);
+    Make()->HidInstallDriver(false);
+    EXPECT_TRUE(World.Services.Service("usbkmfx00001").has_value());
+    Running(Node, WithOurs, 2);
+  }
+  {
+    SCOPED_TRACE("the service cannot be deleted: the list is put back");
+    const int Node = Installed();
+    World.Services.SetAdministrator(false);
+    Make()->HidInstallDriver(false);
+    World.Services.SetAdministrator(true);
+    EXPECT_TRUE(World.Services.Service("usbkmfx00001").has_value());
+    EXPECT_EQ(World.Devices.Node(Node).Writes, 3);
+    Running(Node, WithOurs, 2);
+  }
+  {
+    SCOPED_TRACE("the service was deleted by someone else: our entry goes all the same");
+    const int Node = Installed();
+    uint32_t Error = 0;
+    World.Services.OpenManager(platform::cScManagerAllAccess, Error)
+        ->OpenExisting("usbkmfx00001", platform::cServiceAllAccess, Error)
+        ->Delete();
+    Make()->HidInstallDriver(false);
+    Running(Node, Strings{cOtherFilter}, 4);
+  }
+}
+
 TEST_F(DriverInstallTest, AStepThatFailsForOneNodeEndsOnlyThatNodesRoute) {
   const int First = AddMouse({cOtherFilter});
   const int Second = AddMouse({cOtherFilter});
