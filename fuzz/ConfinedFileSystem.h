@@ -39,6 +39,10 @@ public:
   uint32_t RemoveFile(const std::string& APath) override {
     return Inside(APath) ? FInner.RemoveFile(APath) : platform::SysError::AccessDenied;
   }
+  uint32_t DuplicateFile(const std::string& ASource, const std::string& ATarget) override {
+    return Inside(ASource) && Inside(ATarget) ? FInner.DuplicateFile(ASource, ATarget)
+                                              : platform::SysError::AccessDenied;
+  }
   std::string ErrorText(uint32_t ACode) override { return FInner.ErrorText(ACode); }
 
 private:
