@@ -402,41 +402,39 @@ public:
   }
 
   uint32_t ChangeConfig(const TServiceConfig& AConfig) override {
-    if (const uint32_t Fault = FState->Faults.Take(TSimServiceOp::ChangeConfig)) {
-      return Fault;
-    }
-    std::lock_guard<std::mutex> Guard(FState->Lock);
-    if ((FAccess & cServiceChangeConfig) == 0) {
-      return SysError::AccessDenied;
-    }
-    TSimService& Service = FState->Services.at(FKey);
-    if (Service.MarkedForDeletion) {
-      return SysError::ServiceMarkedForDelete;
-    }
-    if (FState->DisplayNameTaken(AConfig.DisplayName, FKey)) {
-      return SysError::DuplicateServiceName;
-    }
-    Service.Config = AConfig;
-    return SysError::Success;
+    return Change(TSimServiceOp::ChangeConfig, cServiceChangeConfig, [&](TSimService& AService) {
+      if (FState->DisplayNameTaken(AConfig.DisplayName, FKey)) {
+        return SysError::DuplicateServiceName;
+      }
+      AService.Config = AConfig;
+      return SysError::Success;
+    });
   }
 
   uint32_t Delete() override {
-    if (const uint32_t Fault = FState->Faults.Take(TSimServiceOp::Delete)) {
+    return Change(TSimServiceOp::Delete, cServiceDeleteAccess, [](TSimService& AService) {
+      AService.MarkedForDeletion = true;
+      return SysError::Success;
+    });
+  }
+
+private:
+  // A change that needs AAccess on this handle and a service not marked for deletion.
+  template <class TApply> uint32_t Change(TSimServiceOp AOp, uint32_t AAccess, TApply AApply) {
+    if (const uint32_t Fault = FState->Faults.Take(AOp)) {
       return Fault;
     }
     std::lock_guard<std::mutex> Guard(FState->Lock);
-    if ((FAccess & cServiceDeleteAccess) == 0) {
+    if ((FAccess & AAccess) == 0) {
       return SysError::AccessDenied;
     }
     TSimService& Service = FState->Services.at(FKey);
     if (Service.MarkedForDeletion) {
       return SysError::ServiceMarkedForDelete;
     }
-    Service.MarkedForDeletion = true;
-    return SysError::Success;
+    return AApply(Service);
   }
 
-private:
   std::shared_ptr<TSimServiceDatabase::TState> FState;
   std::string FKey;
   uint32_t FAccess;
