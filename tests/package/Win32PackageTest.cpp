@@ -346,6 +346,12 @@ TEST_F(Win32Installer, InstallsStartsTheMonitorAndItsUninstallerEndsItAndRemoves
   std::ofstream(FInstallFolder / L"TARNCFG.EXE", std::ios::binary) << ConfigProgram;
   const std::string OwnConfig = StoreOptions() + "[DEVICE]\r\nDeviceName=usbkmfx00001\r\n";
   std::ofstream(FInstallFolder / L"config.ini", std::ios::binary) << OwnConfig;
+  // Its language file and tray icon, which the installation must neither replace nor remove.
+  const std::string OwnLanguages = "the configuration program's languages";
+  std::ofstream(FInstallFolder / L"ui.local", std::ios::binary) << OwnLanguages;
+  const fs::path Icon = FInstallFolder / L"images" / L"0409" / L"icons" / L"logo.ico";
+  fs::create_directories(Icon.parent_path());
+  std::ofstream(Icon, std::ios::binary) << OwnLanguages;
   // A profile store the user had before.
   const std::wstring StoreKey = ToWide(FBackend->KeyPath());
   const std::vector<uint8_t> Record = PatternBytes(64);
@@ -362,6 +368,8 @@ TEST_F(Win32Installer, InstallsStartsTheMonitorAndItsUninstallerEndsItAndRemoves
   Expected.insert({L"Uninstall.exe", L"TARNCFG.EXE"});
   EXPECT_EQ(FilesBelow(FInstallFolder), Expected);
   EXPECT_EQ(ReadAll(FInstallFolder / L"config.ini"), OwnConfig);
+  EXPECT_EQ(ReadAll(FInstallFolder / L"ui.local"), OwnLanguages);
+  EXPECT_EQ(ReadAll(Icon), OwnLanguages);
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), L"\"" + Program.wstring() + L"\"");
   EXPECT_TRUE(fs::exists(CommonPrograms() / cShortcut));
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, cUninstallKey, L"DisplayVersion"),
@@ -377,10 +385,12 @@ TEST_F(Win32Installer, InstallsStartsTheMonitorAndItsUninstallerEndsItAndRemoves
   ASSERT_TRUE(Uninstall());
   EXPECT_EQ(WaitForSingleObject(Process, 0), WAIT_OBJECT_0) << "the monitor still runs";
   CloseHandle(Process);
-  EXPECT_EQ(FilesBelow(FInstallFolder), (std::set<std::wstring>{L"TARNCFG.EXE", L"config.ini"}));
-  EXPECT_FALSE(fs::exists(FInstallFolder / L"images"));
+  EXPECT_EQ(FilesBelow(FInstallFolder),
+            (std::set<std::wstring>{L"TARNCFG.EXE", L"config.ini", L"ui.local",
+                                    L"images\\0409\\icons\\logo.ico"}));
   EXPECT_EQ(ReadAll(FInstallFolder / L"TARNCFG.EXE"), ConfigProgram);
   EXPECT_EQ(ReadAll(FInstallFolder / L"config.ini"), OwnConfig);
+  EXPECT_EQ(ReadAll(FInstallFolder / L"ui.local"), OwnLanguages);
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), std::nullopt);
   EXPECT_FALSE(fs::exists(CommonPrograms() / cShortcut));
   std::vector<uint8_t> Kept(256);
@@ -393,26 +403,47 @@ TEST_F(Win32Installer, InstallsStartsTheMonitorAndItsUninstallerEndsItAndRemoves
   EXPECT_EQ(ReadAll(Documents() / L"ZQProfile1.pfd"), Profile);
 }
 
-TEST_F(Win32Installer, WithoutLogonAndStartItLeavesBothOutAndAnEmptyFolderGoesWholly) {
+TEST_F(Win32Installer, UpgradesFollowTheLogonChoiceAndTheLastUninstallEmptiesTheFolder) {
   ASSERT_EQ(Install(L"/NOLOGON /NOSTART"), 0u);
   const fs::path Program = FInstallFolder / cProgram;
+  const std::wstring Entry = L"\"" + Program.wstring() + L"\"";
   std::set<std::wstring> Expected = cPackageFiles;
   Expected.insert(L"Uninstall.exe");
   EXPECT_EQ(FilesBelow(FInstallFolder), Expected);
   EXPECT_EQ(ReadAll(FInstallFolder / L"config.ini"),
             ReadAll(BuildFolder() / L"program" / L"config.ini"));
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), std::nullopt);
+  EXPECT_EQ(WaitForMonitorFrom(Program, 3000), 0u);
+  // Upgrades in place: the files it put in stay its own, and the start at logon follows the
+  // latest choice.
+  ASSERT_EQ(Install(L"/NOSTART"), 0u);
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), Entry);
+  ASSERT_EQ(Install(L"/NOLOGON /NOSTART"), 0u);
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), std::nullopt);
+  EXPECT_EQ(FilesBelow(FInstallFolder), Expected);
   // Someone else's start at logon under the same name is not the uninstaller's to remove.
   const std::wstring Elsewhere = L"\"C:\\elsewhere\\TARNMON.EXE\"";
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, cRunKey.c_str(), cRunValue.c_str(), REG_SZ,
                             Elsewhere.c_str(),
                             static_cast<DWORD>((Elsewhere.size() + 1) * sizeof(wchar_t))),
             ERROR_SUCCESS);
-  EXPECT_EQ(WaitForMonitorFrom(Program, 3000), 0u);
 
   ASSERT_TRUE(Uninstall());
   EXPECT_FALSE(fs::exists(FInstallFolder));
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), Elsewhere);
+}
+
+TEST_F(Win32Installer, OptionsTheUserChangedAfterTheInstallationStay) {
+  ASSERT_EQ(Install(L"/NOLOGON /NOSTART"), 0u);
+  // Changed a second later than the installation left it, as an editor saves it.
+  const fs::path Options = FInstallFolder / L"config.ini";
+  const std::string Changed = ReadAll(Options) + "; the user's note\r\n";
+  std::ofstream(Options, std::ios::binary) << Changed;
+  fs::last_write_time(Options, fs::last_write_time(Options) + std::chrono::seconds(1));
+
+  ASSERT_TRUE(Uninstall());
+  EXPECT_EQ(FilesBelow(FInstallFolder), std::set<std::wstring>{L"config.ini"});
+  EXPECT_EQ(ReadAll(Options), Changed);
 }
 
 } // namespace
