@@ -37,7 +37,8 @@ public:
   // False once AIndex is past the last node: the walk ends there.
   virtual bool HasNode(uint32_t AIndex) = 0;
   // The property's strings in order, read through a 32768-byte buffer; AStrings is empty on
-  // failure. InvalidData when the node has no such property.
+  // failure. InvalidData when the node has no such property, DatatypeMismatch when it holds
+  // something other than strings.
   virtual uint32_t ReadStrings(uint32_t AIndex, TDeviceProperty AProperty,
                                std::vector<std::string>& AStrings) = 0;
   // Replaces the property's whole list (an empty list stays an empty list); AccessDenied for

@@ -32,6 +32,7 @@ inline constexpr uint32_t ServiceMarkedForDelete = 1072;
 inline constexpr uint32_t ServiceExists = 1073;
 inline constexpr uint32_t DuplicateServiceName = 1078;
 inline constexpr uint32_t DeviceNotConnected = 1167;
+inline constexpr uint32_t DatatypeMismatch = 1629;
 inline constexpr uint32_t InvalidUserBuffer = 1784;
 inline constexpr uint32_t RebootRequired = 3010;
 // The device installation's own code for a device node that is not there (any more).

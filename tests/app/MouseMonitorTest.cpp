@@ -404,6 +404,12 @@ TEST_F(MonitorTest, ADriverInstallationWhileTheMonitorReadsNeedsNoRestart) {
   EXPECT_EQ(State.StateChanges.size(), 4u);
   EXPECT_TRUE(State.RestartPending);
   EXPECT_EQ(State.LoadedLowerFilters, std::vector<std::string>{"usbkmfx00001"});
+  // The driver stays loaded until the restart, and its service with it: an installation
+  // cannot take the service over meanwhile and leaves the list alone.
+  ASSERT_TRUE(World.Services.Service("usbkmfx00001").has_value());
+  EXPECT_TRUE(World.Services.Service("usbkmfx00001")->MarkedForDeletion);
+  Main->STDCommand().HidInstallDriver(true);
+  EXPECT_TRUE(World.Devices.Node(Node).Node.LowerFilters->empty());
   ASSERT_TRUE(PumpUntil([&] { return World.Hid.WaitingReads(cMousePath) == 1; }));
   Deliver(Report({7, 0x00, 0x01, 0x00}));
   EXPECT_EQ(DebugCount("KeyIndex = 8 postmessage record!"), 2);

@@ -130,6 +130,13 @@ TEST_F(DriverInstallTest, TheRouteAndThePackageFollowTheSystemAndTheConfiguratio
   platform::TSystemFacts NoWow64 = TSimSystemInfo::Windows64(false);
   NoWow64.IsWow64ProcessBound = false;
   const std::string Install = std::string("/i usbkmfx00001.inf") + cInstallFlags;
+  // Windows Server 2003 x64 and its R2 share XP x64's version but are not it.
+  platform::TSystemFacts Server2003 = TSimSystemInfo::WindowsXP64(true);
+  Server2003.ProductType = 3;
+  platform::TSystemFacts Server2003R2 = TSimSystemInfo::WindowsXP64(true);
+  Server2003R2.ServerR2 = 1;
+  platform::TSystemFacts Itanium = TSimSystemInfo::Windows64(false);
+  Itanium.NativeArchitecture = platform::cProcessorArchitectureIa64;
   const TCase Cases[] = {
       {"32-bit, signed for 64-bit only", TSimSystemInfo::Windows32(), "WHQL=1\nX32WHQL=0\n", "", "",
        "DRIVERX86"},
@@ -144,6 +151,9 @@ TEST_F(DriverInstallTest, TheRouteAndThePackageFollowTheSystemAndTheConfiguratio
       {"XP x64", TSimSystemInfo::WindowsXP64(true), "WHQL=1\n", "XP64", "/i usbkmfx00001.inf", ""},
       {"XP x64, 32-bit build", TSimSystemInfo::WindowsXP64(false), "WHQL=1\n", "XP64",
        "/i usbkmfx00001.inf", ""},
+      {"Server 2003 x64", Server2003, "WHQL=1\n", "DRIVERX64", Install, ""},
+      {"Server 2003 R2 x64", Server2003R2, "WHQL=1\n", "DRIVERX64", Install, ""},
+      {"32-bit build on Itanium", Itanium, "WHQL=1\n", "DRIVERX64", Install, ""},
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);

@@ -63,6 +63,22 @@ TEST(SimDeviceTree, NodesStartOnlyWithServicedFiltersAndChangesNeedRights) {
   EXPECT_FALSE(Nodes->ReadStatus(0, Status, Problem));
   Nodes.reset();
   EXPECT_EQ(World.Devices.OpenLists(), 0);
+
+  // A loaded filter's service runs. Deleted, it stays, marked, until the last stack that
+  // loaded it stops, and no stack loads it meanwhile.
+  World.Services.AddService("Filter", {1, 3, 1, "f.sys", "Filter"});
+  Node.LowerFilters = Strings{"FILTER"};
+  const int Loading = World.Devices.AddNode(Node);
+  EXPECT_TRUE(World.Devices.Node(Loading).Started);
+  EXPECT_TRUE(World.Services.Service("filter")->Running);
+  World.Services.OpenManager(cScManagerAllAccess, Error)
+      ->OpenExisting("Filter", cServiceAllAccess, Error)
+      ->Delete();
+  ASSERT_TRUE(World.Services.Service("Filter").has_value());
+  EXPECT_TRUE(World.Services.Service("Filter")->MarkedForDeletion);
+  EXPECT_FALSE(World.Devices.Node(World.Devices.AddNode(Node)).Started);
+  World.Devices.SetPresent(Loading, false);
+  EXPECT_FALSE(World.Services.Service("Filter").has_value());
 }
 
 TEST(SimServiceDatabase, NamesRightsAndDeletionFollowTheServiceManager) {

@@ -55,6 +55,9 @@ struct TSimDeviceTree::TState {
   bool Administrator = true;
   TSimFaults<TSimDeviceOp> Faults;
   std::function<bool(const std::string&)> ServiceLookup;
+  std::function<void(const std::string&, bool)> ServiceLoaded;
+  // The filters that started stacks have loaded (names as listed).
+  std::vector<std::string> Loaded;
   std::function<bool(const std::vector<std::string>&)> RemoveInterfaces;
   std::function<void(const std::vector<std::string>&)> RestoreInterfaces;
   int OpenLists = 0;
@@ -80,6 +83,49 @@ struct TSimDeviceTree::TState {
     ANode.Problem = Loadable ? 0 : cDeviceProblemDriverFailedLoad;
     ANode.LoadedUpperFilters = Loadable ? Upper : std::vector<std::string>{};
     ANode.LoadedLowerFilters = Loadable ? Lower : std::vector<std::string>{};
+    LoadedChanged();
+  }
+
+  // The node's stack is torn down.
+  void Stop(TSimDeviceNodeState& ANode) {
+    ANode.Started = false;
+    ANode.LoadedUpperFilters.clear();
+    ANode.LoadedLowerFilters.clear();
+    LoadedChanged();
+  }
+
+  // A filter's service runs while a started stack has it loaded, and stops with the last one.
+  void LoadedChanged() {
+    std::vector<std::string> Now;
+    for (const TSimDeviceNodeState& Node : Nodes) {
+      if (Node.Started) {
+        for (const auto* List : {&Node.LoadedUpperFilters, &Node.LoadedLowerFilters}) {
+          for (const std::string& Filter : *List) {
+            if (!Names(Now, Filter)) {
+              Now.push_back(Filter);
+            }
+          }
+        }
+      }
+    }
+    if (ServiceLoaded) {
+      for (const std::string& Filter : Now) {
+        if (!Names(Loaded, Filter)) {
+          ServiceLoaded(Filter, true);
+        }
+      }
+      for (const std::string& Filter : Loaded) {
+        if (!Names(Now, Filter)) {
+          ServiceLoaded(Filter, false);
+        }
+      }
+    }
+    Loaded = std::move(Now);
+  }
+
+  static bool Names(const std::vector<std::string>& AList, const std::string& AName) {
+    return std::any_of(AList.begin(), AList.end(),
+                       [&](const std::string& AItem) { return Folded(AItem) == Folded(AName); });
   }
 
   std::optional<std::vector<std::string>>& Property(TSimDeviceNodeState& ANode,
@@ -228,10 +274,8 @@ public:
       return SysError::RebootRequired;
     }
     Node->Enabled = false;
-    Node->Started = false;
     Node->Problem = cDeviceProblemDisabled;
-    Node->LoadedUpperFilters.clear();
-    Node->LoadedLowerFilters.clear();
+    FState->Stop(*Node);
     return SysError::Success;
   }
 
@@ -274,12 +318,11 @@ std::unique_ptr<IDeviceNodeList> TSimDeviceTree::OpenPresentNodes(const TGuid& A
 
 int TSimDeviceTree::AddNode(TSimDeviceNode ANode) {
   std::lock_guard<std::mutex> Guard(FState->Lock);
-  TSimDeviceNodeState State;
+  TSimDeviceNodeState& State = FState->Nodes.emplace_back();
   State.Node = std::move(ANode);
   if (State.Node.Present) {
     FState->Start(State);
   }
-  FState->Nodes.push_back(std::move(State));
   return static_cast<int>(FState->Nodes.size() - 1);
 }
 
@@ -295,7 +338,7 @@ void TSimDeviceTree::SetPresent(int AId, bool APresent) {
   if (APresent && Node.Enabled) {
     FState->Start(Node);
   } else if (!APresent) {
-    Node.Started = false;
+    FState->Stop(Node);
   }
 }
 
@@ -304,6 +347,7 @@ void TSimDeviceTree::SetProblem(int AId, uint32_t AProblem) {
   TSimDeviceNodeState& Node = FState->Nodes.at(static_cast<std::size_t>(AId));
   Node.Problem = AProblem;
   Node.Started = AProblem == 0;
+  FState->LoadedChanged();
 }
 
 std::shared_ptr<void> TSimDeviceTree::Hold(int AId) {
@@ -327,9 +371,11 @@ void TSimDeviceTree::FailNext(TSimDeviceOp AOp, uint32_t ACode) {
   FState->Faults.FailNext(AOp, ACode);
 }
 
-void TSimDeviceTree::SetServiceLookup(std::function<bool(const std::string&)> ALookup) {
+void TSimDeviceTree::SetFilterServices(std::function<bool(const std::string&)> ALoadable,
+                                       std::function<void(const std::string&, bool)> ALoaded) {
   std::lock_guard<std::mutex> Guard(FState->Lock);
-  FState->ServiceLookup = std::move(ALookup);
+  FState->ServiceLookup = std::move(ALoadable);
+  FState->ServiceLoaded = std::move(ALoaded);
 }
 
 void TSimDeviceTree::SetInterfaceHooks(

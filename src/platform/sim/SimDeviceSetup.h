@@ -1,8 +1,9 @@
 // The simulated device tree and service database. Nodes belong to a setup class, are present
 // or not, carry hardware ids and filter lists (a node may have no filter property at all),
 // and are started with the filters of their lists, each of which needs an installed service:
-// a stack with a filter whose service is missing fails to start (problem 39), as the
-// platform's would. Writing a property or changing a node's state needs administrator
+// a stack with a filter whose service is missing or marked for deletion fails to start
+// (problem 39), as the platform's would, and a filter's service runs while a started stack
+// has it loaded. Writing a property or changing a node's state needs administrator
 // rights; a disable that a holder of the device vetoes takes effect only after a restart. A
 // disable first asks the device interfaces of the node to go (the world asks the simulated HID
 // class, where a handle left open vetoes it), and an enable brings them back.
@@ -76,8 +77,11 @@ public:
   // A process without administrator rights can read but not write or change nodes.
   void SetAdministrator(bool AAdministrator);
   void FailNext(TSimDeviceOp AOp, uint32_t ACode);
-  // Whether a filter's service is installed (every filter counts as installed without it).
-  void SetServiceLookup(std::function<bool(const std::string& AName)> ALookup);
+  // Whether a filter's service can be loaded (every filter can without it), and what is told
+  // when a filter is first loaded by a started stack and when the last such stack stops.
+  // Called with the tree's lock held.
+  void SetFilterServices(std::function<bool(const std::string& AName)> ALoadable,
+                         std::function<void(const std::string& AName, bool ALoaded)> ALoaded);
   // How a disable asks a node's interfaces to go (false: one of them vetoed it, and those
   // already gone are back) and how an enable brings them back; both are called on the thread
   // that changes the node, without the tree's lock.

@@ -58,8 +58,18 @@ TSimWorld::TSimWorld(std::shared_ptr<TSimSession> ASession) : Session(std::move(
       [this](uintptr_t AWindow, uintptr_t AEvent, const TDevBroadcastHandle& ABroadcast) {
         return Desktop.SendDeviceChange(AWindow, AEvent, reinterpret_cast<intptr_t>(&ABroadcast));
       });
-  Devices.SetServiceLookup(
-      [this](const std::string& AName) { return Services.Service(AName).has_value(); });
+  // A filter loads only with a service not marked for deletion, and its service runs while a
+  // stack has it loaded (so a deletion waits for the last stack to stop, as on Windows).
+  Devices.SetFilterServices(
+      [this](const std::string& AName) {
+        const std::optional<TSimService> Service = Services.Service(AName);
+        return Service && !Service->MarkedForDeletion;
+      },
+      [this](const std::string& AName, bool ALoaded) {
+        if (Services.Service(AName)) {
+          Services.SetRunning(AName, ALoaded);
+        }
+      });
   // A disabled node's HID interfaces wait here until it is enabled again.
   struct TSetAside {
     std::mutex Lock;

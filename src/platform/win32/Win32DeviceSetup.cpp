@@ -92,8 +92,9 @@ public:
                                &Required)) {
       return LastError();
     }
+    // Not the "no such property" of InvalidData: a list that is there but unreadable.
     if (Type != REG_MULTI_SZ && Type != REG_SZ) {
-      return SysError::InvalidData;
+      return SysError::DatatypeMismatch;
     }
     const std::size_t Units = std::min<std::size_t>(Required / sizeof(wchar_t), Buffer.size());
     std::size_t Start = 0;
