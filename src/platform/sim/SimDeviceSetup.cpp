@@ -154,53 +154,41 @@ public:
   uint32_t ReadStrings(uint32_t AIndex, TDeviceProperty AProperty,
                        std::vector<std::string>& AStrings) override {
     AStrings.clear();
-    if (const uint32_t Fault = FState->Faults.Take(TSimDeviceOp::Read)) {
-      return Fault;
-    }
-    std::lock_guard<std::mutex> Guard(FState->Lock);
-    TSimDeviceNodeState* Node = Present(AIndex);
-    if (Node == nullptr) {
-      return SysError::NoSuchDeviceInstance;
-    }
-    std::optional<std::vector<std::string>> Value;
-    if (AProperty == TDeviceProperty::HardwareId) {
-      if (!Node->Node.HardwareIds.empty()) {
-        Value = Node->Node.HardwareIds;
+    return OnNode(TSimDeviceOp::Read, AIndex, [&](TSimDeviceNodeState& ANode) {
+      std::optional<std::vector<std::string>> Value;
+      if (AProperty == TDeviceProperty::HardwareId) {
+        if (!ANode.Node.HardwareIds.empty()) {
+          Value = ANode.Node.HardwareIds;
+        }
+      } else {
+        Value = FState->Property(ANode, AProperty);
       }
-    } else {
-      Value = FState->Property(*Node, AProperty);
-    }
-    if (!Value) {
-      return SysError::InvalidData;
-    }
-    const std::vector<std::string> Strings = AsMultiString(*Value);
-    if (MultiStringBytes(Strings) > cPropertyBufferBytes) {
-      return SysError::InsufficientBuffer;
-    }
-    AStrings = Strings;
-    return SysError::Success;
+      if (!Value) {
+        return SysError::InvalidData;
+      }
+      const std::vector<std::string> Strings = AsMultiString(*Value);
+      if (MultiStringBytes(Strings) > cPropertyBufferBytes) {
+        return SysError::InsufficientBuffer;
+      }
+      AStrings = Strings;
+      return SysError::Success;
+    });
   }
 
   uint32_t WriteStrings(uint32_t AIndex, TDeviceProperty AProperty,
                         const std::vector<std::string>& AStrings) override {
-    if (const uint32_t Fault = FState->Faults.Take(TSimDeviceOp::Write)) {
-      return Fault;
-    }
-    std::lock_guard<std::mutex> Guard(FState->Lock);
-    TSimDeviceNodeState* Node = Present(AIndex);
-    if (Node == nullptr) {
-      return SysError::NoSuchDeviceInstance;
-    }
-    if (!FState->Administrator) {
-      return SysError::AccessDenied;
-    }
-    if (AProperty == TDeviceProperty::HardwareId) {
-      Node->Node.HardwareIds = AsMultiString(AStrings);
-    } else {
-      FState->Property(*Node, AProperty) = AsMultiString(AStrings);
-    }
-    ++Node->Writes;
-    return SysError::Success;
+    return OnNode(TSimDeviceOp::Write, AIndex, [&](TSimDeviceNodeState& ANode) {
+      if (!FState->Administrator) {
+        return SysError::AccessDenied;
+      }
+      if (AProperty == TDeviceProperty::HardwareId) {
+        ANode.Node.HardwareIds = AsMultiString(AStrings);
+      } else {
+        FState->Property(ANode, AProperty) = AsMultiString(AStrings);
+      }
+      ++ANode.Writes;
+      return SysError::Success;
+    });
   }
 
   bool ReadStatus(uint32_t AIndex, uint32_t& AStatus, uint32_t& AProblem) override {
@@ -280,6 +268,16 @@ public:
   }
 
 private:
+  // A step on a present node, under the tree's lock, after any fault injected for it.
+  template <class TApply> uint32_t OnNode(TSimDeviceOp AOp, uint32_t AIndex, TApply AApply) {
+    if (const uint32_t Fault = FState->Faults.Take(AOp)) {
+      return Fault;
+    }
+    std::lock_guard<std::mutex> Guard(FState->Lock);
+    TSimDeviceNodeState* Node = Present(AIndex);
+    return Node != nullptr ? AApply(*Node) : SysError::NoSuchDeviceInstance;
+  }
+
   TSimDeviceNodeState* Present(uint32_t AIndex) {
     if (AIndex >= FIds.size()) {
       return nullptr;
