@@ -35,16 +35,30 @@ constexpr const char* cOkCaption = "OK";
 constexpr const char* cGoWebCaption = "Visit";
 
 constexpr int32_t cNtFamilyAudioEndpointMajor = 6;
-constexpr uint32_t cProcessMessagesSleepMs = 50;
-constexpr uint32_t cProcessMessageSleepMs = 10;
 constexpr uint32_t cReleaseSettleMs = 100;
 constexpr intptr_t cButtonEventParam = 1;
 constexpr intptr_t cWindowMessageTrue = 1;
 
-// Handles every pending message of the main thread, then sleeps.
-void ProcessMessagesAndSleep(platform::TPlatform& APlatform, uint32_t AMilliseconds) {
+void ProcessMessagesAndSleep50ms(platform::TPlatform& APlatform) {
+  constexpr uint32_t cSleepMs = 50;
   APlatform.Desktop.ProcessMessages();
-  APlatform.Clock.SleepMs(AMilliseconds);
+  APlatform.Clock.SleepMs(cSleepMs);
+}
+
+// What the window does for these would send the driver a table, start reading or tell the
+// configuration program: none of it may follow the teardown.
+bool ActsOnTheDevice(uint32_t AMsg) {
+  switch (AMsg) {
+  case WM_MONITOR_DEVICE_EVENT:
+  case WM_MONITOR_RELOAD_PROFILES:
+  case WM_MONITOR_RELOAD_SETTINGS:
+  case platform::WM_TIMER_MESSAGE:
+  case platform::WM_POWERBROADCAST_MESSAGE:
+  case platform::WM_WTSSESSION_CHANGE_MESSAGE:
+    return true;
+  default:
+    return false;
+  }
 }
 
 } // namespace
@@ -146,14 +160,10 @@ void TTARNMONMAIN::FormCreate(rtl::TComponent*) {
                          {[this] { BtnOKClick(this); }, [this] { BtnGoWebClick(this); }});
 
   ApplyLanguageAndCaptions();
-  if (TrayIcon1) {
-    TrayIcon1->Show();
-  }
   // A configuration program without elevation still reaches an elevated monitor.
   Desktop.AllowMessageFromLowerIntegrity(FWindowHandle, WM_MONITOR_RELOAD_PROFILES);
   Desktop.AllowMessageFromLowerIntegrity(FWindowHandle, WM_MONITOR_RELOAD_SETTINGS);
-  // After sleep or an overnight lock the mouse is back at its own defaults: check it again.
-  Desktop.RegisterSessionNotification(FWindowHandle);
+  ConnectToShell();
 
   if (static_cast<int32_t>(FPlatform.Environment.OsVersion().Major) >=
       cNtFamilyAudioEndpointMajor) {
@@ -166,12 +176,14 @@ void TTARNMONMAIN::FormDestroy(rtl::TComponent*) {
     return;
   }
   FDestroyed = true;
+  FTearingDown = true;
   // The audio service calls in on its own thread: no call may reach a window that is going.
   ReleaseAudioEndpoint();
   GMainWindow = nullptr;
   platform::IDesktop& Desktop = FPlatform.Desktop;
   Desktop.StopTimer(FWindowHandle, cTimerDeviceArrial);
   Desktop.StopTimer(FWindowHandle, cTimerToSetCurrentCpi);
+  Desktop.StopTimer(FWindowHandle, cTimerShellRetry);
   uiHIDData1->HidStopRead();
   device::SendCpiRelease(CpiTarget(), FCPIUNIT);
   FPlatform.Clock.SleepMs(cReleaseSettleMs);
@@ -180,7 +192,31 @@ void TTARNMONMAIN::FormDestroy(rtl::TComponent*) {
 
 // ---- the window's messages ----
 
+void TTARNMONMAIN::ConnectToShell() {
+  platform::IDesktop& Desktop = FPlatform.Desktop;
+  if (!FTrayShown) {
+    FTrayShown = !TrayIcon1 || TrayIcon1->Show();
+  }
+  // After sleep or an overnight lock the mouse is back at its own defaults: check it again.
+  if (!FSessionNotification) {
+    FSessionNotification = Desktop.RegisterSessionNotification(FWindowHandle);
+  }
+  // At logon the monitor may start before the shell and the session services can answer; the
+  // shell's "TaskbarCreated" only covers a shell that was not there at all.
+  Desktop.StopTimer(FWindowHandle, cTimerShellRetry);
+  if (FTrayShown && FSessionNotification) {
+    FShellRetryMs = cFirstShellRetryMs;
+    return;
+  }
+  Desktop.StartTimer(FWindowHandle, cTimerShellRetry, FShellRetryMs);
+  FShellRetryMs = std::min(FShellRetryMs * 2, cLastShellRetryMs);
+}
+
 bool TTARNMONMAIN::WndProc(platform::TWindowMessage& AMessage) {
+  if (FTearingDown && ActsOnTheDevice(AMessage.Msg)) {
+    AMessage.Result = AMessage.Msg == platform::WM_POWERBROADCAST_MESSAGE ? cWindowMessageTrue : 0;
+    return true;
+  }
   switch (AMessage.Msg) {
   case WM_MONITOR_DEVICE_EVENT:
     WMMonitorDeviceEvent(AMessage.WParam, AMessage.LParam);
@@ -200,6 +236,10 @@ bool TTARNMONMAIN::WndProc(platform::TWindowMessage& AMessage) {
       TimerToSetCurrentCpiTimer(this);
       return true;
     }
+    if (AMessage.WParam == cTimerShellRetry) {
+      ConnectToShell();
+      return true;
+    }
     return false;
   case platform::WM_POWERBROADCAST_MESSAGE:
     if (AMessage.WParam == platform::PBT_APMRESUMEAUTOMATIC_VALUE ||
@@ -215,6 +255,7 @@ bool TTARNMONMAIN::WndProc(platform::TWindowMessage& AMessage) {
     return true;
   case platform::WM_CLOSE_MESSAGE:
     // Closing the main window ends the monitor; the loop's end destroys the window.
+    FTearingDown = true;
     FPlatform.Desktop.Quit(0);
     return true;
   case platform::WM_ENDSESSION_MESSAGE:
@@ -232,8 +273,9 @@ bool TTARNMONMAIN::WndProc(platform::TWindowMessage& AMessage) {
 void TTARNMONMAIN::WMMonitorDeviceEvent(uintptr_t AWParam, intptr_t ALParam) {
   const platform::TWindowHandle Config = FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
   if (AWParam >= cFirstProfileEvent && AWParam <= cLastProfileEvent) {
-    device::ReadCurrentCpiFromDevice(CpiTarget(), FCurrentcpiindex, CurrentProfile());
-    device::BuildAndSendCpiUnit(CpiTarget(), FCPIUNIT, FCurrentcpiindex, CurrentProfile());
+    if (!ReadAndSendCpiTable()) {
+      return;
+    }
     if (Config != 0) {
       // Sent, not posted, as the configuration program expects; a hung receiver is given up.
       intptr_t Result = 0;
@@ -253,9 +295,9 @@ void TTARNMONMAIN::WMMonitorReloadProfiles() {
   Module.LoadAllProfileInfoFromRegistry();
   Module.SwitchToProfile(Module.AllProfileSettingInfo().CurrentGame);
   Module.LoadCurrentProfileInfoFromRegistry();
-  device::ReadCurrentCpiFromDevice(CpiTarget(), FCurrentcpiindex, CurrentProfile());
-  device::BuildAndSendCpiUnit(CpiTarget(), FCPIUNIT, FCurrentcpiindex, CurrentProfile());
-  InstallWheelHookRules();
+  if (ReadAndSendCpiTable()) {
+    InstallWheelHookRules();
+  }
 }
 
 void TTARNMONMAIN::WMMonitorReloadSettings() {
@@ -294,7 +336,7 @@ platform::TInfoPageTexts TTARNMONMAIN::InfoPageTexts() const {
 
 void TTARNMONMAIN::uiHIDData1Data(const std::string&, const std::string&, uint8_t ReportID,
                                   const void* Data, uint16_t Size) {
-  if (Size != cReportPayloadSize || Data == nullptr) {
+  if (Size != cReportPayloadSize || Data == nullptr || FTearingDown) {
     return;
   }
   const auto* Payload = static_cast<const uint8_t*>(Data);
@@ -322,8 +364,11 @@ void TTARNMONMAIN::uiHIDData1Data(const std::string&, const std::string&, uint8_
     break;
   case cStatusCpiChanged:
     PostToConfigWindow(WM_CONFIG_CPI_CHANGED, Value);
-    FCPIUNIT.CurrentCpi = Value;
-    RestartTimer(cTimerToSetCurrentCpi, cSetCurrentCpiIntervalMs);
+    // The driver's table has no level beyond it: a level it does not have keeps the last one.
+    if (Value <= device::cMaxCpiIndex) {
+      FCPIUNIT.CurrentCpi = Value;
+      RestartTimer(cTimerToSetCurrentCpi, cSetCurrentCpiIntervalMs);
+    }
     break;
   case cStatusDeviceEvent6:
     PostToConfigWindow(WM_CONFIG_DEVICE_EVENT_6, Value);
@@ -362,6 +407,9 @@ void TTARNMONMAIN::TimerToSetCurrentCpiTimer(rtl::TComponent*) {
 }
 
 void TTARNMONMAIN::uiHIDEvent1DeviceArrival(rtl::TComponent*) {
+  if (FTearingDown) {
+    return;
+  }
   RestartTimer(cTimerDeviceArrial, cDeviceArrialIntervalMs);
 }
 
@@ -382,14 +430,27 @@ void TTARNMONMAIN::CheckDeviceAndStart() {
   Module.LoadCurrentProfileInfoFromRegistry();
   InstallWheelHookRules();
   RestartDeviceReading();
-  device::ReadCurrentCpiFromDevice(CpiTarget(), FCurrentcpiindex, CurrentProfile());
-  device::BuildAndSendCpiUnit(CpiTarget(), FCPIUNIT, FCurrentcpiindex, CurrentProfile());
+  ReadAndSendCpiTable();
 }
 
 void TTARNMONMAIN::RestartDeviceReading() {
   uiHIDData1->HidStopRead();
-  ProcessMessagesAndSleep(FPlatform, cProcessMessagesSleepMs);
-  uiHIDData1->HidFindAndReadDevice(hid::DeviceUsageAndPage(), hid::cAnyListedDevice);
+  // The end of the session may be among the messages handled here.
+  ProcessMessagesAndSleep50ms(FPlatform);
+  if (!FTearingDown) {
+    uiHIDData1->HidFindAndReadDevice(hid::DeviceUsageAndPage(), hid::cAnyListedDevice);
+  }
+}
+
+bool TTARNMONMAIN::ReadAndSendCpiTable() {
+  if (!FTearingDown) {
+    device::ReadCurrentCpiFromDevice(CpiTarget(), FCurrentcpiindex, CurrentProfile());
+  }
+  if (FTearingDown) {
+    return false;
+  }
+  device::BuildAndSendCpiUnit(CpiTarget(), FCPIUNIT, FCurrentcpiindex, CurrentProfile());
+  return true;
 }
 
 void TTARNMONMAIN::InstallWheelHookRules() {
@@ -420,9 +481,14 @@ void TTARNMONMAIN::InstallWheelHookRules() {
 // ---- tray, menu and the information page ----
 
 void TTARNMONMAIN::ShowConfigProgram() {
+  if (FTearingDown) {
+    return;
+  }
   const platform::TWindowHandle Config = FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
   if (Config != 0) {
-    FPlatform.Desktop.ShowWindowCommand(Config, platform::SW_SHOW_VALUE);
+    // Never waits on the other program: a hung one would stop the monitor, its readers and the
+    // mute button with it.
+    FPlatform.Desktop.PostShowCommand(Config, platform::SW_SHOW_VALUE);
     FPlatform.Desktop.BringToForeground(Config);
     return;
   }
@@ -439,13 +505,17 @@ void TTARNMONMAIN::Config1Click(rtl::TComponent*) {
 }
 
 void TTARNMONMAIN::Exit1Click(rtl::TComponent*) {
+  if (FTearingDown) {
+    return;
+  }
   PostToConfigWindow(WM_CONFIG_EXIT, 0);
+  FTearingDown = true;
   FPlatform.Desktop.Quit(0);
 }
 
 void TTARNMONMAIN::About1Click(rtl::TComponent*) {
   FPlatform.Desktop.ShowWindowCommand(FWindowHandle, platform::SW_SHOW_VALUE);
-  ProcessMessagesAndSleep(FPlatform, cProcessMessagesSleepMs);
+  ProcessMessagesAndSleep50ms(FPlatform);
   FPlatform.Desktop.BringToForeground(FWindowHandle);
 }
 
@@ -462,7 +532,9 @@ void TTARNMONMAIN::BtnGoWebClick(rtl::TComponent*) {
 }
 
 void TTARNMONMAIN::ProcessMessageAndSleep10ms() {
-  ProcessMessagesAndSleep(FPlatform, cProcessMessageSleepMs);
+  constexpr uint32_t cSleepMs = 10;
+  FPlatform.Desktop.ProcessMessages();
+  FPlatform.Clock.SleepMs(cSleepMs);
 }
 
 // ---- microphone mute ----
@@ -473,15 +545,23 @@ void TTARNMONMAIN::MicrophoneMute() {
     MixerSetMute(cMixerMicrophone, !Muted);
     return;
   }
-  if (!FEndpoint) {
-    InitAudioEndpoint();
-  }
-  if (!FEndpoint) {
-    return;
-  }
   try {
+    // Since the last press the headset may have gone and come back, or the user may have
+    // chosen another recording device: the press is for the one in use now.
+    if (!FEndpoint || !FEndpoint->IsDefault()) {
+      InitAudioEndpoint();
+    }
+    if (!FEndpoint) {
+      return;
+    }
     bool Muted = false;
-    FEndpoint->GetMute(Muted);
+    if (FEndpoint->GetMute(Muted) == platform::AUDCLNT_E_DEVICE_INVALIDATED_VALUE) {
+      InitAudioEndpoint();
+      if (!FEndpoint) {
+        return;
+      }
+      FEndpoint->GetMute(Muted);
+    }
     FEndpoint->SetMute(!Muted);
   } catch (...) {
     // A failing endpoint leaves the microphone as it was.
@@ -569,8 +649,13 @@ int32_t MonitorMain(const platform::TPlatform& APlatform) {
   if (Platform.Desktop.NamedMutexExists(cMutexName)) {
     return 0;
   }
+  // Another start may have created it since the check: the one that created it runs.
+  bool AlreadyExisted = false;
   const std::unique_ptr<platform::INamedMutex> Mutex =
-      Platform.Desktop.CreateNamedMutex(cMutexName);
+      Platform.Desktop.CreateNamedMutex(cMutexName, AlreadyExisted);
+  if (AlreadyExisted) {
+    return 0;
+  }
   int32_t ExitCode = 0;
   rtl::Guarded(Platform.Debug, "TARNMON", [&] {
     profile::TDM DataModule(nullptr, {Platform.Registry, Platform.Files, Platform.Environment,

@@ -54,8 +54,13 @@ inline constexpr uint32_t cExit1 = 3;
 // The window's timers.
 inline constexpr uintptr_t cTimerDeviceArrial = 1;
 inline constexpr uintptr_t cTimerToSetCurrentCpi = 2;
+// Retries what the shell or the session services refused early at logon (the tray icon, the
+// session notifications), waiting twice as long each time up to a minute.
+inline constexpr uintptr_t cTimerShellRetry = 3;
 inline constexpr uint32_t cDeviceArrialIntervalMs = 1500;
 inline constexpr uint32_t cSetCurrentCpiIntervalMs = 100;
+inline constexpr uint32_t cFirstShellRetryMs = 1000;
+inline constexpr uint32_t cLastShellRetryMs = 60000;
 
 // Device reports: identifiers, the payload length handled, and the status codes.
 inline constexpr uint8_t cButtonReportID = 7;
@@ -124,6 +129,9 @@ public:
   void ProcessMessageAndSleep10ms();
   void MicrophoneMute();
   bool VolumeUpdating() const { return FVolumeUpdating; }
+  // From EXIT, a close request or the end of the session on: nothing starts reading, sends the
+  // driver a table or tells the configuration program anything; the release is the last packet.
+  bool TearingDown() const { return FTearingDown; }
 
   // ---- what the rest of the program and the tests look at ----
   platform::TWindowHandle WindowHandle() const { return FWindowHandle; }
@@ -148,7 +156,13 @@ private:
   void ShowConfigProgram();
   void CheckDeviceAndStart();
   void RestartDeviceReading();
+  // Reads the device's level and sends the current profile's table, unless the teardown began
+  // while the read let messages through. False once it has.
+  bool ReadAndSendCpiTable();
   void InstallWheelHookRules();
+  // Shows the tray icon and registers for session changes; what the shell or the session
+  // services refused is tried again on cTimerShellRetry.
+  void ConnectToShell();
   void ExecuteKeyFunction(uint8_t AKeyIndex, uint16_t AFunctionIndex, uint8_t AParam);
   void InitAudioEndpoint();
   void ReleaseAudioEndpoint();
@@ -167,6 +181,10 @@ private:
   platform::TPlatform FPlatform;
   platform::TWindowHandle FWindowHandle = 0;
   bool FDestroyed = false;
+  bool FTearingDown = false;
+  bool FTrayShown = false;
+  bool FSessionNotification = false;
+  uint32_t FShellRetryMs = cFirstShellRetryMs;
 
   // ---- components, in their order ----
   lang::TuiLanguage* uiLanguage1 = nullptr;

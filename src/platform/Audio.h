@@ -51,6 +51,11 @@ public:
   // Sets the mute state with no event context: S_OK_VALUE when it changed, S_FALSE_VALUE when
   // it already was so.
   virtual uint32_t SetMute(bool AMuted) = 0;
+  // Main thread: whether this endpoint's device is the default capture device now (the user
+  // may have chosen another, or unplugged this one). An endpoint of a device that went and came
+  // back is its default again, but answers AUDCLNT_E_DEVICE_INVALIDATED_VALUE: open a new one.
+  // False when there is no default or it cannot be told.
+  virtual bool IsDefault() = 0;
   // ANotify runs on a thread of the audio service whenever the volume or mute state changes
   // (also after this process's own SetMute). What it throws is kept inside (one line on the
   // debugger output). It must not wait for a thread that may be unregistering: an unregister

@@ -204,8 +204,13 @@ public:
   // AResult is set only when the result is Sent.
   virtual TSendResult SendWindowMessage(TWindowHandle AWindow, uint32_t AMsg, uintptr_t AWParam,
                                         intptr_t ALParam, intptr_t& AResult) = 0;
-  // Show command (SW_*_VALUE) for any top-level window, and bringing it to the foreground.
+  // Show command (SW_*_VALUE) for any top-level window. For another process's window it waits
+  // until that window's thread has handled it, forever if it hangs: use PostShowCommand there.
   virtual void ShowWindowCommand(TWindowHandle AWindow, int32_t ACommand) = 0;
+  // Any thread: the show command for any top-level window, handed to the window's own thread
+  // without waiting for it (a hung window shows once it answers again). False for no window.
+  virtual bool PostShowCommand(TWindowHandle AWindow, int32_t ACommand) = 0;
+  // Any thread; does not wait for the window's thread.
   virtual void BringToForeground(TWindowHandle AWindow) = 0;
   virtual bool WindowVisible(TWindowHandle AWindow) = 0;
   // Main thread: lets AMsg reach AWindow (a window of this desktop) from a process of lower
@@ -216,7 +221,8 @@ public:
   // name (without regard to case) gives the same number. 0 on failure.
   virtual uint32_t RegisterMessageName(const std::string& AName) = 0;
   // Main thread: WM_WTSSESSION_CHANGE_MESSAGE to AWindow (a window of this desktop) for this
-  // session (lock, unlock, ...) until the window goes.
+  // session (lock, unlock, ...) until the window goes. False when the window is not ours or the
+  // platform refused (early at logon the session services may not be up yet: try again).
   virtual bool RegisterSessionNotification(TWindowHandle AWindow) = 0;
   // Main thread: the application's title, the text of the main windows (those created later
   // too; it shows where a main window has a task bar entry or a caption).
@@ -230,9 +236,11 @@ public:
   // A named mutex of the session (names compared with regard to case): whether one exists
   // (opened with full access, then closed; one that exists but refuses this process counts
   // as existing), and creating one initially owned (null on failure; a mutex that already
-  // exists is opened instead, without ownership).
+  // exists is opened instead, without ownership, and AAlreadyExisted says so: another process
+  // created it between a check and this call).
   virtual bool NamedMutexExists(const std::string& AName) = 0;
-  virtual std::unique_ptr<INamedMutex> CreateNamedMutex(const std::string& AName) = 0;
+  virtual std::unique_ptr<INamedMutex> CreateNamedMutex(const std::string& AName,
+                                                        bool& AAlreadyExisted) = 0;
 
   // Main thread: the tray icon of AOwner (a window of this desktop; null for any other), with
   // the program's built-in icon; its events run on the main thread.

@@ -30,11 +30,9 @@ constexpr uint32_t cCpiUnitCode = 0x80008004;
 constexpr uint32_t cSetCurrentCpiCode = 0x8000800C;
 
 std::vector<uint8_t> Report(std::initializer_list<int> ABytes) {
-  std::vector<uint8_t> Result;
-  for (int Byte : ABytes) {
-    Result.push_back(static_cast<uint8_t>(Byte));
-  }
-  Result.resize(8, 0);
+  std::vector<uint8_t> Result(std::max<std::size_t>(ABytes.size(), 8), 0);
+  std::transform(ABytes.begin(), ABytes.end(), Result.begin(),
+                 [](int AByte) { return static_cast<uint8_t>(AByte); });
   return Result;
 }
 
@@ -145,7 +143,8 @@ TEST_F(MonitorTest, OneInstanceWithItsTrayRunsUntilExitAndReleasesTheDriver) {
   // A monitor already runs: a second one ends at once, with nothing shown.
   platform::sim::TSimWorld Other(World.Session);
   {
-    auto Held = Other.Desktop.CreateNamedMutex(cMutexName);
+    bool Existed = false;
+    auto Held = Other.Desktop.CreateNamedMutex(cMutexName, Existed);
     EXPECT_EQ(MonitorMain(World.Platform()), 0);
     EXPECT_EQ(World.Desktop.FindTopLevelWindow(cMainWindowClass), 0u);
     EXPECT_TRUE(World.Session->TrayIcons().empty());
@@ -188,6 +187,16 @@ TEST_F(MonitorTest, OneInstanceWithItsTrayRunsUntilExitAndReleasesTheDriver) {
   Expected[offsetof(device::CPI_UNIT, NeedApplyNewCPI)] = 0;
   EXPECT_EQ(Sent.back(), Expected);
   EXPECT_NE(Sent[Sent.size() - 2][offsetof(device::CPI_UNIT, NeedApplyNewCPI)], 0);
+
+  // Two starts at the same moment: the other one creates the mutex between this one's check
+  // and its creation. This one ends without a window (whose end would release the driver).
+  World.Session->CreateMutexAfterNextCheck(cMutexName);
+  World.Desktop.Quit(0); // a loop that ran would end at once
+  const std::size_t Controls = World.Drivers.Controls().size();
+  EXPECT_EQ(MonitorMain(World.Platform()), 0);
+  EXPECT_TRUE(World.Session->MutexExists(cMutexName));
+  ASSERT_EQ(World.Drivers.Controls().size(), Controls); // else the loop took the quit
+  World.Desktop.RunMessageLoop();                       // takes the quit back
 }
 
 // A close request to the main window and the end of the user's session end the monitor as
@@ -230,6 +239,62 @@ TEST_F(MonitorTest, EveryWayOutReleasesTheDriverAndTheMutex) {
   }
 }
 
+// From the teardown on, nothing starts reading, sends a table or tells the configuration
+// program anything, whatever was queued or comes later, even when the end of the session is
+// handled inside a pump of the reload or of the reading restart.
+TEST_F(MonitorTest, TheReleaseIsTheDriversLastPacket) {
+  const auto LastIsTheRelease = [&] {
+    const auto All = World.Drivers.Controls();
+    return !All.empty() && All.back().Code == cCpiUnitCode &&
+           All.back().Bytes[offsetof(device::CPI_UNIT, NeedApplyNewCPI)] == 0;
+  };
+  const auto EndSession = [&] {
+    World.Desktop.PostWindowMessage(Main->WindowHandle(), platform::WM_ENDSESSION_MESSAGE, 1, 0);
+  };
+  const auto EndSessionInside = [&](const std::function<void()>& APump) {
+    StartConfigProgram();
+    StartAndFindTheDevice();
+    ASSERT_FALSE(LastIsTheRelease());
+    const platform::TWindowHandle Window = Main->WindowHandle();
+    APump();
+    World.Desktop.PostWindowMessage(Window, WM_MONITOR_RELOAD_PROFILES, 0, 0);
+    World.Desktop.PostWindowMessage(Window, WM_MONITOR_RELOAD_SETTINGS, 0, 0);
+    World.Desktop.PostWindowMessage(Window, WM_MONITOR_DEVICE_EVENT, cFirstProfileEvent, 0);
+    World.Session->BroadcastPowerEvent(platform::PBT_APMRESUMEAUTOMATIC_VALUE);
+    World.Session->BroadcastSessionChange(platform::WTS_SESSION_UNLOCK_VALUE);
+    World.Session->ClickTrayIcon();
+    World.Desktop.Advance(2 * cDeviceArrialIntervalMs);
+    Config->Desktop.ProcessMessages();
+    EXPECT_TRUE(LastIsTheRelease());
+    EXPECT_EQ(World.Hid.WaitingReads(cMousePath), 0);
+    EXPECT_TRUE(Received.empty());
+    EXPECT_FALSE(World.Desktop.WindowVisible(ConfigWindow));
+    Main.reset();
+    Module.reset();
+    Config.reset();
+    Received.clear();
+  };
+  // Inside the reload's pump, then with messages, timers and clicks after it.
+  EndSessionInside([&] {
+    World.Desktop.PostWindowMessage(Main->WindowHandle(), WM_MONITOR_RELOAD_PROFILES, 0, 0);
+    EndSession();
+    World.Desktop.ProcessMessages();
+  });
+  // Inside the pump between the old readers' stop and the new ones' start.
+  EndSessionInside([&] {
+    EndSession();
+    Main->TimerDeviceArrialTimer(Main.get());
+  });
+  // After EXIT: what was queued before the loop ends is not acted on.
+  StartAndFindTheDevice();
+  World.Desktop.PostWindowMessage(Main->WindowHandle(), WM_MONITOR_RELOAD_PROFILES, 0, 0);
+  Main->Exit1Click(Main.get());
+  World.Desktop.ProcessMessages();
+  Main.reset();
+  EXPECT_TRUE(LastIsTheRelease());
+  World.Desktop.RunMessageLoop(); // takes the quit back
+}
+
 TEST_F(MonitorTest, TheIdListStopsAtAGapAndAfter101Keys) {
   WriteConfig("[IncludeHIDDeviceList]\nid1=A\nid3=C\n");
   Start();
@@ -265,6 +330,16 @@ TEST_F(MonitorTest, TrayClicksStartTheConfigProgramOrBringItToTheFront) {
   EXPECT_EQ(Started, 2);
   EXPECT_TRUE(World.Desktop.WindowVisible(ConfigWindow));
   EXPECT_EQ(World.Session->Foreground(), ConfigWindow);
+  // A hung configuration program is never waited for: it shows once it answers again.
+  Config->Desktop.ShowWindowCommand(ConfigWindow, platform::SW_HIDE_VALUE);
+  World.Session->SetHung(ConfigWindow, true);
+  const std::size_t Lines = World.Dialogs.DebugLines().size();
+  World.Session->ClickTrayIcon();
+  World.Desktop.ProcessMessages();
+  EXPECT_FALSE(World.Desktop.WindowVisible(ConfigWindow));
+  World.Session->SetHung(ConfigWindow, false);
+  EXPECT_TRUE(World.Desktop.WindowVisible(ConfigWindow));
+  EXPECT_EQ(World.Dialogs.DebugLines().size(), Lines);
 }
 
 TEST_F(MonitorTest, ButtonReportsActOnExactlyOneButton) {
@@ -331,6 +406,49 @@ TEST_F(MonitorTest, ALevelBurstReachesTheDriverOnce100MsAfterTheLast) {
                                               {WM_CONFIG_CPI_CHANGED, 1, Units},
                                               {WM_CONFIG_DEVICE_EVENT_6, 9, Units},
                                               {WM_CONFIG_DEVICE_EVENT_7, 4, Units}}));
+  // A level beyond the driver's table is told as reported and never reaches the driver, nor
+  // the release packet: the last level stays. The table's last level does reach it.
+  Received.clear();
+  for (const int Level : {11, 255, 10}) {
+    Deliver(Report({8, 2, Level}));
+    World.Desktop.Advance(cSetCurrentCpiIntervalMs);
+  }
+  EXPECT_EQ(Received, (std::vector<TReceived>{{WM_CONFIG_CPI_CHANGED, 11, Units},
+                                              {WM_CONFIG_CPI_CHANGED, 255, Units},
+                                              {WM_CONFIG_CPI_CHANGED, 10, Units}}));
+  EXPECT_EQ(Controls(cSetCurrentCpiCode), Before + 2);
+  EXPECT_EQ(World.Drivers.LastCurrentCpi(), 10);
+  Deliver(Report({8, 2, 200}));
+  Main.reset();
+  EXPECT_EQ(LastUnit().CurrentCpi, 10);
+  EXPECT_EQ(LastUnit().NeedApplyNewCPI, 0);
+}
+
+// Early at logon the shell and the session services may refuse the monitor: it tries again,
+// less often as time goes, until both answer, and then stops trying.
+TEST_F(MonitorTest, TheTrayIconAndSessionNoticesComeOnceTheShellAnswers) {
+  World.Session->RefuseTrayAdds(3);
+  World.Session->RefuseSessionNotifications(2);
+  Start();
+  const platform::TWindowHandle Window = Main->WindowHandle();
+  EXPECT_TRUE(World.Session->TrayIcons().empty());
+  World.Desktop.Advance(cFirstShellRetryMs + 2 * cFirstShellRetryMs);
+  EXPECT_TRUE(World.Session->TrayIcons().empty());
+  EXPECT_TRUE(World.Session->SessionNotificationRegistered(Window));
+  World.Desktop.Advance(4 * cFirstShellRetryMs);
+  ASSERT_EQ(World.Session->TrayIcons().size(), 1u);
+  EXPECT_EQ(World.Session->TrayIcons()[0].Hint, "GAMING MOUSE DRIVER");
+  EXPECT_FALSE(World.Desktop.TimerRunning(Window, cTimerShellRetry));
+  // A shell that never answers is asked at most once a minute.
+  Main.reset();
+  World.Session->RefuseTrayAdds(1000);
+  Main = std::make_unique<TTARNMONMAIN>(World.Platform());
+  World.Desktop.Advance(10 * cLastShellRetryMs);
+  const auto Due = World.Desktop.TimerDue(Main->WindowHandle(), cTimerShellRetry);
+  ASSERT_TRUE(Due.has_value());
+  World.Desktop.Advance(*Due - World.Clock.TickCount());
+  EXPECT_EQ(World.Desktop.TimerDue(Main->WindowHandle(), cTimerShellRetry),
+            *Due + cLastShellRetryMs);
 }
 
 TEST_F(MonitorTest, ArrivalsResumesAndUnlocksGiveOneCheck1500MsAfterTheLast) {
@@ -452,6 +570,29 @@ TEST_F(MonitorTest, MuteWithoutAMicrophoneDoesNothingUntilOneAppears) {
   World.Audio.SetMutedElsewhere(false);
   World.Audio.WaitForNotifications();
   EXPECT_EQ(TARNMONMAIN(), nullptr);
+}
+
+// A press mutes the recording device in use now: another one the user chose, or the same
+// headset unplugged and plugged back; the change registration moves with it.
+TEST_F(MonitorTest, TheMuteButtonFollowsTheRecordingDeviceInUse) {
+  StartAndFindTheDevice();
+  profile::DM()->CurrentProfileInfo().ConfigInfo.ButtonFuncInfo[5].nFunctionIndex =
+      cMicrophoneMuteFunction;
+  Deliver(Report({7, 0x20}));
+  EXPECT_TRUE(World.Audio.Muted());
+  World.Audio.SetMicrophonePresent(false);
+  World.Audio.SetMicrophonePresent(true);
+  Deliver(Report({7, 0x20}));
+  EXPECT_FALSE(World.Audio.Muted());
+  World.Audio.ReplaceDefaultMicrophone();
+  Deliver(Report({7, 0x20}));
+  EXPECT_TRUE(World.Audio.Muted());
+  EXPECT_EQ(World.Audio.Registrations(), 1);
+  // The endpoint still in use is kept: no new one per press.
+  const int Opens = World.Audio.EndpointOpens();
+  Deliver(Report({7, 0x20}));
+  EXPECT_FALSE(World.Audio.Muted());
+  EXPECT_EQ(World.Audio.EndpointOpens(), Opens);
 }
 
 TEST_F(MonitorTest, TheLegacyMixerWithoutAMuteControlSaysSoTwice) {

@@ -61,6 +61,7 @@ TEST_P(AudioTest, TheEndpointMuteToggledTwiceComesBackAndEachChangeIsHeard) {
   auto Endpoint = Audio().OpenDefaultCaptureEndpoint(Error);
   ASSERT_EQ(Error, S_OK_VALUE);
   ASSERT_NE(Endpoint, nullptr);
+  EXPECT_TRUE(Endpoint->IsDefault());
   TListener Listener;
   ASSERT_EQ(Endpoint->RegisterChangeNotify(Listener.Notify()), S_OK_VALUE);
   EXPECT_EQ(Endpoint->RegisterChangeNotify([](bool) {}), E_ILLEGAL_METHOD_CALL_VALUE);
@@ -233,6 +234,23 @@ TEST(SimAudio, NoRecordingDeviceThenOneAppearsAndGoesAgain) {
   EXPECT_EQ(Endpoint->RegisterChangeNotify([](bool) {}), AUDCLNT_E_DEVICE_INVALIDATED_VALUE);
   EXPECT_TRUE(World.Audio.Muted());
   EXPECT_EQ(World.Audio.EndpointOpens(), 2);
+  EXPECT_FALSE(Endpoint->IsDefault());
+  // The same device back is the default again, but only a new endpoint reaches it.
+  World.Audio.SetMicrophonePresent(true);
+  EXPECT_TRUE(Endpoint->IsDefault());
+  EXPECT_EQ(Endpoint->GetMute(Muted), AUDCLNT_E_DEVICE_INVALIDATED_VALUE);
+  // Another device chosen: the former one's endpoint still works, on its own mute state.
+  auto Former = World.Audio.OpenDefaultCaptureEndpoint(Error);
+  ASSERT_NE(Former, nullptr);
+  World.Audio.ReplaceDefaultMicrophone();
+  EXPECT_FALSE(Former->IsDefault());
+  EXPECT_FALSE(World.Audio.Muted());
+  EXPECT_EQ(Former->GetMute(Muted), S_OK_VALUE);
+  EXPECT_TRUE(Muted);
+  EXPECT_EQ(Former->SetMute(false), S_OK_VALUE);
+  World.Audio.SetMutedElsewhere(true);
+  EXPECT_EQ(Former->GetMute(Muted), S_OK_VALUE);
+  EXPECT_FALSE(Muted);
 
   // Systems before NT 6 have no endpoints at all; and the endpoint is the main thread's.
   World.Audio.SetMicrophonePresent(true);

@@ -252,16 +252,19 @@ TEST_P(DesktopServicesTest, ASendWaitsForABusyReceiverAndGivesUpAHungOne) {
 TEST_P(DesktopServicesTest, NamedMutexesExistWhileHeldAndAreComparedWithCase) {
   const std::string Name = UniqueName("TDesktopTestMutex");
   EXPECT_FALSE(Desktop().NamedMutexExists(Name));
-  auto First = Desktop().CreateNamedMutex(Name);
+  bool Existed = true;
+  auto First = Desktop().CreateNamedMutex(Name, Existed);
   ASSERT_TRUE(First);
+  EXPECT_FALSE(Existed);
   EXPECT_TRUE(Desktop().NamedMutexExists(Name));
   EXPECT_FALSE(Desktop().NamedMutexExists(Name + "x"));
   std::string Other = Name;
   Other[0] = 't';
   EXPECT_FALSE(Desktop().NamedMutexExists(Other));
-  // A second create opens the same mutex: it lives until both are gone.
-  auto Second = Desktop().CreateNamedMutex(Name);
+  // A second create opens the same mutex and says so: it lives until both are gone.
+  auto Second = Desktop().CreateNamedMutex(Name, Existed);
   ASSERT_TRUE(Second);
+  EXPECT_TRUE(Existed);
   First.reset();
   EXPECT_TRUE(Desktop().NamedMutexExists(Name));
   Second.reset();
@@ -800,8 +803,10 @@ TEST(Win32Desktop, AnotherProcessSeesTheMutexAndTalksToTheMainWindow) {
   IDesktop& Desktop = Backend->Platform().Desktop;
   const std::string Mutex = UniqueName("TDesktopPeerMutex");
   EXPECT_EQ(RunPeer(Desktop, L"mutex " + win32::ToWide(Mutex)), DWORD{test::cPeerMutexAbsent});
-  auto Held = Desktop.CreateNamedMutex(Mutex);
+  bool Existed = true;
+  auto Held = Desktop.CreateNamedMutex(Mutex, Existed);
   ASSERT_TRUE(Held);
+  EXPECT_FALSE(Existed);
   EXPECT_EQ(RunPeer(Desktop, L"mutex " + win32::ToWide(Mutex)), DWORD{test::cPeerMutexPresent});
   Held.reset();
   EXPECT_EQ(RunPeer(Desktop, L"mutex " + win32::ToWide(Mutex)), DWORD{test::cPeerMutexAbsent});

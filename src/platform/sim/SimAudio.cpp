@@ -32,6 +32,7 @@ constexpr uint32_t cInitialVolume = 0x8000;
 
 struct TRegistration {
   TEndpointNotify Notify;
+  uint64_t Device;
   uint64_t Generation;
   bool Active = true;
 };
@@ -45,11 +46,19 @@ struct TSimAudio::TState {
   mutable std::mutex Lock;
   std::condition_variable Changed;
 
-  // The microphone; a removal starts a new generation, and endpoints of an older one are
-  // invalid.
+  // The default microphone; a removal starts a new generation, and endpoints of an older one
+  // are invalid even when the same device comes back. Devices that were the default before
+  // and are still there keep their endpoints and their own mute state.
   bool MicrophonePresent = true;
+  uint64_t Device = 0;
   uint64_t Generation = 0;
   bool Muted = false;
+  struct TFormerDefault {
+    uint64_t Generation;
+    bool Muted;
+  };
+  std::map<uint64_t, TFormerDefault> FormerDefaults;
+  uint64_t NextDevice = 1;
   std::map<TSimEndpointOp, uint32_t> EndpointFaults;
   int Opens = 0;
   int MuteSets = 0;
@@ -76,14 +85,26 @@ struct TSimAudio::TState {
     return Found == AFaults.end() ? S_OK_VALUE : Found->second;
   }
 
+  // Lock held: the mute state of an endpoint's device, null once the endpoint is invalid.
+  bool* MutedOf(uint64_t ADevice, uint64_t AGeneration) {
+    if (MicrophonePresent && ADevice == Device && AGeneration == Generation) {
+      return &Muted;
+    }
+    const auto Former = FormerDefaults.find(ADevice);
+    return Former != FormerDefaults.end() && Former->second.Generation == AGeneration
+               ? &Former->second.Muted
+               : nullptr;
+  }
+
   // Lock held.
-  void SetMutedLocked(bool AMuted) {
-    if (Muted == AMuted) {
+  void SetMutedLocked(uint64_t ADevice, uint64_t AGeneration, bool AMuted) {
+    bool* State = MutedOf(ADevice, AGeneration);
+    if (State == nullptr || *State == AMuted) {
       return;
     }
-    Muted = AMuted;
+    *State = AMuted;
     for (const auto& Registration : Registrations) {
-      if (Registration->Generation == Generation) {
+      if (Registration->Device == ADevice && Registration->Generation == AGeneration) {
         Queue.emplace_back(Registration, AMuted);
       }
     }
@@ -172,8 +193,9 @@ namespace {
 
 class TSimCaptureEndpoint : public ICaptureEndpoint {
 public:
-  TSimCaptureEndpoint(std::shared_ptr<TSimAudio::TState> AState, uint64_t AGeneration)
-      : FState(std::move(AState)), FGeneration(AGeneration) {}
+  TSimCaptureEndpoint(std::shared_ptr<TSimAudio::TState> AState, uint64_t ADevice,
+                      uint64_t AGeneration)
+      : FState(std::move(AState)), FDevice(ADevice), FGeneration(AGeneration) {}
   ~TSimCaptureEndpoint() override { UnregisterChangeNotify(); }
 
   uint32_t GetMute(bool& AMuted) override {
@@ -181,7 +203,7 @@ public:
     if (const uint32_t Error = Refusal(TSimEndpointOp::GetMute)) {
       return Error;
     }
-    AMuted = FState->Muted;
+    AMuted = *FState->MutedOf(FDevice, FGeneration);
     return S_OK_VALUE;
   }
 
@@ -191,9 +213,16 @@ public:
     if (const uint32_t Error = Refusal(TSimEndpointOp::SetMute)) {
       return Error;
     }
-    const bool Changes = FState->Muted != AMuted;
-    FState->SetMutedLocked(AMuted);
+    const bool Changes = *FState->MutedOf(FDevice, FGeneration) != AMuted;
+    FState->SetMutedLocked(FDevice, FGeneration, AMuted);
     return Changes ? S_OK_VALUE : S_FALSE_VALUE;
+  }
+
+  // Compared by device, as the platform compares endpoint identifiers: the same device plugged
+  // back is the default again, though this endpoint of it is no longer valid.
+  bool IsDefault() override {
+    std::lock_guard<std::mutex> Guard(FState->Lock);
+    return FState->MicrophonePresent && FState->Device == FDevice;
   }
 
   uint32_t RegisterChangeNotify(TEndpointNotify ANotify) override {
@@ -207,7 +236,8 @@ public:
     if (const uint32_t Error = Refusal(TSimEndpointOp::Register)) {
       return Error;
     }
-    FRegistration = std::make_shared<TRegistration>(TRegistration{std::move(ANotify), FGeneration});
+    FRegistration =
+        std::make_shared<TRegistration>(TRegistration{std::move(ANotify), FDevice, FGeneration});
     FState->Registrations.push_back(FRegistration);
     FState->StartNotifierLocked();
     return S_OK_VALUE;
@@ -226,10 +256,12 @@ private:
     if (const uint32_t Error = FState->Fault(FState->EndpointFaults, AOp)) {
       return Error;
     }
-    return FState->Generation != FGeneration ? AUDCLNT_E_DEVICE_INVALIDATED_VALUE : S_OK_VALUE;
+    return FState->MutedOf(FDevice, FGeneration) == nullptr ? AUDCLNT_E_DEVICE_INVALIDATED_VALUE
+                                                            : S_OK_VALUE;
   }
 
   std::shared_ptr<TSimAudio::TState> FState;
+  uint64_t FDevice;
   uint64_t FGeneration;
   std::shared_ptr<TRegistration> FRegistration;
 };
@@ -310,7 +342,11 @@ public:
     Call.Result = Refusal(Call.Op, AControlID);
     if (Call.Result == MMSYSERR_NOERROR_VALUE) {
       if (AControlID == cMicrophoneMute) {
-        FState->SetMutedLocked(AValue != 0);
+        if (FState->MicrophonePresent) {
+          FState->SetMutedLocked(FState->Device, FState->Generation, AValue != 0);
+        } else {
+          FState->Muted = AValue != 0; // no endpoint to tell
+        }
       } else {
         Values()[AControlID] = AValue;
       }
@@ -365,7 +401,7 @@ std::unique_ptr<ICaptureEndpoint> TSimAudio::OpenDefaultCaptureEndpoint(uint32_t
   if (AError != S_OK_VALUE) {
     return nullptr;
   }
-  return std::make_unique<TSimCaptureEndpoint>(FState, FState->Generation);
+  return std::make_unique<TSimCaptureEndpoint>(FState, FState->Device, FState->Generation);
 }
 
 uint32_t TSimAudio::MixerDeviceCount() {
@@ -397,6 +433,17 @@ void TSimAudio::SetMicrophonePresent(bool APresent) {
   FState->MicrophonePresent = APresent;
 }
 
+void TSimAudio::ReplaceDefaultMicrophone() {
+  std::lock_guard<std::mutex> Guard(FState->Lock);
+  if (FState->MicrophonePresent) {
+    FState->FormerDefaults[FState->Device] = {FState->Generation, FState->Muted};
+  }
+  FState->Device = FState->NextDevice++;
+  ++FState->Generation;
+  FState->Muted = false;
+  FState->MicrophonePresent = true;
+}
+
 bool TSimAudio::Muted() const {
   std::lock_guard<std::mutex> Guard(FState->Lock);
   return FState->Muted;
@@ -404,7 +451,7 @@ bool TSimAudio::Muted() const {
 
 void TSimAudio::SetMutedElsewhere(bool AMuted) {
   std::lock_guard<std::mutex> Guard(FState->Lock);
-  FState->SetMutedLocked(AMuted);
+  FState->SetMutedLocked(FState->Device, FState->Generation, AMuted);
 }
 
 void TSimAudio::FailEndpoint(TSimEndpointOp AOp, uint32_t AResult) {

@@ -44,9 +44,13 @@ public:
   std::unique_ptr<IMixer> OpenMixer(uint32_t ADevice, uint32_t& AError) override;
 
   // ---- The microphone ----
-  // Present (unmuted) by default. Its going invalidates the endpoints opened for it; one that
-  // appears later is a new device.
+  // Present (unmuted) by default. Its going invalidates the endpoints opened for it; when it
+  // comes back (the same device, its mute state kept) it needs a new endpoint.
   void SetMicrophonePresent(bool APresent);
+  // Another recording device (unmuted) becomes the default, as when the user picks one or
+  // plugs in a headset; the former default stays, with its endpoints and its mute state.
+  void ReplaceDefaultMicrophone();
+  // The default microphone's mute state.
   bool Muted() const;
   // Another program changes the mute state; registered handlers hear of a change.
   void SetMutedElsewhere(bool AMuted);

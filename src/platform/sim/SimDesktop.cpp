@@ -417,7 +417,28 @@ void TSimDesktop::ShowWindowCommand(TWindowHandle AWindow, int32_t ACommand) {
   if (Found == FSession.FWindows.end() || ACommand < SW_HIDE_VALUE || ACommand > cLastShowCommand) {
     return;
   }
+  if (Found->second.Hung && Found->second.Owner != this) {
+    throw std::logic_error("a show command waits on a hung window of another process for ever");
+  }
   Found->second.Visible = ACommand != SW_HIDE_VALUE;
+}
+
+bool TSimDesktop::PostShowCommand(TWindowHandle AWindow, int32_t ACommand) {
+  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  auto Found = FSession.FWindows.find(AWindow);
+  if (Found == FSession.FWindows.end()) {
+    return false;
+  }
+  if (ACommand < SW_HIDE_VALUE || ACommand > cLastShowCommand) {
+    return true;
+  }
+  TSimSession::TWindow& Window = Found->second;
+  if (Window.Hung) {
+    Window.PendingShow = ACommand;
+  } else {
+    Window.Visible = ACommand != SW_HIDE_VALUE;
+  }
+  return true;
 }
 
 void TSimDesktop::BringToForeground(TWindowHandle AWindow) {
@@ -453,6 +474,10 @@ bool TSimDesktop::RegisterSessionNotification(TWindowHandle AWindow) {
   std::lock_guard<std::mutex> Guard(FSession.FLock);
   TSimSession::TWindow* Window = FSession.OwnWindowLocked(*this, AWindow);
   if (Window == nullptr) {
+    return false;
+  }
+  if (FSession.FSessionNotificationsRefused > 0) {
+    --FSession.FSessionNotificationsRefused;
     return false;
   }
   Window->SessionNotification = true;
@@ -509,10 +534,12 @@ void TSimDesktop::Quit(int32_t AExitCode) {
 }
 
 bool TSimDesktop::NamedMutexExists(const std::string& AName) {
-  return FSession.MutexExists(AName);
+  return FSession.CheckMutex(AName);
 }
 
-std::unique_ptr<INamedMutex> TSimDesktop::CreateNamedMutex(const std::string& AName) {
+std::unique_ptr<INamedMutex> TSimDesktop::CreateNamedMutex(const std::string& AName,
+                                                           bool& AAlreadyExisted) {
+  AAlreadyExisted = FSession.MutexExists(AName);
   return FSession.HoldMutex(AName);
 }
 

@@ -139,7 +139,12 @@ void TSimSession::SetHung(TWindowHandle AWindow, bool AHung) {
   if (Found == FWindows.end()) {
     throw std::logic_error("no such window to hang");
   }
-  Found->second.Hung = AHung;
+  TWindow& Window = Found->second;
+  Window.Hung = AHung;
+  if (!AHung && Window.PendingShow) {
+    Window.Visible = *Window.PendingShow != SW_HIDE_VALUE;
+    Window.PendingShow.reset();
+  }
 }
 
 bool TSimSession::WindowExists(TWindowHandle AWindow) const {
@@ -237,6 +242,31 @@ std::unique_ptr<INamedMutex> TSimSession::HoldMutex(const std::string& AName) {
   return std::make_unique<TSimNamedMutex>(FLock, FMutexes, AName);
 }
 
+void TSimSession::CreateMutexAfterNextCheck(const std::string& AName) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FMutexRaces.push_back(AName);
+}
+
+bool TSimSession::CheckMutex(const std::string& AName) {
+  bool Race = false;
+  bool Exists = false;
+  {
+    std::lock_guard<std::mutex> Guard(FLock);
+    Exists = FMutexes.count(AName) != 0;
+    auto Found = std::find(FMutexRaces.begin(), FMutexRaces.end(), AName);
+    if (Found != FMutexRaces.end()) {
+      FMutexRaces.erase(Found);
+      Race = true;
+    }
+  }
+  if (Race) {
+    std::unique_ptr<INamedMutex> Other = HoldMutex(AName);
+    std::lock_guard<std::mutex> Guard(FLock);
+    FOtherHolders.push_back(std::move(Other));
+  }
+  return Exists;
+}
+
 // ---- The notification area ----
 
 std::vector<TSimTrayIconState> TSimSession::TrayIcons() const {
@@ -291,6 +321,16 @@ void TSimSession::RestartShell() {
 void TSimSession::SetShellRunning(bool ARunning) {
   std::lock_guard<std::mutex> Guard(FLock);
   FShellRunning = ARunning;
+}
+
+void TSimSession::RefuseTrayAdds(std::size_t ACount) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FTrayAddsRefused = ACount;
+}
+
+void TSimSession::RefuseSessionNotifications(std::size_t ACount) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FSessionNotificationsRefused = ACount;
 }
 
 void TSimSession::AddTrayIcon(TSimTrayIcon& AIcon) {
@@ -396,6 +436,10 @@ bool TSimTrayIcon::Show() {
   FWanted = true;
   std::lock_guard<std::mutex> Guard(FSession.FLock);
   if (!FSession.FShellRunning) {
+    return false;
+  }
+  if (FSession.FTrayAddsRefused > 0) {
+    --FSession.FTrayAddsRefused;
     return false;
   }
   FSession.AddTrayIcon(*this);

@@ -45,7 +45,9 @@ public:
 
   // ---- Windows ----
   // The receiver stops handling messages, as far as the platform can tell: a send to it is
-  // given up at once; posted messages still queue.
+  // given up at once; posted messages and posted show commands still queue (a show waits until
+  // it answers again); a synchronous show from another process would wait for ever, which
+  // throws std::logic_error here.
   void SetHung(TWindowHandle AWindow, bool AHung);
   bool WindowExists(TWindowHandle AWindow) const;
   std::string WindowClass(TWindowHandle AWindow) const;
@@ -64,6 +66,10 @@ public:
 
   // ---- Named mutexes ----
   bool MutexExists(const std::string& AName) const;
+  // Another process creates the mutex AName right after the next check whether it exists
+  // (that check still finds none), and holds it for the rest of the session: two starts at
+  // the same moment.
+  void CreateMutexAfterNextCheck(const std::string& AName);
 
   // ---- The notification area ----
   std::vector<TSimTrayIconState> TrayIcons() const;
@@ -77,6 +83,12 @@ public:
   void RestartShell();
   // While the shell is not running, adding an icon fails.
   void SetShellRunning(bool ARunning);
+  // The shell runs but is too busy to answer (early at logon): the next ACount additions of an
+  // icon fail, and no "TaskbarCreated" follows.
+  void RefuseTrayAdds(std::size_t ACount);
+  // The session services are not up yet: the next ACount registrations for session change
+  // notifications fail.
+  void RefuseSessionNotifications(std::size_t ACount);
 
   // ---- The information page ----
   // The page's texts on a window; nothing when it has no page.
@@ -100,6 +112,7 @@ private:
     bool Main = false;
     bool Visible = false;
     bool Hung = false;
+    std::optional<int32_t> PendingShow; // a posted show command waiting for a hung window
     bool SessionNotification = false;
     std::string Title;
     std::shared_ptr<TWindowProc> Proc;
@@ -115,6 +128,8 @@ private:
   TWindow* OwnWindowLocked(const TSimDesktop& ADesktop, TWindowHandle AWindow);
   uint32_t RegisterName(const std::string& AName);
   std::unique_ptr<INamedMutex> HoldMutex(const std::string& AName);
+  // The check of a mutex's existence, with a race that a test set up played after it.
+  bool CheckMutex(const std::string& AName);
   std::shared_ptr<TWindowProc> WindowProc(TWindowHandle AWindow) const;
   std::shared_ptr<TInfoPage> WindowPage(TWindowHandle AWindow) const;
   // Queues a message for the window's process. ASender is the posting process (null for the
@@ -138,6 +153,11 @@ private:
   uint32_t FNextMessageNumber = 0xC000;
   std::vector<TSimTrayIcon*> FTray;
   bool FShellRunning = true;
+  std::size_t FTrayAddsRefused = 0;
+  std::size_t FSessionNotificationsRefused = 0;
+  std::vector<std::string> FMutexRaces;
+  // Mutexes other processes hold; last, so they go before the map they count in.
+  std::vector<std::unique_ptr<INamedMutex>> FOtherHolders;
 };
 
 // Private messages of the simulated backend, below the registered messages' range.

@@ -115,6 +115,22 @@ public:
     return Code(FVolume->SetMute(AMuted ? TRUE : FALSE, nullptr));
   }
 
+  // Endpoint identifiers stay the same across a device's removal and return, as they do across
+  // restarts: the same headset plugged back compares equal.
+  bool IsDefault() override {
+    TComRef<IMMDevice> Default;
+    if (FAILED(FEnumerator->GetDefaultAudioEndpoint(eCapture, eMultimedia, Default.Put()))) {
+      return false;
+    }
+    LPWSTR Mine = nullptr;
+    LPWSTR Current = nullptr;
+    const bool Same = SUCCEEDED(FDevice->GetId(&Mine)) && SUCCEEDED(Default->GetId(&Current)) &&
+                      wcscmp(Mine, Current) == 0;
+    CoTaskMemFree(Mine);
+    CoTaskMemFree(Current);
+    return Same;
+  }
+
   uint32_t RegisterChangeNotify(TEndpointNotify ANotify) override {
     if (!ANotify) {
       return E_POINTER_VALUE;

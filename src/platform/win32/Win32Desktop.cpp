@@ -420,6 +420,11 @@ void TWin32Desktop::ShowWindowCommand(TWindowHandle AWindow, int32_t ACommand) {
   ShowWindow(reinterpret_cast<HWND>(AWindow), ACommand);
 }
 
+bool TWin32Desktop::PostShowCommand(TWindowHandle AWindow, int32_t ACommand) {
+  const HWND Window = reinterpret_cast<HWND>(AWindow);
+  return IsWindow(Window) != FALSE && ShowWindowAsync(Window, ACommand) != FALSE;
+}
+
 void TWin32Desktop::BringToForeground(TWindowHandle AWindow) {
   SetForegroundWindow(reinterpret_cast<HWND>(AWindow));
 }
@@ -494,8 +499,13 @@ bool TWin32Desktop::NamedMutexExists(const std::string& AName) {
   return GetLastError() == ERROR_ACCESS_DENIED;
 }
 
-std::unique_ptr<INamedMutex> TWin32Desktop::CreateNamedMutex(const std::string& AName) {
+std::unique_ptr<INamedMutex> TWin32Desktop::CreateNamedMutex(const std::string& AName,
+                                                             bool& AAlreadyExisted) {
   const HANDLE Mutex = CreateMutexW(nullptr, TRUE, ToWide(AName).c_str());
+  const DWORD Error = GetLastError();
+  // One that an elevated process created refuses us: it exists all the same.
+  AAlreadyExisted =
+      Error == ERROR_ALREADY_EXISTS || (Mutex == nullptr && Error == ERROR_ACCESS_DENIED);
   if (Mutex == nullptr) {
     return nullptr;
   }

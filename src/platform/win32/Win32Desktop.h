@@ -73,6 +73,7 @@ public:
   TSendResult SendWindowMessage(TWindowHandle AWindow, uint32_t AMsg, uintptr_t AWParam,
                                 intptr_t ALParam, intptr_t& AResult) override;
   void ShowWindowCommand(TWindowHandle AWindow, int32_t ACommand) override;
+  bool PostShowCommand(TWindowHandle AWindow, int32_t ACommand) override;
   void BringToForeground(TWindowHandle AWindow) override;
   bool WindowVisible(TWindowHandle AWindow) override;
   bool AllowMessageFromLowerIntegrity(TWindowHandle AWindow, uint32_t AMsg) override;
@@ -82,7 +83,8 @@ public:
   int32_t RunMessageLoop() override;
   void Quit(int32_t AExitCode) override;
   bool NamedMutexExists(const std::string& AName) override;
-  std::unique_ptr<INamedMutex> CreateNamedMutex(const std::string& AName) override;
+  std::unique_ptr<INamedMutex> CreateNamedMutex(const std::string& AName,
+                                                bool& AAlreadyExisted) override;
   std::unique_ptr<ITrayIcon> CreateTrayIcon(TWindowHandle AOwner, TTrayEvents AEvents) override;
   bool CreateInfoPage(TWindowHandle AWindow, const TInfoPageTexts& ATexts,
                       TInfoPageEvents AEvents) override;
