@@ -2,14 +2,24 @@
 # Takes the pictures of what a user sees of the monitor: the tray icon with its menu open and
 # the information page, in English and in Chinese. Runs the real TARNMON.EXE under Wine in a
 # virtual desktop with a taskbar on an Xvfb display, in a Wine prefix of its own, and writes
-# docs/images/{tray,info}-{en,zh}.png. Installs what it needs when it can.
+# docs/images/{tray,info}-{en,zh}.png. With a DPI (144 for 150 %, 192 for 200 % display
+# scaling), the pictures are taken at that scaling, as docs/images/{tray,info}-{en,zh}-DPI.png.
+# Installs what it needs when it can.
+# Usage: scripts/screenshots.sh [DPI]
 set -u -o pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
 . "$root/scripts/tools.sh"
 
-width=640 height=480
-work="$root/build/windows/screenshots"
+dpi=${1:-96}
+case "$dpi" in
+  96) suffix="" ;;
+  [1-9][0-9] | [1-9][0-9][0-9]) suffix="-$dpi" ;;
+  *) echo "usage: scripts/screenshots.sh [DPI]" >&2; exit 2 ;;
+esac
+scale() { echo $(($1 * dpi / 96)); }
+width=$(scale 640) height=$(scale 480)
+work="$root/build/windows/screenshots$suffix"
 out="$root/docs/images"
 
 install_wine_tools || exit 1
@@ -41,10 +51,15 @@ wineserver -p 60
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "${width}x${height}" /f \
   >/dev/null 2>&1
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
 for font in SimSun "Microsoft YaHei" PMingLiU; do
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d "WenQuanYi Micro Hei" /f \
     >/dev/null 2>&1
 done
+# Wine reads the scaling when its server starts.
+wineserver -k 2>/dev/null
+wineserver -w
+wineserver -p 60
 
 # Its lines end as Windows lines do.
 helper() { (cd "$work/app" && wine screenshot_helper.exe "$@" 2>/dev/null | tr -d '\r'); }
@@ -58,7 +73,7 @@ done
 helper hide >/dev/null || { say "the monitor did not start"; exit 1; }
 
 # The notification area is at the right end of the taskbar, at the bottom of the desktop.
-icon_x=$((width - 10)) icon_y=$((height - 10))
+icon_x=$((width - $(scale 10))) icon_y=$((height - $(scale 10)))
 failed=0
 for language in "0 en" "1 zh"; do
   set -- $language
@@ -70,18 +85,19 @@ for language in "0 en" "1 zh"; do
   sleep 0.5
   xdotool mousemove "$icon_x" "$icon_y" click 3
   sleep 1
-  xdotool mousemove $((icon_x - 30)) $((icon_y - 20))
+  xdotool mousemove $((icon_x - $(scale 30))) $((icon_y - $(scale 20)))
   sleep 1
-  import -window root -crop "240x110+$((width - 240))+$((height - 110))" +repage \
-    "$out/tray-$2.png"
+  crop_w=$(scale 240) crop_h=$(scale 110)
+  import -window root -crop "${crop_w}x${crop_h}+$((width - crop_w))+$((height - crop_h))" +repage \
+    "$out/tray-$2$suffix.png"
   xdotool key Escape mousemove $((width / 2)) 10
   sleep 0.5
   read -r x y w h < <(helper about)
   sleep 1
   import -window root -crop "$((w + 20))x$((h + 20))+$((x - 10))+$((y - 10))" +repage \
-    "$out/info-$2.png"
+    "$out/info-$2$suffix.png"
   helper hide >/dev/null
-  say "docs/images/tray-$2.png and docs/images/info-$2.png"
+  say "docs/images/tray-$2$suffix.png and docs/images/info-$2$suffix.png"
 done
 helper close >/dev/null
 exit $failed

@@ -30,9 +30,13 @@ install_fuzz_tools() {
   fuzz_tools_present
 }
 
+# A font with Chinese glyphs, so that Chinese texts are measured and drawn under Wine as on
+# Windows, where the system has one.
+cjk_font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
+
 wine_tools_present() {
   command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null &&
-    command -v Xvfb >/dev/null && command -v xauth >/dev/null
+    command -v Xvfb >/dev/null && command -v xauth >/dev/null && [ -e "$cjk_font" ]
 }
 
 # install_packages WHAT PACKAGE...: installs the Debian packages, or says why it cannot.
@@ -53,8 +57,8 @@ install_packages() {
 
 install_wine_tools() {
   wine_tools_present && return 0
-  install_packages "mingw-w64, Wine and Xvfb" \
-    g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth || return 1
+  install_packages "mingw-w64, Wine, Xvfb and a Chinese font" \
+    g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth fonts-wqy-microhei || return 1
   wine_tools_present
 }
 

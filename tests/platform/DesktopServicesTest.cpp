@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/InfoPageLayout.h"
 #include "platform/SysError.h"
 #include "platform/sim/SimTray.h"
 #include "rtl/Utf.h"
@@ -247,6 +248,36 @@ TEST_P(DesktopServicesTest, ASendWaitsForABusyReceiverAndGivesUpAHungOne) {
   Release = true;
   Receivers.join();
 #endif
+}
+
+// The page as designed at 100 %, and at 150 and 200 % every size scaled as the platform rounds,
+// the controls inside the page and apart from each other.
+TEST(InfoPageLayout, ThePageGrowsWithTheDisplayScalingAndItsControlsStayApart) {
+  const TInfoPageLayout Design = LayoutInfoPage(cDefaultDpi, 4);
+  EXPECT_EQ(Design.ClientWidth, cInfoPageWidth);
+  EXPECT_EQ(Design.Labels[3], (TPageRect{24, 114, 456, 22}));
+  EXPECT_EQ(Design.Address, (TPageRect{24, 144, 352, 24}));
+  EXPECT_EQ(Design.WebButton, (TPageRect{384, 141, 96, 30}));
+  EXPECT_EQ(Design.OkButton, (TPageRect{384, 346, 96, 30}));
+  EXPECT_EQ(LayoutInfoPage(0, 4).OkButton, Design.OkButton);
+  for (const uint32_t Dpi : {120u, 144u, 192u}) {
+    const TInfoPageLayout Page = LayoutInfoPage(Dpi, 4);
+    EXPECT_EQ(Page.ClientHeight, ScaleToDpi(cInfoPageHeight, Dpi));
+    EXPECT_EQ(Page.Labels[0].Height, ScaleToDpi(22, Dpi));
+    std::vector<TPageRect> All = Page.Labels;
+    All.insert(All.end(), {Page.Address, Page.WebButton, Page.OkButton});
+    for (std::size_t A = 0; A < All.size(); ++A) {
+      EXPECT_TRUE(All[A].Left >= 0 && All[A].Top >= 0 && All[A].Right() <= Page.ClientWidth &&
+                  All[A].Bottom() <= Page.ClientHeight);
+      for (std::size_t B = A + 1; B < All.size(); ++B) {
+        EXPECT_TRUE(All[A].Right() <= All[B].Left || All[B].Right() <= All[A].Left ||
+                    All[A].Bottom() <= All[B].Top || All[B].Bottom() <= All[A].Top)
+            << Dpi << ": " << A << " and " << B;
+      }
+    }
+  }
+  EXPECT_EQ(ScaleToDpi(22, 144), 33);
+  EXPECT_EQ(ScaleToDpi(15, 120), 19); // 18.75
 }
 
 TEST_P(DesktopServicesTest, NamedMutexesExistWhileHeldAndAreComparedWithCase) {

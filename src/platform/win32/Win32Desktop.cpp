@@ -53,6 +53,13 @@ LRESULT CALLBACK HiddenWindowProc(HWND AWindow, UINT AMsg, WPARAM AWParam, LPARA
       return 0;
     }
   }
+  if (AMsg == WM_DPICHANGED && Window->Page) {
+    const std::shared_ptr<TInfoPage> Page = Window->Page;
+    rtl::Guarded(Debug, "Information page", [&] {
+      RescaleInfoPage(*Page, AWindow, LOWORD(AWParam), reinterpret_cast<const RECT*>(ALParam));
+    });
+    return 0;
+  }
   const std::shared_ptr<TWindowProc> Proc = Window->Proc;
   if (Proc && *Proc) {
     TWindowMessage Message{AMsg, AWParam, ALParam, 0};

@@ -30,6 +30,7 @@ struct TInfoPage {
   HWND WebButton = nullptr;
   HFONT Font = nullptr;
   bool OwnFont = false;
+  uint32_t Dpi = 96; // of the monitor the page is on; its controls and font are sized for it
   TInfoPageEvents Events;
 };
 
@@ -37,6 +38,9 @@ struct TInfoPage {
 std::shared_ptr<TInfoPage> BuildInfoPage(HWND AWindow, const TInfoPageTexts& ATexts,
                                          TInfoPageEvents AEvents);
 void UpdateInfoPage(TInfoPage& APage, HWND AWindow, const TInfoPageTexts& ATexts);
+// The page's window moved to a monitor of another DPI (WM_DPICHANGED): font, controls, icons
+// and size for it, at the place the platform suggests (null: centred).
+void RescaleInfoPage(TInfoPage& APage, HWND AWindow, uint32_t ADpi, const RECT* ASuggested);
 
 // What a window's user data points at. The procedure is shared so that a handler that
 // destroys its own window does not destroy the procedure it runs in.

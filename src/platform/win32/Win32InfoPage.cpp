@@ -1,31 +1,80 @@
 #include <algorithm>
 
+#include "platform/InfoPageLayout.h"
 #include "platform/win32/Win32Desktop.h"
+#include "platform/win32/Win32SystemLibrary.h"
 #include "platform/win32/Win32Text.h"
 
 namespace platform::win32 {
 
 namespace {
 
-constexpr int cMargin = 24;
-constexpr int cLineHeight = 22;
-constexpr int cLineStep = 30;
-constexpr int cAddressHeight = 24;
-constexpr int cButtonWidth = 96;
-constexpr int cButtonHeight = 30;
-constexpr int cGap = 8;
-constexpr int cContentWidth = cInfoPageWidth - 2 * cMargin;
 constexpr int cOkId = IDOK;
 constexpr int cWebId = 1001;
 constexpr int cAddressId = 1002;
 constexpr int cFirstLabelId = 1100;
 
-// The user's message font carries the platform's font linking for other scripts; the
-// default GUI font is the fallback.
-HFONT PageFont(bool& AOwn) {
+// The per-monitor services of newer systems, bound at run time; older ones scale by the
+// system's DPI, which is then the only one.
+struct TDpiApi {
+  UINT(WINAPI* DpiForWindow)(HWND) = nullptr;
+  BOOL(WINAPI* ParametersForDpi)(UINT, UINT, PVOID, UINT, UINT) = nullptr;
+  BOOL(WINAPI* AdjustForDpi)(LPRECT, DWORD, BOOL, DWORD, UINT) = nullptr;
+  int(WINAPI* MetricsForDpi)(int, UINT) = nullptr;
+};
+
+const TDpiApi& DpiApi() {
+  static const TDpiApi Api = [] {
+    const HMODULE User = GetModuleHandleW(L"user32.dll");
+    TDpiApi Result;
+    Result.DpiForWindow = Resolve<decltype(Result.DpiForWindow)>(User, "GetDpiForWindow");
+    Result.ParametersForDpi =
+        Resolve<decltype(Result.ParametersForDpi)>(User, "SystemParametersInfoForDpi");
+    Result.AdjustForDpi = Resolve<decltype(Result.AdjustForDpi)>(User, "AdjustWindowRectExForDpi");
+    Result.MetricsForDpi = Resolve<decltype(Result.MetricsForDpi)>(User, "GetSystemMetricsForDpi");
+    return Result;
+  }();
+  return Api;
+}
+
+uint32_t SystemDpi() {
+  const HDC Screen = GetDC(nullptr);
+  const int Dpi = Screen != nullptr ? GetDeviceCaps(Screen, LOGPIXELSY) : 0;
+  if (Screen != nullptr) {
+    ReleaseDC(nullptr, Screen);
+  }
+  return Dpi > 0 ? static_cast<uint32_t>(Dpi) : cDefaultDpi;
+}
+
+uint32_t WindowDpi(HWND AWindow) {
+  const UINT Dpi = DpiApi().DpiForWindow != nullptr ? DpiApi().DpiForWindow(AWindow) : 0;
+  return Dpi != 0 ? Dpi : SystemDpi();
+}
+
+int MetricForDpi(int AIndex, uint32_t ADpi) {
+  if (DpiApi().MetricsForDpi != nullptr) {
+    return DpiApi().MetricsForDpi(AIndex, ADpi);
+  }
+  return MulDiv(GetSystemMetrics(AIndex), static_cast<int>(ADpi), static_cast<int>(SystemDpi()));
+}
+
+// The user's message font at the page's DPI. It carries the platform's font linking for other
+// scripts; the default GUI font is the fallback.
+HFONT PageFont(uint32_t ADpi, bool& AOwn) {
   NONCLIENTMETRICSW Metrics{};
   Metrics.cbSize = sizeof(Metrics);
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(Metrics), &Metrics, 0) != FALSE) {
+  bool Read = false;
+  if (DpiApi().ParametersForDpi != nullptr) {
+    Read = DpiApi().ParametersForDpi(SPI_GETNONCLIENTMETRICS, sizeof(Metrics), &Metrics, 0, ADpi) !=
+           FALSE;
+  }
+  if (!Read &&
+      SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(Metrics), &Metrics, 0) != FALSE) {
+    Read = true;
+    Metrics.lfMessageFont.lfHeight = MulDiv(Metrics.lfMessageFont.lfHeight, static_cast<int>(ADpi),
+                                            static_cast<int>(SystemDpi()));
+  }
+  if (Read) {
     if (const HFONT Font = CreateFontIndirectW(&Metrics.lfMessageFont)) {
       AOwn = true;
       return Font;
@@ -36,10 +85,9 @@ HFONT PageFont(bool& AOwn) {
 }
 
 HWND MakeControl(HWND AParent, const wchar_t* AClass, const std::string& AText, DWORD AStyle,
-                 DWORD AExStyle, RECT ABounds, int AId, HFONT AFont) {
+                 DWORD AExStyle, int AId, HFONT AFont) {
   const HWND Control = CreateWindowExW(
-      AExStyle, AClass, ToWide(AText).c_str(), WS_CHILD | WS_VISIBLE | AStyle, ABounds.left,
-      ABounds.top, ABounds.right - ABounds.left, ABounds.bottom - ABounds.top, AParent,
+      AExStyle, AClass, ToWide(AText).c_str(), WS_CHILD | WS_VISIBLE | AStyle, 0, 0, 0, 0, AParent,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(AId)), GetModuleHandleW(nullptr), nullptr);
   if (Control != nullptr) {
     SendMessageW(Control, WM_SETFONT, reinterpret_cast<WPARAM>(AFont), FALSE);
@@ -47,29 +95,11 @@ HWND MakeControl(HWND AParent, const wchar_t* AClass, const std::string& AText, 
   return Control;
 }
 
-RECT Bounds(int ALeft, int ATop, int AWidth, int AHeight) {
-  return RECT{ALeft, ATop, ALeft + AWidth, ATop + AHeight};
-}
-
-// The web address and its button sit in the row after the lines.
-RECT AddressBounds(std::size_t ALines) {
-  const int Top = cMargin + static_cast<int>(ALines) * cLineStep;
-  return Bounds(cMargin, Top, cContentWidth - cButtonWidth - cGap, cAddressHeight);
-}
-
-RECT WebButtonBounds(std::size_t ALines) {
-  const RECT Address = AddressBounds(ALines);
-  return Bounds(Address.right + cGap, Address.top - (cButtonHeight - cAddressHeight) / 2,
-                cButtonWidth, cButtonHeight);
-}
-
 bool MakeLabels(TInfoPage& APage, HWND AWindow, const std::vector<std::string>& ALines) {
   for (std::size_t Index = 0; Index < ALines.size(); ++Index) {
     // No prefix: "&" in a label is text, not an accelerator.
-    const HWND Label = MakeControl(
-        AWindow, L"STATIC", ALines[Index], SS_LEFT | SS_NOPREFIX, 0,
-        Bounds(cMargin, cMargin + static_cast<int>(Index) * cLineStep, cContentWidth, cLineHeight),
-        cFirstLabelId + static_cast<int>(Index), APage.Font);
+    const HWND Label = MakeControl(AWindow, L"STATIC", ALines[Index], SS_LEFT | SS_NOPREFIX, 0,
+                                   cFirstLabelId + static_cast<int>(Index), APage.Font);
     if (Label == nullptr) {
       return false;
     }
@@ -78,24 +108,75 @@ bool MakeLabels(TInfoPage& APage, HWND AWindow, const std::vector<std::string>& 
   return true;
 }
 
-void MoveTo(HWND AControl, RECT ABounds) {
-  SetWindowPos(AControl, nullptr, ABounds.left, ABounds.top, ABounds.right - ABounds.left,
-               ABounds.bottom - ABounds.top, SWP_NOZORDER | SWP_NOACTIVATE);
+void MoveTo(HWND AControl, const TPageRect& ABounds) {
+  SetWindowPos(AControl, nullptr, ABounds.Left, ABounds.Top, ABounds.Width, ABounds.Height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void SizeAndCentre(HWND AWindow) {
-  RECT Frame{0, 0, cInfoPageWidth, cInfoPageHeight};
-  AdjustWindowRectEx(&Frame, static_cast<DWORD>(GetWindowLongW(AWindow, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongW(AWindow, GWL_EXSTYLE)));
-  const int Width = Frame.right - Frame.left;
-  const int Height = Frame.bottom - Frame.top;
+// Every control at the page's DPI, in the page's font.
+void ArrangeControls(TInfoPage& APage) {
+  const TInfoPageLayout Layout = LayoutInfoPage(APage.Dpi, APage.Labels.size());
+  std::vector<HWND> Controls = APage.Labels;
+  Controls.insert(Controls.end(), {APage.Address, APage.WebButton, APage.OkButton});
+  for (HWND Control : Controls) {
+    SendMessageW(Control, WM_SETFONT, reinterpret_cast<WPARAM>(APage.Font), FALSE);
+  }
+  for (std::size_t Index = 0; Index < APage.Labels.size(); ++Index) {
+    MoveTo(APage.Labels[Index], Layout.Labels[Index]);
+  }
+  MoveTo(APage.Address, Layout.Address);
+  MoveTo(APage.WebButton, Layout.WebButton);
+  MoveTo(APage.OkButton, Layout.OkButton);
+  for (HWND Control : Controls) {
+    InvalidateRect(Control, nullptr, TRUE);
+  }
+}
+
+// The frame around the page's client area at its DPI.
+SIZE FrameSize(HWND AWindow, uint32_t ADpi) {
+  const TInfoPageLayout Layout = LayoutInfoPage(ADpi, 0);
+  RECT Frame{0, 0, Layout.ClientWidth, Layout.ClientHeight};
+  const auto Style = static_cast<DWORD>(GetWindowLongW(AWindow, GWL_STYLE));
+  const auto ExStyle = static_cast<DWORD>(GetWindowLongW(AWindow, GWL_EXSTYLE));
+  if (DpiApi().AdjustForDpi == nullptr ||
+      DpiApi().AdjustForDpi(&Frame, Style, FALSE, ExStyle, ADpi) == FALSE) {
+    AdjustWindowRectEx(&Frame, Style, FALSE, ExStyle);
+  }
+  return SIZE{Frame.right - Frame.left, Frame.bottom - Frame.top};
+}
+
+void SizeAndCentre(HWND AWindow, uint32_t ADpi) {
+  const SIZE Size = FrameSize(AWindow, ADpi);
   MONITORINFO Monitor{};
   Monitor.cbSize = sizeof(Monitor);
   GetMonitorInfoW(MonitorFromWindow(AWindow, MONITOR_DEFAULTTOPRIMARY), &Monitor);
   const RECT& Screen = Monitor.rcMonitor;
-  SetWindowPos(AWindow, nullptr, Screen.left + (Screen.right - Screen.left - Width) / 2,
-               Screen.top + (Screen.bottom - Screen.top - Height) / 2, Width, Height,
+  SetWindowPos(AWindow, nullptr, Screen.left + (Screen.right - Screen.left - Size.cx) / 2,
+               Screen.top + (Screen.bottom - Screen.top - Size.cy) / 2, Size.cx, Size.cy,
                SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SetWindowIcons(HWND AWindow, uint32_t ADpi) {
+  SendMessageW(AWindow, WM_SETICON, ICON_SMALL,
+               reinterpret_cast<LPARAM>(ProgramIcon(MetricForDpi(SM_CXSMICON, ADpi))));
+  SendMessageW(AWindow, WM_SETICON, ICON_BIG,
+               reinterpret_cast<LPARAM>(ProgramIcon(MetricForDpi(SM_CXICON, ADpi))));
+}
+
+void ReplaceFont(TInfoPage& APage) {
+  bool Own = false;
+  const HFONT Font = PageFont(APage.Dpi, Own);
+  if (APage.OwnFont && APage.Font != nullptr) {
+    // The controls take the new one first: none may be left drawing with a deleted font.
+    const HFONT Old = APage.Font;
+    APage.Font = Font;
+    ArrangeControls(APage);
+    DeleteObject(Old);
+  } else {
+    APage.Font = Font;
+    ArrangeControls(APage);
+  }
+  APage.OwnFont = Own;
 }
 
 } // namespace
@@ -110,25 +191,24 @@ std::shared_ptr<TInfoPage> BuildInfoPage(HWND AWindow, const TInfoPageTexts& ATe
                                          TInfoPageEvents AEvents) {
   auto Page = std::make_shared<TInfoPage>();
   Page->Events = std::move(AEvents);
-  Page->Font = PageFont(Page->OwnFont);
-  SizeAndCentre(AWindow);
-  const std::size_t Lines = ATexts.Lines.size();
+  Page->Dpi = WindowDpi(AWindow);
+  Page->Font = PageFont(Page->Dpi, Page->OwnFont);
+  SizeAndCentre(AWindow, Page->Dpi);
+  SetWindowIcons(AWindow, Page->Dpi);
   if (!MakeLabels(*Page, AWindow, ATexts.Lines)) {
     return nullptr;
   }
   Page->Address = MakeControl(AWindow, L"EDIT", ATexts.WebAddress,
                               ES_LEFT | ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
-                              AddressBounds(Lines), cAddressId, Page->Font);
+                              cAddressId, Page->Font);
   Page->WebButton = MakeControl(AWindow, L"BUTTON", ATexts.WebCaption, BS_PUSHBUTTON | WS_TABSTOP,
-                                0, WebButtonBounds(Lines), cWebId, Page->Font);
-  Page->OkButton =
-      MakeControl(AWindow, L"BUTTON", ATexts.OkCaption, BS_DEFPUSHBUTTON | WS_TABSTOP, 0,
-                  Bounds(cInfoPageWidth - cMargin - cButtonWidth,
-                         cInfoPageHeight - cMargin - cButtonHeight, cButtonWidth, cButtonHeight),
-                  cOkId, Page->Font);
+                                0, cWebId, Page->Font);
+  Page->OkButton = MakeControl(AWindow, L"BUTTON", ATexts.OkCaption, BS_DEFPUSHBUTTON | WS_TABSTOP,
+                               0, cOkId, Page->Font);
   if (Page->Address == nullptr || Page->WebButton == nullptr || Page->OkButton == nullptr) {
     return nullptr;
   }
+  ArrangeControls(*Page);
   return Page;
 }
 
@@ -143,12 +223,28 @@ void UpdateInfoPage(TInfoPage& APage, HWND AWindow, const TInfoPageTexts& ATexts
     }
     APage.Labels.clear();
     MakeLabels(APage, AWindow, ATexts.Lines);
-    MoveTo(APage.Address, AddressBounds(ATexts.Lines.size()));
-    MoveTo(APage.WebButton, WebButtonBounds(ATexts.Lines.size()));
+    ArrangeControls(APage);
   }
   SetWindowTextW(APage.Address, ToWide(ATexts.WebAddress).c_str());
   SetWindowTextW(APage.WebButton, ToWide(ATexts.WebCaption).c_str());
   SetWindowTextW(APage.OkButton, ToWide(ATexts.OkCaption).c_str());
+}
+
+void RescaleInfoPage(TInfoPage& APage, HWND AWindow, uint32_t ADpi, const RECT* ASuggested) {
+  if (ADpi == 0 || ADpi == APage.Dpi) {
+    return;
+  }
+  APage.Dpi = ADpi;
+  ReplaceFont(APage);
+  SetWindowIcons(AWindow, ADpi);
+  // The platform suggests where the window goes on its new monitor; the size is the page's own.
+  const SIZE Size = FrameSize(AWindow, ADpi);
+  if (ASuggested != nullptr) {
+    SetWindowPos(AWindow, nullptr, ASuggested->left, ASuggested->top, Size.cx, Size.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  } else {
+    SizeAndCentre(AWindow, ADpi);
+  }
 }
 
 } // namespace platform::win32
