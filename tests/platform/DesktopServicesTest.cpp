@@ -245,6 +245,9 @@ TEST_P(DesktopServicesTest, ASendWaitsForABusyReceiverAndGivesUpAHungOne) {
   Answer = -1;
   EXPECT_EQ(Desktop().SendWindowMessage(Target, cQuestion, 4, 0, Answer), TSendResult::Hung);
   EXPECT_EQ(Answer, -1);
+  // A posted show returns at once; the hung window shows only when its thread takes it.
+  EXPECT_TRUE(Desktop().PostShowCommand(Target, SW_SHOW_VALUE));
+  EXPECT_FALSE(Desktop().WindowVisible(Target));
   Release = true;
   Receivers.join();
 #endif

@@ -508,6 +508,7 @@ bool TWin32Desktop::NamedMutexExists(const std::string& AName) {
 
 std::unique_ptr<INamedMutex> TWin32Desktop::CreateNamedMutex(const std::string& AName,
                                                              bool& AAlreadyExisted) {
+  SetLastError(ERROR_SUCCESS);
   const HANDLE Mutex = CreateMutexW(nullptr, TRUE, ToWide(AName).c_str());
   const DWORD Error = GetLastError();
   // One that an elevated process created refuses us: it exists all the same.
