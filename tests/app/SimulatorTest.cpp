@@ -6,6 +6,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
+#include "app/sim/Cli.h"
 #include "app/sim/Scenario.h"
 #include "app/sim/Simulation.h"
 #include "app/sim/Timeline.h"
@@ -120,6 +123,59 @@ TEST(SimulatorTest, AnExpectationTheMonitorDoesNotMeetFailsTheRun) {
       << Timeline;
   // The monitor ran on after it and was closed at the end of the lines.
   EXPECT_EQ(Verdict.ExitCode, 0);
+}
+
+// The command line as scripts and editors use it: options in any order, unknown ones and
+// loose numbers refused by name, files named as given, a BOM and standard input read, bytes
+// that are not text shown escaped, and JSON alone on standard output.
+TEST(SimulatorCliTest, OptionsNumbersAndFilesAreTakenStrictlyAndNamedAsGiven) {
+  static std::istringstream In; // the prompt's reader may outlive a run
+  const auto Cli = [](std::vector<std::string> AArgs, std::string AInput = "") {
+    In.clear();
+    In.str(std::move(AInput));
+    std::ostringstream Out;
+    std::ostringstream Err;
+    const int Code = RunSimulatorCli(AArgs, {In, Out, Err});
+    return std::tuple{Code, Out.str(), Err.str()};
+  };
+  EXPECT_EQ(std::get<1>(Cli({"--version"})).rfind("tarnsim 1.", 0), 0u);
+  EXPECT_NE(std::get<2>(Cli({"--frobnicate"})).find("unknown option \"--frobnicate\""),
+            std::string::npos);
+  for (const char* Rate : {"4294967297", "1e3", "10abc", "0", "8001"}) {
+    const auto [Code, Out, Err] = Cli({"--load", Rate});
+    EXPECT_EQ(Code, 2);
+    EXPECT_NE(
+        Err.find("the rate \"" + std::string(Rate) + "\" is not a whole number from 1 to 8000"),
+        std::string::npos);
+  }
+  EXPECT_EQ(std::get<0>(Cli({"--interactive", "--load"})), 2);
+
+  const fs::path Folder = fs::temp_directory_path() / "tarnsim-cli-test" / "scn";
+  fs::create_directories(Folder);
+  const std::string Typo = (Folder / "typo.scn").string();
+  constexpr char cTypo[] = "\xEF\xBB\xBF"
+                           "0 plug\n0 start\n1 ju\0mp\n";
+  std::ofstream(Typo, std::ios::binary) << std::string(cTypo, sizeof(cTypo) - 1);
+  const auto [Code, Out, Err] = Cli({Typo, "--json"});
+  EXPECT_EQ(Code, 2);
+  EXPECT_EQ(Err.rfind(Typo + ":3: \"ju\\x00mp\" is no command", 0), 0u) << Err;
+  EXPECT_TRUE(Out.empty());
+  EXPECT_NE(std::get<2>(Cli({Folder.string()})).find(": is a folder"), std::string::npos);
+  const std::string Huge = (Folder / "huge.scn").string();
+  std::ofstream{Huge};
+  fs::resize_file(Huge, cMaxScenarioBytes + 1);
+  EXPECT_NE(std::get<2>(Cli({Huge})).find("larger than the 64 MiB"), std::string::npos);
+  fs::remove_all(Folder.parent_path());
+
+  // A scenario on standard input, in JSON: every line of standard output is a JSON object.
+  const auto [Played, Json, Human] = Cli({"--json", "-"}, "0 plug\n0 start\n3000 expect reader\n");
+  EXPECT_EQ(Played, 0) << Human;
+  std::istringstream Lines(Json);
+  int Objects = 0;
+  for (std::string Line; std::getline(Lines, Line); ++Objects) {
+    EXPECT_TRUE(nlohmann::json::parse(Line, nullptr, false).is_object()) << Line;
+  }
+  EXPECT_GT(Objects, 3);
 }
 
 } // namespace

@@ -7,11 +7,59 @@ namespace simulator {
 
 namespace {
 
+// What is wrong with a line. The message keeps every byte of the line's words (what() would
+// end at a NUL among them).
+class ELineError : public std::invalid_argument {
+public:
+  explicit ELineError(std::string AMessage)
+      : std::invalid_argument(EscapeForDisplay(AMessage)), FMessage(std::move(AMessage)) {}
+  const std::string& Message() const { return FMessage; }
+
+private:
+  std::string FMessage;
+};
+
 constexpr uint32_t cLastButton = 23;
 constexpr uint32_t cMaxByte = 255;
 
 std::string Describe(const std::string& AName, int ALine, const std::string& AMessage) {
-  return AName + ":" + std::to_string(ALine) + ": " + AMessage;
+  return EscapeForDisplay(AName) + ":" + std::to_string(ALine) + ": " + EscapeForDisplay(AMessage);
+}
+
+// The length of the UTF-8 sequence at AText[AAt] that is valid text, or 0.
+std::size_t TextSequence(std::string_view AText, std::size_t AAt) {
+  const auto Byte = [&](std::size_t AIndex) { return static_cast<uint8_t>(AText[AIndex]); };
+  const uint8_t Lead = Byte(AAt);
+  if (Lead >= 0x20 && Lead < 0x7F) {
+    return 1;
+  }
+  std::size_t Length = 0;
+  uint32_t Code = 0;
+  if (Lead >= 0xC2 && Lead <= 0xDF) {
+    Length = 2;
+    Code = Lead & 0x1Fu;
+  } else if (Lead >= 0xE0 && Lead <= 0xEF) {
+    Length = 3;
+    Code = Lead & 0x0Fu;
+  } else if (Lead >= 0xF0 && Lead <= 0xF4) {
+    Length = 4;
+    Code = Lead & 0x07u;
+  } else {
+    return 0;
+  }
+  if (AAt + Length > AText.size()) {
+    return 0;
+  }
+  for (std::size_t I = 1; I < Length; ++I) {
+    if ((Byte(AAt + I) & 0xC0u) != 0x80u) {
+      return 0;
+    }
+    Code = Code << 6 | (Byte(AAt + I) & 0x3Fu);
+  }
+  constexpr uint32_t cMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+  const bool Valid =
+      Code >= cMinimum[Length] && Code <= 0x10FFFF && (Code < 0xD800 || Code > 0xDFFF);
+  return Valid ? Length : 0;
 }
 
 // The words of a line; a quoted word keeps its spaces. A comment starts at "#" outside
@@ -50,7 +98,7 @@ std::vector<std::string> Words(std::string_view AText, std::string& ASource) {
     }
   }
   if (Quoted) {
-    throw std::invalid_argument("a quote is not closed");
+    throw ELineError("a quote is not closed");
   }
   if (InWord) {
     Result.push_back(Word);
@@ -67,16 +115,16 @@ uint32_t Number(const std::string& AWord, uint32_t AMax, const char* AWhat) {
   uint32_t Value = 0;
   const auto [End, Error] = std::from_chars(AWord.data(), AWord.data() + AWord.size(), Value);
   if (Error != std::errc() || End != AWord.data() + AWord.size() || Value > AMax) {
-    throw std::invalid_argument(std::string(AWhat) + " must be a number from 0 to " +
-                                std::to_string(AMax) + ", not \"" + AWord + "\"");
+    throw ELineError(std::string(AWhat) + " must be a number from 0 to " + std::to_string(AMax) +
+                     ", not \"" + AWord + "\"");
   }
   return Value;
 }
 
 void Count(const std::vector<std::string>& AWords, std::size_t AArguments) {
   if (AWords.size() != AArguments + 1) {
-    throw std::invalid_argument("\"" + AWords[0] + "\" takes " + std::to_string(AArguments) +
-                                (AArguments == 1 ? " argument" : " arguments"));
+    throw ELineError("\"" + AWords[0] + "\" takes " + std::to_string(AArguments) +
+                     (AArguments == 1 ? " argument" : " arguments"));
   }
 }
 
@@ -108,7 +156,7 @@ void ParseCommand(const std::vector<std::string>& AWords, TScenarioLine& ALine) 
     for (const auto& Entry : AChoices) {
       Known += (Known.empty() ? "" : ", ") + Entry.first;
     }
-    throw std::invalid_argument("\"" + Name + "\" takes one of: " + Known);
+    throw ELineError("\"" + Name + "\" takes one of: " + Known);
   };
   if (Name == "start") {
     Simple(TCommand::Start);
@@ -129,8 +177,8 @@ void ParseCommand(const std::vector<std::string>& AWords, TScenarioLine& ALine) 
     ALine.Command = TCommand::Status;
     const uint32_t Code = Number(AWords[1], cMaxByte, "a status code");
     if (Code != 6 && Code != 7) {
-      throw std::invalid_argument("\"status\" takes the codes 6 and 7 (use \"level\" and "
-                                  "\"profile\" for 2 and 1)");
+      throw ELineError("\"status\" takes the codes 6 and 7 (use \"level\" and "
+                       "\"profile\" for 2 and 1)");
     }
     ALine.Numbers = {Code, Number(AWords[2], cMaxByte, "a value")};
   } else if (Name == "config") {
@@ -141,7 +189,7 @@ void ParseCommand(const std::vector<std::string>& AWords, TScenarioLine& ALine) 
       Count(AWords, 2);
       const uint32_t Message = Number(AWords[2], 65535, "a message");
       if (Message != 7035 && Message != 7037) {
-        throw std::invalid_argument("the configuration program sends 7035 or 7037");
+        throw ELineError("the configuration program sends 7035 or 7037");
       }
       ALine.Numbers = {Message};
     } else {
@@ -153,14 +201,14 @@ void ParseCommand(const std::vector<std::string>& AWords, TScenarioLine& ALine) 
       Count(AWords, 2);
       const auto Found = std::find(std::begin(cLanguageNames), std::end(cLanguageNames), AWords[2]);
       if (Found == std::end(cLanguageNames)) {
-        throw std::invalid_argument("the languages are en, zh and tw");
+        throw ELineError("the languages are en, zh and tw");
       }
       ALine.Numbers = {static_cast<uint32_t>(Found - std::begin(cLanguageNames))};
     } else {
       Count(AWords, 3);
       const uint32_t Button = Number(AWords[2], cLastButton, "a button");
       if (AWords[3] != "mute" && AWords[3] != "none") {
-        throw std::invalid_argument("a button is bound to \"mute\" or \"none\"");
+        throw ELineError("a button is bound to \"mute\" or \"none\"");
       }
       ALine.Numbers = {Button, AWords[3] == "mute" ? cFunctionMute : cFunctionNone};
     }
@@ -186,7 +234,7 @@ void ParseCommand(const std::vector<std::string>& AWords, TScenarioLine& ALine) 
       Next = 2;
     }
     if (AWords.size() <= Next || AWords.size() > Next + 2) {
-      throw std::invalid_argument("\"expect\" takes a kind of event and an optional text");
+      throw ELineError("\"expect\" takes a kind of event and an optional text");
     }
     const auto& Kinds = EventKinds();
     if (std::find(Kinds.begin(), Kinds.end(), AWords[Next]) == Kinds.end()) {
@@ -194,12 +242,12 @@ void ParseCommand(const std::vector<std::string>& AWords, TScenarioLine& ALine) 
       for (const std::string& Kind : Kinds) {
         Known += (Known.empty() ? "" : ", ") + Kind;
       }
-      throw std::invalid_argument("\"" + AWords[Next] + "\" is no kind of event (" + Known + ")");
+      throw ELineError("\"" + AWords[Next] + "\" is no kind of event (" + Known + ")");
     }
     ALine.Kind = AWords[Next];
     ALine.Text = AWords.size() > Next + 1 ? AWords[Next + 1] : "";
   } else {
-    throw std::invalid_argument("\"" + Name + "\" is no command");
+    throw ELineError("\"" + Name + "\" is no command");
   }
 }
 
@@ -211,8 +259,7 @@ uint64_t Time(const std::string& AWord, uint64_t APrevious) {
   }
   const uint64_t Time = Number(AWord, cMaxTime, "a time in milliseconds");
   if (Time < APrevious) {
-    throw std::invalid_argument("the time " + AWord + " goes back before " +
-                                std::to_string(APrevious));
+    throw ELineError("the time " + AWord + " goes back before " + std::to_string(APrevious));
   }
   return Time;
 }
@@ -222,6 +269,24 @@ bool IsTime(const std::string& AWord) {
 }
 
 } // namespace
+
+std::string EscapeForDisplay(std::string_view AText) {
+  constexpr char cHex[] = "0123456789abcdef";
+  std::string Result;
+  for (std::size_t At = 0; At < AText.size();) {
+    const std::size_t Length = AText[At] == '\t' ? 1 : TextSequence(AText, At);
+    if (Length > 0) {
+      Result.append(AText.substr(At, Length));
+      At += Length;
+      continue;
+    }
+    const auto Byte = static_cast<uint8_t>(AText[At++]);
+    Result += "\\x";
+    Result += cHex[Byte >> 4];
+    Result += cHex[Byte & 0x0F];
+  }
+  return Result;
+}
 
 EScenarioError::EScenarioError(std::string AName, int ALine, const std::string& AMessage)
     : std::runtime_error(Describe(AName, ALine, AMessage)), FLine(ALine) {}
@@ -234,6 +299,11 @@ const std::vector<std::string>& EventKinds() {
 }
 
 TScenario ParseScenario(std::string_view AText, const std::string& AName) {
+  // Editors on Windows begin a UTF-8 file with a byte-order mark.
+  constexpr std::string_view cByteOrderMark = "\xEF\xBB\xBF";
+  if (AText.substr(0, cByteOrderMark.size()) == cByteOrderMark) {
+    AText.remove_prefix(cByteOrderMark.size());
+  }
   TScenario Scenario;
   Scenario.Name = AName;
   uint64_t Previous = 0;
@@ -253,28 +323,30 @@ TScenario ParseScenario(std::string_view AText, const std::string& AName) {
         continue;
       }
       if (All.size() < 2 || !IsTime(All[0])) {
-        throw std::invalid_argument("a line is a time and a command, as in \"1500 level 3\"");
+        throw ELineError("a line is a time and a command, as in \"1500 level 3\"");
       }
       Line.TimeMs = Time(All[0], Previous);
       ParseCommand({All.begin() + 1, All.end()}, Line);
       const bool Expectation =
           Line.Command == TCommand::Expect || Line.Command == TCommand::ExpectNo;
       if (!Started && Line.TimeMs != 0) {
-        throw std::invalid_argument("the monitor starts at 0: \"0 start\" comes first");
+        throw ELineError("the monitor starts at 0: \"0 start\" comes first");
       }
       if (!Started && Expectation) {
-        throw std::invalid_argument("expectations follow \"start\"");
+        throw ELineError("expectations follow \"start\"");
       }
       if (Line.Command == TCommand::Start && Started) {
-        throw std::invalid_argument("the monitor starts once");
+        throw ELineError("the monitor starts once");
       }
       if (Ended && !Expectation) {
-        throw std::invalid_argument("after \"tray exit\" only expectations follow");
+        throw ELineError("after \"tray exit\" only expectations follow");
       }
       Started = Started || Line.Command == TCommand::Start;
       Ended = Ended || Line.Command == TCommand::TrayExit;
       Previous = Line.TimeMs;
       Scenario.Lines.push_back(std::move(Line));
+    } catch (const ELineError& AError) {
+      throw EScenarioError(AName, Number, AError.Message());
     } catch (const std::invalid_argument& AError) {
       throw EScenarioError(AName, Number, AError.what());
     }
@@ -289,22 +361,22 @@ TScenarioLine ParseCommandLine(std::string_view AText, uint64_t ANowMs, bool ASt
   TScenarioLine Line;
   std::vector<std::string> All = Words(AText, Line.Source);
   if (All.empty()) {
-    throw std::invalid_argument("an empty command");
+    throw ELineError("an empty command");
   }
   Line.TimeMs = ANowMs;
   if (IsTime(All[0])) {
     Line.TimeMs = Time(All[0], ANowMs);
     All.erase(All.begin());
     if (All.empty()) {
-      throw std::invalid_argument("a time needs a command after it");
+      throw ELineError("a time needs a command after it");
     }
   }
   ParseCommand(All, Line);
   if (AStarted && Line.Command == TCommand::Start) {
-    throw std::invalid_argument("the monitor runs already");
+    throw ELineError("the monitor runs already");
   }
   if (!AStarted && Line.TimeMs != ANowMs) {
-    throw std::invalid_argument("time runs once the monitor has started");
+    throw ELineError("time runs once the monitor has started");
   }
   return Line;
 }

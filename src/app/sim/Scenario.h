@@ -96,7 +96,12 @@ private:
   int FLine;
 };
 
-// Raises EScenarioError with the name and line number of the first bad line.
+// AText with every byte that is not printable UTF-8 text (a NUL, a control character, a
+// broken sequence) shown as \xNN, so that a message shows all of a bad line.
+std::string EscapeForDisplay(std::string_view AText);
+
+// Raises EScenarioError with the name and line number of the first bad line. A UTF-8
+// byte-order mark at the start is passed over.
 TScenario ParseScenario(std::string_view AText, const std::string& AName);
 // One line typed at the prompt, at ANowMs: its time may be left out (now).
 TScenarioLine ParseCommandLine(std::string_view AText, uint64_t ANowMs, bool AStarted);

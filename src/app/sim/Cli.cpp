@@ -1,0 +1,552 @@
+#include "app/sim/Cli.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <iomanip>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "app/MouseMonitor.h"
+#include "app/sim/Simulation.h"
+#include "app/sim/Timeline.h"
+
+namespace simulator {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const cUsage =
+    "usage: tarnsim [--json] [SCENARIO|-]         play a scenario (the shipped default one\n"
+    "                                             without; - reads standard input)\n"
+    "       tarnsim [--json] --interactive        commands at a prompt (\"help\" lists them)\n"
+    "       tarnsim [--json] --load RATE [SECONDS]\n"
+    "                                             the mouse sends RATE reports a second (1 to\n"
+    "                                             8000) for SECONDS (1 to 600, 5 without) on the\n"
+    "                                             real clock; says what reached the monitor\n"
+    "       tarnsim --help | --version\n"
+    "Options may come in any order. Exit codes: 0 passed, 1 an expectation not met (or reports\n"
+    "lost under load), 2 usage, a bad line or a file that cannot be read.\n";
+
+const char* const cHelp =
+    "Commands, as in a scenario file but with the time left out (now) or given (\"+100 level "
+    "3\"):\n"
+    "  start | plug | unplug | press B | release B | level N | profile N | status 6|7 N\n"
+    "  config start | config stop | config send 7035|7037\n"
+    "  store language en|zh|tw | store button B mute|none | microphone on|off\n"
+    "  resume | unlock | tray click | tray config | tray exit\n"
+    "  expect KIND [TEXT] | expect no KIND [TEXT]\n"
+    "And at the prompt only:\n"
+    "  run MS           let MS milliseconds of virtual time pass\n"
+    "  realtime on|off  let virtual time follow the real clock while waiting for a command\n"
+    "  help | quit\n";
+
+// A usage mistake: said with the usage, exit code 2.
+class EUsage : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// At most cMaxScenarioBytes of AIn; more is refused before anything runs.
+std::string ReadBounded(std::istream& AIn, const std::string& AName) {
+  std::string Text;
+  char Buffer[65536];
+  while (AIn.read(Buffer, sizeof(Buffer)) || AIn.gcount() > 0) {
+    Text.append(Buffer, static_cast<std::size_t>(AIn.gcount()));
+    if (Text.size() > cMaxScenarioBytes) {
+      throw std::runtime_error(AName + ": larger than the " +
+                               std::to_string(cMaxScenarioBytes >> 20) +
+                               " MiB a scenario may have");
+    }
+  }
+  return Text;
+}
+
+std::string ReadScenarioFile(const std::string& APath, std::istream& AStandardInput) {
+  if (APath == "-") {
+    return ReadBounded(AStandardInput, cStandardInputName);
+  }
+  std::error_code Error;
+  if (std::filesystem::is_directory(APath, Error)) {
+    throw std::runtime_error(APath + ": is a folder");
+  }
+  const auto Size = std::filesystem::file_size(APath, Error);
+  if (!Error && Size > cMaxScenarioBytes) {
+    throw std::runtime_error(APath + ": larger than the " +
+                             std::to_string(cMaxScenarioBytes >> 20) + " MiB a scenario may have");
+  }
+  errno = 0;
+  std::FILE* File = std::fopen(APath.c_str(), "rb");
+  if (File == nullptr) {
+    throw std::runtime_error(APath + ": " + std::strerror(errno != 0 ? errno : ENOENT));
+  }
+  std::string Text;
+  char Buffer[65536];
+  std::size_t Read = 0;
+  while ((Read = std::fread(Buffer, 1, sizeof(Buffer), File)) > 0 &&
+         Text.size() <= cMaxScenarioBytes) {
+    Text.append(Buffer, Read);
+  }
+  const bool Failed = std::ferror(File) != 0;
+  const int Reason = errno;
+  std::fclose(File);
+  if (Failed) {
+    throw std::runtime_error(APath + ": " + std::strerror(Reason != 0 ? Reason : EIO));
+  }
+  if (Text.size() > cMaxScenarioBytes) {
+    throw std::runtime_error(APath + ": larger than the " +
+                             std::to_string(cMaxScenarioBytes >> 20) + " MiB a scenario may have");
+  }
+  return Text;
+}
+
+std::string BaseName(const std::string& APath) {
+  const std::size_t Slash = APath.find_last_of('/');
+  std::string Name = Slash == std::string::npos ? APath : APath.substr(Slash + 1);
+  const std::size_t Dot = Name.rfind('.');
+  return Dot == std::string::npos ? Name : Name.substr(0, Dot);
+}
+
+// ---- the prompt ----
+
+class TPromptSource : public ILineSource {
+public:
+  // AIn must live as long as the process: its reader may outlive the prompt. The prompt, the
+  // help and the answers go to AHuman.
+  TPromptSource(std::istream& AIn, std::ostream& AHuman) : FHuman(AHuman) {
+    // Lines are read on a thread of their own, so that time can run while nobody types; it
+    // shares what it read, and may outlive the prompt while it waits for a line.
+    std::thread([Input = FInput, &AIn] {
+      try {
+        std::string Line;
+        while (std::getline(AIn, Line)) {
+          std::lock_guard<std::mutex> Guard(Input->Lock);
+          Input->Lines.push_back(Line);
+          Input->Arrived.notify_all();
+        }
+      } catch (...) {
+        // Input that cannot be read ends the session as its end does.
+      }
+      std::lock_guard<std::mutex> Guard(Input->Lock);
+      Input->Closed = true;
+      Input->Arrived.notify_all();
+    }).detach();
+  }
+
+  std::optional<TScenarioLine> Next(uint64_t ANowMs, bool AStarted) override {
+    for (;;) {
+      if (!FPrompted) {
+        FHuman << (AStarted ? FormatTime(ANowMs) + " > " : "not started > ") << std::flush;
+        FPrompted = true;
+      }
+      std::string Text;
+      {
+        std::unique_lock<std::mutex> Guard(FInput->Lock);
+        const auto Waited = Clock::now();
+        FInput->Arrived.wait_for(Guard, std::chrono::milliseconds(100),
+                                 [&] { return !FInput->Lines.empty() || FInput->Closed; });
+        if (FInput->Lines.empty()) {
+          if (FInput->Closed) {
+            FHuman << "\n";
+            return std::nullopt;
+          }
+          if (FRealTime && AStarted) {
+            const auto Passed =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Waited);
+            return WaitLine(ANowMs + static_cast<uint64_t>(std::max<int64_t>(1, Passed.count())));
+          }
+          continue;
+        }
+        Text = FInput->Lines.front();
+        FInput->Lines.pop_front();
+      }
+      FPrompted = false;
+      std::istringstream Words(Text);
+      std::string First;
+      Words >> First;
+      if (First.empty()) {
+        continue;
+      }
+      if (First == "quit") {
+        return std::nullopt;
+      }
+      if (First == "help") {
+        FHuman << cHelp;
+        continue;
+      }
+      if (First == "realtime") {
+        std::string Switch;
+        Words >> Switch;
+        FRealTime = Switch == "on";
+        FHuman << "virtual time " << (FRealTime ? "follows the real clock" : "waits for commands")
+               << "\n";
+        continue;
+      }
+      try {
+        if (First == "run") {
+          uint64_t Ms = 0;
+          if (!(Words >> Ms) || !AStarted) {
+            throw std::invalid_argument(AStarted ? "\"run\" takes milliseconds"
+                                                 : "time runs once the monitor has started");
+          }
+          return WaitLine(ANowMs + Ms);
+        }
+        TScenarioLine Line = ParseCommandLine(Text, ANowMs, AStarted);
+        Line.LineNumber = ++FNumber;
+        return Line;
+      } catch (const std::exception& AError) {
+        FHuman << "  " << AError.what() << " (\"help\" lists the commands)\n";
+      }
+    }
+  }
+
+private:
+  TScenarioLine WaitLine(uint64_t ATimeMs) {
+    TScenarioLine Line;
+    Line.Command = TCommand::Wait;
+    Line.TimeMs = ATimeMs;
+    Line.LineNumber = ++FNumber;
+    Line.CommandText = "wait";
+    return Line;
+  }
+
+  struct TInput {
+    std::mutex Lock;
+    std::condition_variable Arrived;
+    std::deque<std::string> Lines;
+    bool Closed = false;
+  };
+  std::ostream& FHuman;
+  std::shared_ptr<TInput> FInput = std::make_shared<TInput>();
+  bool FPrompted = false;
+  bool FRealTime = false;
+  int FNumber = 0;
+};
+
+// ---- the load ----
+
+// A timeline that shows only what went wrong.
+class TQuietTimeline : public ITimeline {
+public:
+  explicit TQuietTimeline(std::ostream& AHuman) : FHuman(AHuman) {}
+  void Command(uint64_t, const TScenarioLine&, const std::string&) override {}
+  void Event(const TEvent& AEvent) override {
+    if (AEvent.Kind == "box") {
+      FHuman << "message box: " << AEvent.Text << "\n";
+    }
+  }
+  void Expectation(uint64_t, const TScenarioLine&, bool) override {}
+  void Verdict(const std::string&, const TVerdict& AVerdict) override {
+    if (!AVerdict.Error.empty()) {
+      FHuman << "the simulation failed: " << AVerdict.Error << "\n";
+    }
+  }
+
+private:
+  std::ostream& FHuman;
+};
+
+double Percentile(std::vector<int64_t> AValues, double AShare) {
+  if (AValues.empty()) {
+    return 0;
+  }
+  const auto Index = static_cast<std::size_t>(AShare * static_cast<double>(AValues.size() - 1));
+  std::nth_element(AValues.begin(), AValues.begin() + static_cast<std::ptrdiff_t>(Index),
+                   AValues.end());
+  return static_cast<double>(AValues[Index]) / 1000.0;
+}
+
+// Plugs the mouse, starts the monitor, lets it find the mouse, then sends the reports.
+class TLoadSource : public ILineSource {
+public:
+  TLoadSource(TSimulation& ASimulation, uint32_t ARate, uint32_t ASeconds,
+              const TCliStreams& AStreams, bool AJson)
+      : FSimulation(ASimulation), FRate(ARate), FSeconds(ASeconds), FStreams(AStreams),
+        FJson(AJson) {}
+
+  std::optional<TScenarioLine> Next(uint64_t, bool) override {
+    if (FStep == 0) {
+      FPrologue = ParseScenario("0 plug\n0 start\n3100 wait\n", "load").Lines;
+    }
+    if (FStep < FPrologue.size()) {
+      return FPrologue[FStep++];
+    }
+    if (!FDone) {
+      FDone = true;
+      Load();
+    }
+    return std::nullopt;
+  }
+
+  int Result() const { return FResult; }
+
+private:
+  void Load() {
+    const uint64_t Total = static_cast<uint64_t>(FRate) * FSeconds;
+    std::vector<int64_t> Sent(Total, 0);
+    std::vector<int64_t> Delays;
+    Delays.reserve(Total);
+    std::mutex Lock;
+    const auto NowNs = [] {
+      return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+          .count();
+    };
+    // Each report carries its number; the delay runs from its injection to the monitor's
+    // handler, which then does what it always does.
+    FSimulation.OnMonitorThread([&] {
+      app::TTARNMONMAIN* Main = app::TARNMONMAIN();
+      Main->HIDData().SetOnData([&, Main](const std::string& AId, const std::string& APath,
+                                          uint8_t AReport, const void* AData, uint16_t ASize) {
+        if (ASize >= 7) {
+          uint64_t Number = 0;
+          std::memcpy(&Number, static_cast<const uint8_t*>(AData) + 2, 5);
+          if (Number < Sent.size()) {
+            std::lock_guard<std::mutex> Guard(Lock);
+            Delays.push_back(NowNs() - Sent[Number]);
+          }
+        }
+        Main->uiHIDData1Data(AId, APath, AReport, AData, ASize);
+      });
+    });
+    platform::sim::TSimWorld& World = FSimulation.World();
+    const uint64_t DroppedBefore = World.Hid.DroppedReports();
+    std::atomic<uint64_t> Injected{0};
+    std::thread Injector([&] {
+      try {
+        const auto Period = std::chrono::nanoseconds(1000000000LL / FRate);
+        auto Due = Clock::now();
+        std::vector<uint8_t> Report = {8, 6, 0, 0, 0, 0, 0, 0};
+        for (uint64_t Number = 0; Number < Total; ++Number) {
+          Due += Period;
+          std::this_thread::sleep_until(Due);
+          std::memcpy(Report.data() + 3, &Number, 5);
+          Sent[Number] = NowNs();
+          World.Hid.InjectInputReport(cMousePath, Report);
+          Injected = Number + 1;
+        }
+      } catch (const std::exception& AError) {
+        FStreams.Err << "injector: " << AError.what() << "\n";
+      }
+    });
+    const auto Delivered = [&] {
+      std::lock_guard<std::mutex> Guard(Lock);
+      return Delays.size();
+    };
+    const auto Dropped = [&] { return World.Hid.DroppedReports() - DroppedBefore; };
+    const auto Figures = [&](std::ostream& AOut) {
+      std::vector<int64_t> Copy;
+      {
+        std::lock_guard<std::mutex> Guard(Lock);
+        Copy = Delays;
+      }
+      AOut << "sent " << Injected.load() << ", delivered " << Copy.size() << ", dropped "
+           << Dropped() << ", delay to the handler: median " << std::fixed << std::setprecision(1)
+           << Percentile(Copy, 0.5) << " us, p99 " << Percentile(Copy, 0.99) << " us";
+    };
+    FStreams.Err << FRate << " reports a second for " << FSeconds
+                 << " s on the real clock (status 6 reports)\n";
+    // Progress only where a person watches it; a file or a pipe gets the result alone.
+    const auto Deadline = Clock::now() + std::chrono::seconds(FSeconds + 5);
+    while (Clock::now() < Deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      if (FStreams.ErrIsTerminal) {
+        FStreams.Err << "\r";
+        Figures(FStreams.Err);
+        FStreams.Err << "   " << std::flush;
+      }
+      if (Injected == Total && Delivered() + Dropped() >= Total) {
+        break;
+      }
+    }
+    Injector.join();
+    FSimulation.Settle();
+    if (FStreams.ErrIsTerminal) {
+      FStreams.Err << "\n";
+    }
+    const uint64_t Lost = Total - std::min<uint64_t>(Total, Delivered());
+    FResult = Lost == 0 ? 0 : 1;
+    std::string Reason = Lost == 0
+                             ? "every report reached the monitor"
+                             : std::to_string(Lost) + " of " + std::to_string(Total) +
+                                   " reports did not reach the monitor (" +
+                                   std::to_string(Dropped()) + " dropped by the full report ring)";
+    if (FJson) {
+      std::vector<int64_t> Copy;
+      {
+        std::lock_guard<std::mutex> Guard(Lock);
+        Copy = Delays;
+      }
+      FStreams.Out << nlohmann::json{{"kind", "load"},
+                                     {"rate", FRate},
+                                     {"seconds", FSeconds},
+                                     {"sent", Injected.load()},
+                                     {"delivered", Copy.size()},
+                                     {"dropped", Dropped()},
+                                     {"median_us", Percentile(Copy, 0.5)},
+                                     {"p99_us", Percentile(Copy, 0.99)},
+                                     {"passed", Lost == 0},
+                                     {"reason", Reason}}
+                          .dump()
+                   << "\n";
+    } else {
+      Figures(FStreams.Out);
+      FStreams.Out << "\n" << (Lost == 0 ? "passed: " : "FAILED: ") << Reason << "\n";
+    }
+    FSimulation.OnMonitorThread([&] {
+      app::TTARNMONMAIN* Main = app::TARNMONMAIN();
+      Main->HIDData().SetOnData({Main, &app::TTARNMONMAIN::uiHIDData1Data});
+    });
+  }
+
+  TSimulation& FSimulation;
+  uint32_t FRate;
+  uint32_t FSeconds;
+  const TCliStreams& FStreams;
+  bool FJson;
+  std::vector<TScenarioLine> FPrologue;
+  std::size_t FStep = 0;
+  bool FDone = false;
+  int FResult = 1;
+};
+
+// A whole number from AMin to AMax, digits only: no sign, no exponent, no trailing text.
+uint32_t ParseWhole(const std::string& AText, uint32_t AMin, uint32_t AMax,
+                    const std::string& AWhat) {
+  const auto Refuse = [&] {
+    return EUsage("the " + AWhat + " \"" + EscapeForDisplay(AText) +
+                  "\" is not a whole number from " + std::to_string(AMin) + " to " +
+                  std::to_string(AMax));
+  };
+  if (AText.empty() || AText.size() > 10 ||
+      !std::all_of(AText.begin(), AText.end(), [](char C) { return C >= '0' && C <= '9'; })) {
+    throw Refuse();
+  }
+  const uint64_t Value = std::stoull(AText);
+  if (Value < AMin || Value > AMax) {
+    throw Refuse();
+  }
+  return static_cast<uint32_t>(Value);
+}
+
+struct TOptions {
+  bool Json = false;
+  bool Interactive = false;
+  bool Load = false;
+  bool Help = false;
+  bool Version = false;
+  std::vector<std::string> Operands;
+};
+
+TOptions ParseOptions(const std::vector<std::string>& AArgs) {
+  TOptions Options;
+  bool OptionsEnded = false;
+  for (const std::string& Arg : AArgs) {
+    if (OptionsEnded || Arg == "-" || Arg.empty() || Arg[0] != '-') {
+      Options.Operands.push_back(Arg);
+    } else if (Arg == "--") {
+      OptionsEnded = true;
+    } else if (Arg == "--json") {
+      Options.Json = true;
+    } else if (Arg == "--interactive") {
+      Options.Interactive = true;
+    } else if (Arg == "--load") {
+      Options.Load = true;
+    } else if (Arg == "--help" || Arg == "-h") {
+      Options.Help = true;
+    } else if (Arg == "--version") {
+      Options.Version = true;
+    } else {
+      throw EUsage("unknown option \"" + EscapeForDisplay(Arg) + "\"");
+    }
+  }
+  if (Options.Interactive && Options.Load) {
+    throw EUsage("--interactive and --load are two modes: give one");
+  }
+  const std::size_t Allowed = Options.Load ? 2 : Options.Interactive ? 0 : 1;
+  if (Options.Operands.size() > Allowed) {
+    throw EUsage("unexpected \"" + EscapeForDisplay(Options.Operands[Allowed]) + "\"");
+  }
+  return Options;
+}
+
+int Run(const std::vector<std::string>& AArgs, const TCliStreams& AStreams) {
+  const TOptions Options = ParseOptions(AArgs);
+  if (Options.Help) {
+    AStreams.Out << cUsage;
+    return 0;
+  }
+  if (Options.Version) {
+    AStreams.Out << "tarnsim " << MONITOR_VERSION << "\n";
+    return 0;
+  }
+  // With --json standard output carries the JSON alone; what is for people goes to the error
+  // stream.
+  std::ostream& Human = Options.Json ? AStreams.Err : AStreams.Out;
+  TTextTimeline Text(AStreams.Out);
+  TJsonTimeline Objects(AStreams.Out);
+  ITimeline& Timeline = Options.Json ? static_cast<ITimeline&>(Objects) : Text;
+  if (Options.Interactive) {
+    Human << "The monitor on the simulated world. \"help\" lists the commands; \"start\" "
+             "starts the monitor.\n";
+    TPromptSource Prompt(AStreams.In, Human);
+    TSimulation Simulation(Timeline);
+    return Simulation.Run(Prompt, "interactive").Passed() ? 0 : 1;
+  }
+  if (Options.Load) {
+    const uint32_t Rate = Options.Operands.size() > 0
+                              ? ParseWhole(Options.Operands[0], 1, cMaxLoadRate, "rate")
+                              : cDefaultLoadRate;
+    const uint32_t Seconds = Options.Operands.size() > 1
+                                 ? ParseWhole(Options.Operands[1], 1, cMaxLoadSeconds, "time")
+                                 : cDefaultLoadSeconds;
+    TQuietTimeline Quiet(AStreams.Err);
+    TSimulation Simulation(Quiet);
+    TLoadSource Load(Simulation, Rate, Seconds, AStreams, Options.Json);
+    const TVerdict Verdict = Simulation.Run(Load, "load");
+    return Verdict.Error.empty() ? Load.Result() : 1;
+  }
+  const std::string Path = Options.Operands.empty()
+                               ? std::string(MONITOR_SCENARIO_DIR) + "/default.scn"
+                               : Options.Operands[0];
+  TScenario Scenario;
+  try {
+    // Errors name the file as it was given, as editors and annotations expect.
+    Scenario =
+        ParseScenario(ReadScenarioFile(Path, AStreams.In), Path == "-" ? cStandardInputName : Path);
+    Scenario.Name = Path == "-" ? cStandardInputName : BaseName(Path);
+  } catch (const EScenarioError& AError) {
+    AStreams.Err << AError.what() << "\nNothing ran.\n";
+    return 2;
+  }
+  TSimulation Simulation(Timeline);
+  TScenarioSource Source(Scenario);
+  return Simulation.Run(Source, Scenario.Name).Passed() ? 0 : 1;
+}
+
+} // namespace
+
+int RunSimulatorCli(const std::vector<std::string>& AArgs, const TCliStreams& AStreams) {
+  try {
+    return Run(AArgs, AStreams);
+  } catch (const EUsage& AError) {
+    AStreams.Err << "tarnsim: " << AError.what() << "\n" << cUsage;
+    return 2;
+  } catch (const std::exception& AError) {
+    AStreams.Err << "tarnsim: " << AError.what() << "\n";
+    return 2;
+  }
+}
+
+} // namespace simulator
