@@ -25,6 +25,33 @@ run_native() {
     say "$bench"
     "$root/build/native/$bench" || status=1
   done
+  sim_length
+}
+
+# The simulator over scenarios of 1,000, 10,000 and 100,000 lines (a level change and its
+# expectation, over and over): whole-process time and time a line, which stays flat when an
+# observation costs only what happened since the last one.
+sim_length() {
+  cmake --build --preset native -j "$jobs" --target tarnsim >/dev/null || return 1
+  local work n i file
+  work=$(mktemp -d)
+  say "sim_length (tarnsim, whole process)"
+  printf '%8s %10s %10s %12s %10s\n' lines "wall s" "user s" "us a line" "peak MB"
+  for n in 1000 10000 100000; do
+    file="$work/long$n.scn"
+    {
+      printf '0 plug\n0 start\n3000 expect reader\n'
+      for ((i = 3; i < n; i += 2)); do
+        printf '+10 level %d\n+200 expect driver "current level"\n' $((i % 5))
+      done
+    } >"$file"
+    /usr/bin/time -f '%e %U %M' -o "$work/time" "$root/build/native/tarnsim" "$file" \
+      >/dev/null 2>&1 || status=1
+    read -r wall user peak < <(tail -n 1 "$work/time")
+    awk -v n="$n" -v w="$wall" -v u="$user" -v p="$peak" \
+      'BEGIN { printf "%8d %10.2f %10.2f %12.1f %10.1f\n", n, w, u, w * 1e6 / n, p / 1024 }'
+  done
+  rm -rf "$work"
 }
 
 xvfb_pid=""

@@ -413,7 +413,9 @@ void TSimulation::StepTo(uint64_t ATimeMs) {
 }
 
 void TSimulation::Settle() {
+  constexpr int cSettleSpins = 1000;
   const auto Deadline = std::chrono::steady_clock::now() + cSettleLimit;
+  int Polls = 0;
   for (;;) {
     bool Quiet = false;
     OnMonitorThread([&] {
@@ -434,7 +436,13 @@ void TSimulation::Settle() {
     if (std::chrono::steady_clock::now() > Deadline) {
       throw std::runtime_error("the simulated world did not settle (a reader never came back)");
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // A reader takes a report within microseconds: a millisecond's sleep each time would be
+    // most of a long scenario's run.
+    if (++Polls < cSettleSpins) {
+      std::this_thread::yield();
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
 }
 
@@ -494,11 +502,10 @@ void TSimulation::Observe() {
     FSeen->Due[Timer] = Due;
   }
 
-  const std::vector<sim::TSimFirmwareCommand> Commands = FFirmware->Commands();
-  for (std::size_t I = FSeen->Commands; I < Commands.size(); ++I) {
-    Emit("device", FirmwareCommand(Commands[I]));
+  for (const sim::TSimFirmwareCommand& Command : FFirmware->Commands(FSeen->Commands)) {
+    Emit("device", FirmwareCommand(Command));
+    ++FSeen->Commands;
   }
-  FSeen->Commands = Commands.size();
 
   const int Readers = FWorld->Hid.WaitingReads(cMousePath);
   if (Readers != FSeen->Readers) {
@@ -509,17 +516,15 @@ void TSimulation::Observe() {
     FSeen->Readers = Readers;
   }
 
-  const std::vector<std::string> Lines = FWorld->Dialogs.DebugLines();
-  for (std::size_t I = FSeen->DebugLines; I < Lines.size(); ++I) {
-    Emit("debug", Lines[I]);
+  for (const std::string& Line : FWorld->Dialogs.DebugLines(FSeen->DebugLines)) {
+    Emit("debug", Line);
+    ++FSeen->DebugLines;
   }
-  FSeen->DebugLines = Lines.size();
 
-  const std::vector<sim::TSimControl> Controls = FWorld->Drivers.Controls();
-  for (std::size_t I = FSeen->Controls; I < Controls.size(); ++I) {
-    Emit("driver", DriverControl(Controls[I]));
+  for (const sim::TSimControl& Control : FWorld->Drivers.Controls(FSeen->Controls)) {
+    Emit("driver", DriverControl(Control));
+    ++FSeen->Controls;
   }
-  FSeen->Controls = Controls.size();
 
   if (FConfig) {
     std::vector<std::pair<uint32_t, uintptr_t>> Received;
@@ -535,11 +540,10 @@ void TSimulation::Observe() {
     FSeen->Muted = Muted;
   }
 
-  const std::vector<sim::TSimMessageBox> Boxes = FWorld->Dialogs.MessageBoxes();
-  for (std::size_t I = FSeen->Boxes; I < Boxes.size(); ++I) {
-    Emit("box", Quoted(Boxes[I].Text) + " (" + Boxes[I].Caption + ")");
+  for (const sim::TSimMessageBox& Box : FWorld->Dialogs.MessageBoxes(FSeen->Boxes)) {
+    Emit("box", Quoted(Box.Text) + " (" + Box.Caption + ")");
+    ++FSeen->Boxes;
   }
-  FSeen->Boxes = Boxes.size();
 
   if (MonitorEnded() && !FSeen->Ended) {
     FSeen->Ended = true;

@@ -1,4 +1,5 @@
 #include "platform/sim/SimDriver.h"
+#include "platform/sim/SimRecord.h"
 
 #include <algorithm>
 #include <cstring>
@@ -183,9 +184,9 @@ std::optional<uint16_t> TSimFilterDriver::LastCurrentCpi() const {
   return FState->CurrentCpi;
 }
 
-std::vector<TSimControl> TSimFilterDriver::Controls() const {
+std::vector<TSimControl> TSimFilterDriver::Controls(std::size_t AFrom) const {
   std::lock_guard<std::mutex> Guard(FState->Lock);
-  return FState->Controls;
+  return RecordFrom(FState->Controls, AFrom);
 }
 
 std::vector<std::thread::id> TSimFilterDriver::ReadThreads() const {

@@ -44,7 +44,8 @@ public:
 
   std::optional<std::vector<uint8_t>> LastCpiUnit() const;
   std::optional<uint16_t> LastCurrentCpi() const;
-  std::vector<TSimControl> Controls() const;
+  // Every control call from the AFrom-th on.
+  std::vector<TSimControl> Controls(std::size_t AFrom = 0) const;
   // The threads that issued the monitor reads, in order.
   std::vector<std::thread::id> ReadThreads() const;
   int WaitingReads() const;

@@ -1,4 +1,5 @@
 #include "platform/sim/SimMouseFirmware.h"
+#include "platform/sim/SimRecord.h"
 
 #include <algorithm>
 #include <cstring>
@@ -99,9 +100,9 @@ std::vector<uint8_t> TSimMouseFirmware::SwitchValues() const {
   return FSwitchValues;
 }
 
-std::vector<TSimFirmwareCommand> TSimMouseFirmware::Commands() const {
+std::vector<TSimFirmwareCommand> TSimMouseFirmware::Commands(std::size_t AFrom) const {
   std::lock_guard<std::mutex> Guard(FLock);
-  return FCommands;
+  return RecordFrom(FCommands, AFrom);
 }
 
 void TSimMouseFirmware::InjectStatus(const std::string& APath, uint8_t ACode, uint8_t AValue) {

@@ -38,7 +38,8 @@ public:
   // The values of every command 11, in order.
   std::vector<uint8_t> SwitchValues() const;
   // Every command taken, in order; a block read once its answer has been fetched.
-  std::vector<TSimFirmwareCommand> Commands() const;
+  // Every command from the AFrom-th on.
+  std::vector<TSimFirmwareCommand> Commands(std::size_t AFrom = 0) const;
   // Injects status report 8 (code, value) on the interface; code 2 moves the level first.
   void InjectStatus(const std::string& APath, uint8_t ACode, uint8_t AValue);
 

@@ -1,4 +1,5 @@
 #include "platform/sim/SimWorld.h"
+#include "platform/sim/SimRecord.h"
 
 #include <algorithm>
 #include <chrono>
@@ -163,14 +164,14 @@ void TSimDialogs::DebugOutput(const std::string& AText) {
   FDebugLines.push_back(AText);
 }
 
-std::vector<TSimMessageBox> TSimDialogs::MessageBoxes() const {
+std::vector<TSimMessageBox> TSimDialogs::MessageBoxes(std::size_t AFrom) const {
   std::lock_guard<std::mutex> Guard(FLock);
-  return FMessageBoxes;
+  return RecordFrom(FMessageBoxes, AFrom);
 }
 
-std::vector<std::string> TSimDialogs::DebugLines() const {
+std::vector<std::string> TSimDialogs::DebugLines(std::size_t AFrom) const {
   std::lock_guard<std::mutex> Guard(FLock);
-  return FDebugLines;
+  return RecordFrom(FDebugLines, AFrom);
 }
 
 TSimLocale::TSimLocale()

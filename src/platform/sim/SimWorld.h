@@ -55,8 +55,9 @@ public:
   void ShowMessageBox(const std::string& AText, const std::string& ACaption,
                       TMessageBoxIcon AIcon) override;
   void DebugOutput(const std::string& AText) override;
-  std::vector<TSimMessageBox> MessageBoxes() const;
-  std::vector<std::string> DebugLines() const;
+  // Each from the AFrom-th on.
+  std::vector<TSimMessageBox> MessageBoxes(std::size_t AFrom = 0) const;
+  std::vector<std::string> DebugLines(std::size_t AFrom = 0) const;
 
 private:
   mutable std::mutex FLock;
