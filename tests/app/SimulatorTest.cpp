@@ -167,8 +167,10 @@ TEST(SimulatorCliTest, OptionsNumbersAndFilesAreTakenStrictlyAndNamedAsGiven) {
   EXPECT_NE(std::get<2>(Cli({Huge})).find("larger than the 64 MiB"), std::string::npos);
   fs::remove_all(Folder.parent_path());
 
-  // A scenario on standard input, in JSON: every line of standard output is a JSON object.
-  const auto [Played, Json, Human] = Cli({"--json", "-"}, "0 plug\n0 start\n3000 expect reader\n");
+  // A scenario on standard input, in JSON: every line of standard output is a JSON object,
+  // also where a text is not valid UTF-8.
+  const auto [Played, Json, Human] = Cli(
+      {"--json", "-"}, "0 plug\n0 start\n3000 expect reader\n3000 expect no tray \"\xff\xfe\"\n");
   EXPECT_EQ(Played, 0) << Human;
   std::istringstream Lines(Json);
   int Objects = 0;

@@ -398,7 +398,7 @@ private:
                                      {"p99_us", Percentile(Copy, 0.99)},
                                      {"passed", Lost == 0},
                                      {"reason", Reason}}
-                          .dump()
+                          .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
                    << "\n";
     } else {
       Figures(FStreams.Out);

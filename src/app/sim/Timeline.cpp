@@ -66,6 +66,10 @@ void TTextTimeline::Verdict(const std::string& AName, const TVerdict& AVerdict) 
   FOut.flush();
 }
 
+// Text that is not valid UTF-8 (a scenario's bytes, a device's) shows as U+FFFD rather than
+// ending the run.
+constexpr auto cReplaceBrokenText = nlohmann::json::error_handler_t::replace;
+
 void TJsonTimeline::Command(uint64_t ATimeMs, const TScenarioLine& ALine,
                             const std::string& AMeaning) {
   FOut << nlohmann::json{{"type", "command"},
@@ -73,7 +77,8 @@ void TJsonTimeline::Command(uint64_t ATimeMs, const TScenarioLine& ALine,
                          {"line", ALine.LineNumber},
                          {"command", ALine.Source},
                          {"meaning", AMeaning}}
-              .dump()
+
+              .dump(-1, ' ', false, cReplaceBrokenText)
        << "\n";
 }
 
@@ -82,7 +87,8 @@ void TJsonTimeline::Event(const TEvent& AEvent) {
                          {"time_ms", AEvent.TimeMs},
                          {"kind", AEvent.Kind},
                          {"text", AEvent.Text}}
-              .dump()
+
+              .dump(-1, ' ', false, cReplaceBrokenText)
        << "\n";
 }
 
@@ -92,7 +98,8 @@ void TJsonTimeline::Expectation(uint64_t ATimeMs, const TScenarioLine& ALine, bo
                          {"line", ALine.LineNumber},
                          {"expect", Expected(ALine)},
                          {"met", AMet}}
-              .dump()
+
+              .dump(-1, ' ', false, cReplaceBrokenText)
        << "\n";
 }
 
@@ -108,7 +115,7 @@ void TJsonTimeline::Verdict(const std::string& AName, const TVerdict& AVerdict) 
   if (!AVerdict.Error.empty()) {
     Verdict["error"] = AVerdict.Error;
   }
-  FOut << Verdict.dump() << "\n";
+  FOut << Verdict.dump(-1, ' ', false, cReplaceBrokenText) << "\n";
   FOut.flush();
 }
 
