@@ -29,7 +29,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const char* const cUsage =
-    "usage: tarnsim [--json] [SCENARIO|-]         play a scenario (the shipped default one\n"
+    "usage: tarnsim [--json] [--verbose] [SCENARIO|-]\n"
+    "                                             play a scenario (the shipped default one\n"
     "                                             without; - reads standard input)\n"
     "       tarnsim [--json] --interactive        commands at a prompt (\"help\" lists them)\n"
     "       tarnsim [--json] --load RATE [SECONDS]\n"
@@ -37,6 +38,7 @@ const char* const cUsage =
     "                                             8000) for SECONDS (1 to 600, 5 without) on the\n"
     "                                             real clock; says what reached the monitor\n"
     "       tarnsim --help | --version\n"
+    "--verbose adds the monitor's own debugger lines (\"debug\" events) to the timeline.\n"
     "Options may come in any order. Exit codes: 0 passed, 1 an expectation not met (or reports\n"
     "lost under load), 2 usage, a bad line or a file that cannot be read.\n";
 
@@ -442,6 +444,7 @@ uint32_t ParseWhole(const std::string& AText, uint32_t AMin, uint32_t AMax,
 
 struct TOptions {
   bool Json = false;
+  bool Verbose = false;
   bool Interactive = false;
   bool Load = false;
   bool Help = false;
@@ -459,6 +462,8 @@ TOptions ParseOptions(const std::vector<std::string>& AArgs) {
       OptionsEnded = true;
     } else if (Arg == "--json") {
       Options.Json = true;
+    } else if (Arg == "--verbose") {
+      Options.Verbose = true;
     } else if (Arg == "--interactive") {
       Options.Interactive = true;
     } else if (Arg == "--load") {
@@ -496,7 +501,9 @@ int Run(const std::vector<std::string>& AArgs, const TCliStreams& AStreams) {
   std::ostream& Human = Options.Json ? AStreams.Err : AStreams.Out;
   TTextTimeline Text(AStreams.Out);
   TJsonTimeline Objects(AStreams.Out);
-  ITimeline& Timeline = Options.Json ? static_cast<ITimeline&>(Objects) : Text;
+  ITimeline& Shown = Options.Json ? static_cast<ITimeline&>(Objects) : Text;
+  TWithoutDebugLines Quieter(Shown);
+  ITimeline& Timeline = Options.Verbose ? Shown : Quieter;
   if (Options.Interactive) {
     Human << "The monitor on the simulated world. \"help\" lists the commands; \"start\" "
              "starts the monitor.\n";

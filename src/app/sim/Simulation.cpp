@@ -1,4 +1,5 @@
 #include "app/sim/Simulation.h"
+#include "app/sim/Timeline.h"
 
 #include <algorithm>
 #include <chrono>
@@ -474,9 +475,9 @@ void TSimulation::Observe() {
   const int Writes = FWorld->Registry.WriteCount();
   if (Writes != FSeen->Writes) {
     Emit("store", FSeen->Writes == 0
-                      ? "the profile store written with its defaults (" + std::to_string(Writes) +
-                            " registry values): a first start"
-                      : std::to_string(Writes - FSeen->Writes) + " registry values written");
+                      ? "the profile store written with its defaults (" +
+                            Counted(Writes, "registry value") + "): a first start"
+                      : Counted(Writes - FSeen->Writes, "registry value") + " written");
     FSeen->Writes = Writes;
   }
 

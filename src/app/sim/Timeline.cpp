@@ -5,6 +5,10 @@
 
 namespace simulator {
 
+std::string Counted(long long ACount, const std::string& ANoun) {
+  return std::to_string(ACount) + " " + ANoun + (ACount == 1 ? "" : "s");
+}
+
 std::string FormatTime(uint64_t ATimeMs) {
   char Text[32];
   std::snprintf(Text, sizeof(Text), "%4llu.%03llu s",
@@ -57,11 +61,14 @@ void TTextTimeline::Verdict(const std::string& AName, const TVerdict& AVerdict) 
   if (!AVerdict.Error.empty()) {
     FOut << "FAIL " << AName << ": " << AVerdict.Error << "\n";
   } else if (AVerdict.Failed > 0) {
-    FOut << "FAIL " << AName << ": " << AVerdict.Failed << " of " << AVerdict.Expectations
-         << " expectations not met (line " << Lines << ")" << Ended << "\n";
+    FOut << "FAIL " << AName << ": " << AVerdict.Failed << " of "
+         << Counted(AVerdict.Expectations, "expectation") << " not met (line " << Lines << ")"
+         << Ended << "\n";
   } else {
-    FOut << "PASS " << AName << ": all " << AVerdict.Expectations << " expectations met" << Ended
-         << "\n";
+    FOut << "PASS " << AName << ": "
+         << (AVerdict.Expectations == 1 ? std::string("the one expectation")
+                                        : "all " + Counted(AVerdict.Expectations, "expectation"))
+         << " met" << Ended << "\n";
   }
   FOut.flush();
 }
