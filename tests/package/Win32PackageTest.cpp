@@ -570,6 +570,15 @@ TEST_F(Win32Installer, FilesInUseAreReplacedOrRemovedAtTheRestartThatTheExitCode
               INVALID_HANDLE_VALUE);
     EXPECT_FALSE(DeleteFileW(Hook.c_str()));
 
+    // Where the new program cannot even wait beside the old one (a folder has its name), the
+    // upgrade stops before it records anything.
+    const fs::path Blocked = Program.wstring() + L".new";
+    fs::create_directory(Blocked);
+    EXPECT_EQ(Install(L"/NOLOGON /NOSTART"), 2u);
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, cUninstallKey, L"DisplayVersion"), L"0.9.0");
+    EXPECT_TRUE(RenamesInto(Program).empty());
+    fs::remove(Blocked);
+
     EXPECT_EQ(Install(L"/NOLOGON /NOSTART"), DWORD{ERROR_SUCCESS_REBOOT_REQUIRED});
     // Each held binary has the new one waiting beside it, to be moved over it at the restart;
     // the version recorded is the one the restart completes.
