@@ -32,6 +32,8 @@ const std::wstring cEnglishHint = L"GAMING MOUSE DRIVER";
 const std::wstring cProgram = L"TARNMON.EXE";
 const std::wstring cRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::wstring cRunValue = L"TARNMON";
+const std::wstring cSessionManager = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const std::wstring cPendingRenames = L"PendingFileRenameOperations";
 const std::wstring cUninstallKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gaming Mouse Monitor";
 const std::wstring cShortcut = L"Gaming Mouse\\Gaming Mouse Monitor.lnk";
@@ -129,24 +131,95 @@ DWORD MonitorRunningFrom(const fs::path& AProgram) {
   return Search.Found;
 }
 
-// The start at logon as it was before a test, put back afterwards whatever the test did.
-class TRunEntryKeeper {
+// A registry value as it was before a test (its type and bytes, or its absence), put back
+// afterwards whatever the test or an installer it ran did.
+class TRegistryValueKeeper {
 public:
-  TRunEntryKeeper() : FBefore(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue)) {}
-  ~TRunEntryKeeper() {
-    if (FBefore) {
-      RegSetKeyValueW(HKEY_CURRENT_USER, cRunKey.c_str(), cRunValue.c_str(), REG_SZ,
-                      FBefore->c_str(),
-                      static_cast<DWORD>((FBefore->size() + 1) * sizeof(wchar_t)));
-    } else {
-      RegDeleteKeyValueW(HKEY_CURRENT_USER, cRunKey.c_str(), cRunValue.c_str());
+  TRegistryValueKeeper(HKEY ARoot, std::wstring AKey, std::wstring AName)
+      : FRoot(ARoot), FKey(std::move(AKey)), FName(std::move(AName)) {
+    DWORD Size = 0;
+    if (RegGetValueW(FRoot, FKey.c_str(), FName.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &FType, nullptr,
+                     &Size) == ERROR_SUCCESS) {
+      FBytes.emplace(Size);
+      RegGetValueW(FRoot, FKey.c_str(), FName.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &FType,
+                   FBytes->data(), &Size);
+      FBytes->resize(Size);
     }
   }
-  TRunEntryKeeper(const TRunEntryKeeper&) = delete;
-  TRunEntryKeeper& operator=(const TRunEntryKeeper&) = delete;
+  ~TRegistryValueKeeper() {
+    if (FBytes) {
+      RegSetKeyValueW(FRoot, FKey.c_str(), FName.c_str(), FType, FBytes->data(),
+                      static_cast<DWORD>(FBytes->size()));
+    } else {
+      RegDeleteKeyValueW(FRoot, FKey.c_str(), FName.c_str());
+    }
+  }
+  TRegistryValueKeeper(const TRegistryValueKeeper&) = delete;
+  TRegistryValueKeeper& operator=(const TRegistryValueKeeper&) = delete;
 
 private:
-  std::optional<std::wstring> FBefore;
+  HKEY FRoot;
+  std::wstring FKey;
+  std::wstring FName;
+  DWORD FType = REG_NONE;
+  std::optional<std::vector<uint8_t>> FBytes;
+};
+
+void WriteString(HKEY ARoot, const std::wstring& AKey, const std::wstring& AName,
+                 const std::wstring& AValue) {
+  ASSERT_EQ(RegSetKeyValueW(ARoot, AKey.c_str(), AName.c_str(), REG_SZ, AValue.c_str(),
+                            static_cast<DWORD>((AValue.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+}
+
+// The renames and deletions that Windows carries out when it next starts, in their order, as
+// (file, new name) with an empty new name for a deletion.
+std::vector<std::pair<fs::path, fs::path>> PendingRenames() {
+  std::vector<wchar_t> Data(1 << 16);
+  DWORD Size = static_cast<DWORD>(Data.size() * sizeof(wchar_t));
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, cSessionManager.c_str(), cPendingRenames.c_str(),
+                   RRF_RT_REG_MULTI_SZ, nullptr, Data.data(), &Size) != ERROR_SUCCESS) {
+    return {};
+  }
+  // Pairs of strings, the second one empty for a deletion: an empty string ends nothing here.
+  std::vector<std::wstring> Names;
+  for (std::size_t At = 0, End = Size / sizeof(wchar_t); At < End;) {
+    const std::wstring Name(&Data[At]);
+    At += Name.size() + 1;
+    Names.push_back(Name);
+  }
+  // The names are in the object manager's form ("\??\C:\..."); "!" asks to replace.
+  const auto Plain = [](std::wstring AName) {
+    if (AName.rfind(L"!", 0) == 0) {
+      AName.erase(0, 1);
+    }
+    if (AName.rfind(L"\\??\\", 0) == 0) {
+      AName.erase(0, 4);
+    }
+    return fs::path(AName);
+  };
+  std::vector<std::pair<fs::path, fs::path>> Renames;
+  for (std::size_t I = 0; I + 1 < Names.size(); I += 2) {
+    Renames.emplace_back(Plain(Names[I]), Plain(Names[I + 1]));
+  }
+  return Renames;
+}
+
+// A file held open, as a running program or another session's monitor holds its files: it can
+// be read, but neither written nor deleted.
+class THeldFile {
+public:
+  explicit THeldFile(const fs::path& AFile)
+      : FHandle(CreateFileW(AFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    EXPECT_NE(FHandle, INVALID_HANDLE_VALUE) << AFile.string();
+  }
+  ~THeldFile() { CloseHandle(FHandle); }
+  THeldFile(const THeldFile&) = delete;
+  THeldFile& operator=(const THeldFile&) = delete;
+
+private:
+  HANDLE FHandle;
 };
 
 class Win32Package : public ::testing::Test {
@@ -161,9 +234,8 @@ protected:
     SetCursorPos(cPointerAway.x, cPointerAway.y);
     // An installation the test left behind goes the way it came, taking its Start menu entry
     // and its uninstall key with it.
-    const fs::path Uninstaller = FInstallFolder / L"Uninstall.exe";
-    if (fs::exists(Uninstaller)) {
-      Run(L"\"" + Uninstaller.wstring() + L"\" /S _?=" + FInstallFolder.wstring(), 60000);
+    if (fs::exists(FInstallFolder / L"Uninstall.exe")) {
+      UninstallInPlace();
     }
     for (const fs::path& Program : {FInstallFolder / cProgram, UnpackedFolder() / cProgram}) {
       EndMonitorFrom(Program);
@@ -172,6 +244,12 @@ protected:
     fs::remove_all(Documents(), Ignored);
   }
 
+  // Uninstalls silently in place, waiting for the end (Uninstall.exe stays); its exit code.
+  DWORD UninstallInPlace() {
+    return Run(L"\"" + (FInstallFolder / L"Uninstall.exe").wstring() + L"\" /S _?=" +
+                   FInstallFolder.wstring(),
+               60000);
+  }
   static fs::path Path(const std::string& AUtf8) { return fs::path(ToWide(AUtf8)); }
   platform::IDesktop& Desktop() { return FBackend->Platform().Desktop; }
   fs::path Documents() {
@@ -336,7 +414,10 @@ protected:
     return PumpUntil(
         Desktop(), [] { return !KeyExists(HKEY_LOCAL_MACHINE, cUninstallKey); }, 60000);
   }
-  TRunEntryKeeper FRunEntry;
+  // The start at logon of the user and of the machine, and what the next restart is to do.
+  TRegistryValueKeeper FUserRunEntry{HKEY_CURRENT_USER, cRunKey, cRunValue};
+  TRegistryValueKeeper FMachineRunEntry{HKEY_LOCAL_MACHINE, cRunKey, cRunValue};
+  TRegistryValueKeeper FPendingRenames{HKEY_LOCAL_MACHINE, cSessionManager, cPendingRenames};
 };
 
 TEST_F(Win32Installer, InstallsStartsTheMonitorAndItsUninstallerEndsItAndRemovesOnlyWhatItAdded) {
@@ -370,7 +451,10 @@ TEST_F(Win32Installer, InstallsStartsTheMonitorAndItsUninstallerEndsItAndRemoves
   EXPECT_EQ(ReadAll(FInstallFolder / L"config.ini"), OwnConfig);
   EXPECT_EQ(ReadAll(FInstallFolder / L"ui.local"), OwnLanguages);
   EXPECT_EQ(ReadAll(Icon), OwnLanguages);
-  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), L"\"" + Program.wstring() + L"\"");
+  // The start at logon is the machine's, for every user: the installation is.
+  const std::wstring Entry = L"\"" + Program.wstring() + L"\"";
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, cRunKey, cRunValue), Entry);
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), std::nullopt);
   EXPECT_TRUE(fs::exists(CommonPrograms() / cShortcut));
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, cUninstallKey, L"DisplayVersion"),
             ToWide(MONITOR_PACKAGE_VERSION));
@@ -382,6 +466,8 @@ TEST_F(Win32Installer, InstallsStartsTheMonitorAndItsUninstallerEndsItAndRemoves
   ASSERT_NE(Process, nullptr);
   EXPECT_NE(FindTrayIcon(Desktop(), cEnglishHint), nullptr);
 
+  // A per-user start at logon of this installation, as an earlier version made it, goes too.
+  WriteString(HKEY_CURRENT_USER, cRunKey, cRunValue, Entry);
   ASSERT_TRUE(Uninstall());
   EXPECT_EQ(WaitForSingleObject(Process, 0), WAIT_OBJECT_0) << "the monitor still runs";
   CloseHandle(Process);
@@ -391,6 +477,7 @@ TEST_F(Win32Installer, InstallsStartsTheMonitorAndItsUninstallerEndsItAndRemoves
   EXPECT_EQ(ReadAll(FInstallFolder / L"TARNCFG.EXE"), ConfigProgram);
   EXPECT_EQ(ReadAll(FInstallFolder / L"config.ini"), OwnConfig);
   EXPECT_EQ(ReadAll(FInstallFolder / L"ui.local"), OwnLanguages);
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, cRunKey, cRunValue), std::nullopt);
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), std::nullopt);
   EXPECT_FALSE(fs::exists(CommonPrograms() / cShortcut));
   std::vector<uint8_t> Kept(256);
@@ -412,25 +499,32 @@ TEST_F(Win32Installer, UpgradesFollowTheLogonChoiceAndTheLastUninstallEmptiesThe
   EXPECT_EQ(FilesBelow(FInstallFolder), Expected);
   EXPECT_EQ(ReadAll(FInstallFolder / L"config.ini"),
             ReadAll(BuildFolder() / L"program" / L"config.ini"));
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, cRunKey, cRunValue), std::nullopt);
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), std::nullopt);
   EXPECT_EQ(WaitForMonitorFrom(Program, 3000), 0u);
   // Upgrades in place: the files it put in stay its own, and the start at logon follows the
-  // latest choice.
+  // latest choice. An earlier version's start at logon for the installing user moves to the
+  // machine.
+  WriteString(HKEY_CURRENT_USER, cRunKey, cRunValue, Entry);
   ASSERT_EQ(Install(L"/NOSTART"), 0u);
-  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), Entry);
-  ASSERT_EQ(Install(L"/NOLOGON /NOSTART"), 0u);
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, cRunKey, cRunValue), Entry);
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), std::nullopt);
+  ASSERT_EQ(Install(L"/NOLOGON /NOSTART"), 0u);
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, cRunKey, cRunValue), std::nullopt);
   EXPECT_EQ(FilesBelow(FInstallFolder), Expected);
-  // Someone else's start at logon under the same name is not the uninstaller's to remove.
+  // Someone else's start at logon under the same name is neither the upgrade's nor the
+  // uninstaller's to remove, for the user or for the machine.
   const std::wstring Elsewhere = L"\"C:\\elsewhere\\TARNMON.EXE\"";
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, cRunKey.c_str(), cRunValue.c_str(), REG_SZ,
-                            Elsewhere.c_str(),
-                            static_cast<DWORD>((Elsewhere.size() + 1) * sizeof(wchar_t))),
-            ERROR_SUCCESS);
+  for (HKEY Root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    WriteString(Root, cRunKey, cRunValue, Elsewhere);
+  }
+  ASSERT_EQ(Install(L"/NOLOGON /NOSTART"), 0u);
 
   ASSERT_TRUE(Uninstall());
   EXPECT_FALSE(fs::exists(FInstallFolder));
-  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, cRunKey, cRunValue), Elsewhere);
+  for (HKEY Root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    EXPECT_EQ(ReadString(Root, cRunKey, cRunValue), Elsewhere);
+  }
 }
 
 TEST_F(Win32Installer, OptionsTheUserChangedAfterTheInstallationStay) {
@@ -444,6 +538,85 @@ TEST_F(Win32Installer, OptionsTheUserChangedAfterTheInstallationStay) {
   ASSERT_TRUE(Uninstall());
   EXPECT_EQ(FilesBelow(FInstallFolder), std::set<std::wstring>{L"config.ini"});
   EXPECT_EQ(ReadAll(Options), Changed);
+}
+
+TEST_F(Win32Installer, FilesInUseAreReplacedOrRemovedAtTheRestartThatTheExitCodeAsksFor) {
+  ASSERT_EQ(Install(L"/NOLOGON /NOSTART"), 0u);
+  // An earlier version, whose binaries a monitor in another session holds while the upgrade
+  // runs.
+  const fs::path Program = FInstallFolder / cProgram;
+  const fs::path Hook = FInstallFolder / L"uiHook.dll";
+  const std::string Earlier = "an earlier version's binary";
+  for (const fs::path& Binary : {Program, Hook}) {
+    std::ofstream(Binary, std::ios::binary) << Earlier;
+  }
+  WriteString(HKEY_LOCAL_MACHINE, cUninstallKey, L"DisplayVersion", L"0.9.0");
+  // The pending renames into one file, in order.
+  const auto RenamesInto = [](const fs::path& ATarget) {
+    std::vector<fs::path> Sources;
+    for (const auto& [From, To] : PendingRenames()) {
+      if (!To.empty() && SamePath(To, ATarget)) {
+        Sources.push_back(From);
+      }
+    }
+    return Sources;
+  };
+  {
+    const THeldFile HeldProgram(Program);
+    const THeldFile HeldHook(Hook);
+    // The hold is real: the file can be neither written nor deleted now.
+    EXPECT_EQ(CreateFileW(Program.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(DeleteFileW(Hook.c_str()));
+
+    // Where the new program cannot even wait beside the old one (a folder has its name), the
+    // upgrade stops before it records anything.
+    const fs::path Blocked = Program.wstring() + L".new";
+    fs::create_directory(Blocked);
+    EXPECT_EQ(Install(L"/NOLOGON /NOSTART"), 2u);
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, cUninstallKey, L"DisplayVersion"), L"0.9.0");
+    EXPECT_TRUE(RenamesInto(Program).empty());
+    fs::remove(Blocked);
+
+    EXPECT_EQ(Install(L"/NOLOGON /NOSTART"), DWORD{ERROR_SUCCESS_REBOOT_REQUIRED});
+    // Each held binary has the new one waiting beside it, to be moved over it at the restart;
+    // the version recorded is the one the restart completes.
+    for (const fs::path& Binary : {Program, Hook}) {
+      EXPECT_EQ(ReadAll(Binary), Earlier);
+      const std::vector<fs::path> Sources = RenamesInto(Binary);
+      EXPECT_EQ(Sources.size(), 1u) << Binary.string();
+      for (const fs::path& Source : Sources) {
+        EXPECT_EQ(ReadAll(Source), ReadAll(BuildFolder() / L"program" / Binary.filename()));
+      }
+    }
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, cUninstallKey, L"DisplayVersion"),
+              ToWide(MONITOR_PACKAGE_VERSION));
+  }
+
+  // The uninstaller, in place so that its exit code is seen, with the program held: the hook
+  // goes now, the program at the restart, and nothing of the waiting upgrade is moved in.
+  const std::vector<fs::path> Waiting = RenamesInto(Program);
+  {
+    const THeldFile HeldProgram(Program);
+    EXPECT_EQ(UninstallInPlace(), DWORD{ERROR_SUCCESS_REBOOT_REQUIRED});
+  }
+  EXPECT_FALSE(fs::exists(Hook));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, cUninstallKey));
+  for (const fs::path& Source : Waiting) {
+    EXPECT_FALSE(fs::exists(Source)) << Source.string();
+  }
+  const auto Renames = PendingRenames();
+  EXPECT_NE(std::find_if(Renames.begin(), Renames.end(),
+                         [&](const auto& ARename) {
+                           return SamePath(ARename.first, Program) && ARename.second.empty();
+                         }),
+            Renames.end())
+      << "the program is not removed at the restart";
+  // Nothing is held any more: this uninstaller leaves only itself and asks for no restart.
+  ASSERT_EQ(Install(L"/NOLOGON /NOSTART"), 0u);
+  EXPECT_EQ(UninstallInPlace(), 0u);
+  EXPECT_EQ(FilesBelow(FInstallFolder), std::set<std::wstring>{L"Uninstall.exe"});
 }
 
 } // namespace
