@@ -42,6 +42,71 @@ const char* const cUsage =
     "Options may come in any order. Exit codes: 0 passed, 1 an expectation not met (or reports\n"
     "lost under load), 2 usage, a bad line or a file that cannot be read.\n";
 
+// The manual: what --help prints. The scenario language is described here, once.
+const char* const cManual =
+    "NAME\n"
+    "  tarnsim - the monitor on a simulated world: a virtual mouse, filter driver, microphone\n"
+    "  and configuration program, on a virtual clock\n"
+    "\n"
+    "SYNOPSIS\n"
+    "  tarnsim [--json] [--verbose] [SCENARIO | -]\n"
+    "  tarnsim [--json] [--verbose] --interactive\n"
+    "  tarnsim [--json] --load [RATE [SECONDS]]\n"
+    "  tarnsim --help | --version\n"
+    "\n"
+    "DESCRIPTION\n"
+    "  Plays a scenario against the real monitor and prints what happened as a timeline, then\n"
+    "  a verdict. Without SCENARIO it plays the shipped default one; - reads standard input. A\n"
+    "  bad line is reported as PATH:LINE: MESSAGE and nothing runs. A scenario is at most 64 MiB.\n"
+    "\n"
+    "OPTIONS (in any order)\n"
+    "  --json         one JSON object a line on standard output and nothing else: {\"type\":\n"
+    "                 \"command\"|\"event\"|\"expectation\"|\"verdict\", \"time_ms\": ...}; what "
+    "is\n"
+    "                 for people (prompts, help, progress) goes to standard error\n"
+    "  --verbose      also the monitor's own debugger lines (\"debug\" events)\n"
+    "  --interactive  commands at a prompt, as in a scenario with the time left out (now) or\n"
+    "                 given (\"+100 level 3\"); \"help\" there lists the commands\n"
+    "  --load         the mouse sends RATE reports a second (1 to 8000, 1000 without) for SECONDS\n"
+    "                 (1 to 600, 5 without) on the real clock; says what reached the monitor\n"
+    "\n"
+    "SCENARIO LANGUAGE\n"
+    "  One line each: TIME COMMAND ARGUMENTS...   # a comment\n"
+    "  TIME is milliseconds since the monitor started (\"1500\") or since the previous line\n"
+    "  (\"+100\"); times never go back. \"start\" comes at 0; lines before it (at 0 too) prepare\n"
+    "  the world the monitor starts in; after \"tray exit\" only expectations may follow.\n"
+    "    start                       the monitor's process starts\n"
+    "    plug | unplug               the virtual mouse\n"
+    "    press B | release B         button B (0 to 23) of the mouse\n"
+    "    level N                     the mouse reports that its resolution level is now N\n"
+    "    profile N                   the mouse reports a switch to hardware profile N\n"
+    "    status 6 N | status 7 N     the mouse's other status codes\n"
+    "    config start | config stop  the configuration program's window appears or goes\n"
+    "    config send 7035 | 7037     the configuration program tells the monitor to reload the\n"
+    "                                profiles or the settings\n"
+    "    store language en|zh|tw     the configuration program stores the language setting\n"
+    "    store button B mute|none    ... binds button B of the current profile to the\n"
+    "                                microphone's mute, or to nothing\n"
+    "    microphone on | off         a microphone appears or goes\n"
+    "    resume | unlock             the computer wakes from sleep, the session is unlocked\n"
+    "    tray click|config|exit      the user clicks the tray icon or chooses a menu item\n"
+    "    wait                        nothing: time passes until the line's time\n"
+    "    expect KIND [TEXT]          an event of that kind happened since the last command, its\n"
+    "                                text containing TEXT (quotes keep spaces)\n"
+    "    expect no KIND [TEXT]       no such event happened since the last command\n"
+    "\n"
+    "THE TIMELINE\n"
+    "  Each line starts with the virtual time. \">\" marks a command of the scenario with what it\n"
+    "  means; the lines under it are the events it led to, by kind: monitor, store, tray,\n"
+    "  timer, reader, device, driver, config, microphone, shell, debug (with --verbose), box (a\n"
+    "  message box). \"ok\" and \"FAIL\" mark expectations met and not met; the last line is\n"
+    "  the verdict, PASS or FAIL.\n"
+    "\n"
+    "EXIT STATUS\n"
+    "  0  every expectation met (under load: every report reached the monitor)\n"
+    "  1  an expectation not met (under load: reports lost; the last line says how many)\n"
+    "  2  a usage mistake, a bad line, or a file that cannot be read\n";
+
 const char* const cHelp =
     "Commands, as in a scenario file but with the time left out (now) or given (\"+100 level "
     "3\"):\n"
@@ -489,7 +554,7 @@ TOptions ParseOptions(const std::vector<std::string>& AArgs) {
 int Run(const std::vector<std::string>& AArgs, const TCliStreams& AStreams) {
   const TOptions Options = ParseOptions(AArgs);
   if (Options.Help) {
-    AStreams.Out << cUsage;
+    AStreams.Out << cManual;
     return 0;
   }
   if (Options.Version) {

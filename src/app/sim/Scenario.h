@@ -1,35 +1,6 @@
 // Scenarios of the simulator: timed actions on the simulated world around the monitor, and
-// expectations on what the monitor did. One line each:
-//
-//   TIME COMMAND ARGUMENTS...      # a comment
-//
-// TIME is milliseconds since the monitor started ("1500") or since the previous line
-// ("+100"); a scenario's times never go back. "start" comes at 0; lines before it (at 0 as
-// well) prepare the world the monitor starts in; after "tray exit" only expectations may
-// follow. The commands:
-//
-//   start                        the monitor's process starts
-//   plug | unplug                the virtual mouse
-//   press B | release B          button B (0 to 23) of the mouse
-//   level N                      the mouse reports that its resolution level is now N
-//   profile N                    the mouse reports a switch to hardware profile N
-//   status 6 N | status 7 N      the mouse's other status codes
-//   config start | config stop   the configuration program's window appears or goes
-//   config send 7035 | 7037      the configuration program tells the monitor to reload the
-//                                profiles or the settings
-//   store language en|zh|tw      the configuration program stores the language setting
-//   store button B mute|none     ... binds button B of the current profile to the
-//                                microphone's mute, or to nothing
-//   microphone on | off          a microphone appears or goes
-//   resume | unlock              the computer wakes from sleep, the session is unlocked
-//   tray click | config | exit   the user clicks the tray icon or chooses a menu item
-//   wait                         nothing: time passes until the line's time
-//   expect KIND [TEXT]           an event of that kind happened since the last command,
-//                                its text containing TEXT (quotes keep spaces)
-//   expect no KIND [TEXT]        no such event happened since the last command
-//
-// The kinds of event: monitor, store, tray, timer, reader, device, driver, config,
-// microphone, shell, debug, box (a message box).
+// expectations on what the monitor did, one a line ("TIME COMMAND ARGUMENTS..."). The language
+// is described for users in tarnsim's manual (tarnsim --help, in Cli.cpp), once.
 #pragma once
 
 #include <cstdint>
