@@ -53,6 +53,7 @@ TEST(ScenarioTest, LinesAreReadWithTheirTimesAndBadOnesAreNamedByNumber) {
       {"0 start\n0 start\n", {2, "starts once"}},
       {"0 start\n1 tray exit\n2 level 3\n", {3, "only expectations"}},
       {"0 plug\n", {1, "never starts"}},
+      {"0 start\n1 config start\n2 config stop\n3 config send 7035\n", {4, "not running"}},
   };
   for (const auto& [Text, Error] : Bad) {
     try {
@@ -178,6 +179,13 @@ TEST(SimulatorCliTest, OptionsNumbersAndFilesAreTakenStrictlyAndNamedAsGiven) {
     EXPECT_TRUE(nlohmann::json::parse(Line, nullptr, false).is_object()) << Line;
   }
   EXPECT_GT(Objects, 3);
+  // What the mouse cannot do while unplugged is narrated as nothing.
+  const auto [Unplugged, Timeline, Said] = Cli({"-"}, "0 start\n100 level 3\n200 unplug\n");
+  EXPECT_EQ(Unplugged, 0) << Said;
+  EXPECT_EQ(Timeline.find("status report"), std::string::npos) << Timeline;
+  EXPECT_NE(Timeline.find("unplug                nothing: the mouse is not plugged in"),
+            std::string::npos)
+      << Timeline;
 }
 
 } // namespace

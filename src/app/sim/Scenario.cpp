@@ -309,6 +309,9 @@ TScenario ParseScenario(std::string_view AText, const std::string& AName) {
   uint64_t Previous = 0;
   bool Started = false;
   bool Ended = false;
+  // Whether the configuration program runs, as far as the lines decide it: "config start"
+  // and "config stop" do; a tray click or CONFIG may start it (the monitor asks the shell).
+  enum class TConfigState { Stopped, Running, Maybe } Config = TConfigState::Stopped;
   int Number = 0;
   while (!AText.empty()) {
     const std::size_t Break = AText.find('\n');
@@ -340,6 +343,17 @@ TScenario ParseScenario(std::string_view AText, const std::string& AName) {
       }
       if (Ended && !Expectation) {
         throw ELineError("after \"tray exit\" only expectations follow");
+      }
+      if (Line.Command == TCommand::ConfigSend && Config == TConfigState::Stopped) {
+        throw ELineError("the configuration program is not running here: \"config start\" first");
+      }
+      if (Line.Command == TCommand::ConfigStart) {
+        Config = TConfigState::Running;
+      } else if (Line.Command == TCommand::ConfigStop) {
+        Config = TConfigState::Stopped;
+      } else if ((Line.Command == TCommand::TrayClick || Line.Command == TCommand::TrayConfig) &&
+                 Config == TConfigState::Stopped) {
+        Config = TConfigState::Maybe;
       }
       Started = Started || Line.Command == TCommand::Start;
       Ended = Ended || Line.Command == TCommand::TrayExit;

@@ -582,6 +582,12 @@ void TSimulation::Check(const TScenarioLine& ALine) {
 
 std::string TSimulation::Meaning(const TScenarioLine& ALine) const {
   const auto N = [&](std::size_t AIndex) { return std::to_string(ALine.Numbers.at(AIndex)); };
+  if (!FMousePlugged && FromTheMouse(ALine.Command)) {
+    return "nothing: the mouse is not plugged in";
+  }
+  if (FMousePlugged && ALine.Command == TCommand::Plug) {
+    return "nothing: the mouse is plugged in already";
+  }
   switch (ALine.Command) {
   case TCommand::Start:
     return "TARNMON.EXE starts";
@@ -641,6 +647,20 @@ std::string TSimulation::Meaning(const TScenarioLine& ALine) const {
   return "";
 }
 
+bool TSimulation::FromTheMouse(TCommand ACommand) {
+  switch (ACommand) {
+  case TCommand::Unplug:
+  case TCommand::Press:
+  case TCommand::Release:
+  case TCommand::Level:
+  case TCommand::Profile:
+  case TCommand::Status:
+    return true;
+  default:
+    return false;
+  }
+}
+
 uint32_t TSimulation::HeldAfter(const TScenarioLine& ALine) const {
   const uint32_t Button = 1u << ALine.Numbers.at(0);
   return ALine.Command == TCommand::Press ? FButtonsHeld | Button : FButtonsHeld & ~Button;
@@ -667,12 +687,19 @@ void TSimulation::Execute(const TScenarioLine& ALine, bool AStarted) {
       AWork();
     }
   };
+  if (!FMousePlugged && FromTheMouse(ALine.Command)) {
+    return;
+  }
   switch (ALine.Command) {
   case TCommand::Plug:
-    World.Hid.Plug(sim::VirtualMouseInterface(cMousePath));
+    if (!FMousePlugged) {
+      World.Hid.Plug(sim::VirtualMouseInterface(cMousePath));
+      FMousePlugged = true;
+    }
     break;
   case TCommand::Unplug:
     World.Hid.Unplug(cMousePath);
+    FMousePlugged = false;
     FButtonsHeld = 0;
     break;
   case TCommand::Press:

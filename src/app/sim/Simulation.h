@@ -107,6 +107,8 @@ private:
   void Emit(const std::string& AKind, const std::string& AText);
   bool MonitorEnded();
   void WaitForTheEnd();
+  // What only the mouse can do (or undo): with the mouse unplugged such a line does nothing.
+  static bool FromTheMouse(TCommand ACommand);
   // The buttons held once a press or release line has run.
   uint32_t HeldAfter(const TScenarioLine& ALine) const;
   static std::vector<uint8_t> ButtonReport(uint32_t AHeld);
@@ -118,6 +120,7 @@ private:
   std::unique_ptr<TConfigProgram> FConfig;
   bool FConfigBeforeStart = false;
   uint32_t FButtonsHeld = 0;
+  bool FMousePlugged = false;
 
   // Between the two threads.
   std::mutex FLock;
