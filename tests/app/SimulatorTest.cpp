@@ -1,10 +1,16 @@
 // The simulator: its scenario language, the shipped scenarios played against the real
 // monitor, and a scenario whose expectation the monitor does not meet.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -12,6 +18,7 @@
 #include "app/sim/Scenario.h"
 #include "app/sim/Simulation.h"
 #include "app/sim/Timeline.h"
+#include "platform/sim/SimWorld.h"
 
 namespace {
 
@@ -186,6 +193,61 @@ TEST(SimulatorCliTest, OptionsNumbersAndFilesAreTakenStrictlyAndNamedAsGiven) {
   EXPECT_NE(Timeline.find("unplug                nothing: the mouse is not plugged in"),
             std::string::npos)
       << Timeline;
+}
+
+// No simulated world's folder outlives its process: a Ctrl-C takes them with it, and what a
+// killed process left is removed by the next one (but not what a living one uses).
+TEST(SimulatorCliTest, NoWorldFolderOutlivesItsProcess) {
+  const auto Folders = [](pid_t AOwner) {
+    int Count = 0;
+    for (const auto& Entry : fs::directory_iterator(fs::temp_directory_path())) {
+      const std::string Name = Entry.path().filename().string();
+      Count += Name.rfind("monitor-sim-", 0) == 0 &&
+               Name.find("-" + std::to_string(AOwner) + "-") != std::string::npos;
+    }
+    return Count;
+  };
+  int Input[2];
+  ASSERT_EQ(pipe(Input), 0);
+  posix_spawn_file_actions_t Actions;
+  posix_spawn_file_actions_init(&Actions);
+  posix_spawn_file_actions_adddup2(&Actions, Input[0], 0);
+  posix_spawn_file_actions_addopen(&Actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&Actions, 2, "/dev/null", O_WRONLY, 0);
+  const char* Args[] = {MONITOR_TARNSIM, "--interactive", nullptr};
+  pid_t Child = 0;
+  ASSERT_EQ(
+      posix_spawn(&Child, MONITOR_TARNSIM, &Actions, nullptr, const_cast<char**>(Args), environ),
+      0);
+  posix_spawn_file_actions_destroy(&Actions);
+  close(Input[0]);
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (Folders(Child) == 0 && std::chrono::steady_clock::now() < Deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_GT(Folders(Child), 0); // positive control: it has one while it runs
+  kill(Child, SIGINT);
+  int Status = 0;
+  waitpid(Child, &Status, 0);
+  close(Input[1]);
+  EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == SIGINT);
+  EXPECT_EQ(Folders(Child), 0);
+
+  // The ended child's number names a leftover; this process's own folder stays.
+  const fs::path Leftover =
+      fs::temp_directory_path() / ("monitor-sim-x-" + std::to_string(Child) + "-1");
+  const std::string Prefix = "monitor-sim-\xC3\xA9\xE4\xB8\xAD-";
+  const fs::path Dead = fs::temp_directory_path() / (Prefix + std::to_string(Child) + "-1");
+  const fs::path Alive = fs::temp_directory_path() / (Prefix + std::to_string(getpid()) + "-1");
+  for (const fs::path& Folder : {Leftover, Dead, Alive}) {
+    fs::create_directories(Folder / "app");
+  }
+  platform::sim::RemoveLeftoverWorldFolders();
+  EXPECT_FALSE(fs::exists(Dead));
+  EXPECT_TRUE(fs::exists(Alive));
+  EXPECT_TRUE(fs::exists(Leftover)); // not one of ours by its name
+  fs::remove_all(Alive);
+  fs::remove_all(Leftover);
 }
 
 } // namespace

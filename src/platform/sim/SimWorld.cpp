@@ -1,13 +1,18 @@
 #include "platform/sim/SimWorld.h"
-#include "platform/sim/SimRecord.h"
+
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <mutex>
 #include <random>
+#include <set>
 #include <stdexcept>
 
+#include "platform/sim/SimRecord.h"
 #include "rtl/Component.h"
 #include "rtl/Paths.h"
 
@@ -20,16 +25,63 @@ std::string PathToUtf8(const fs::path& APath) {
   const std::u8string Text = APath.u8string();
   return std::string(Text.begin(), Text.end());
 }
+
+// A world's folder is named after the process that made it, so that what a killed process
+// left behind can be told from what a running one uses.
+const std::string cFolderPrefix = "monitor-sim-\xC3\xA9\xE4\xB8\xAD-";
+
+std::mutex GFoldersLock;
+std::set<std::string>& FoldersInUse() {
+  static std::set<std::string> Folders;
+  return Folders;
+}
+
+// The process that made a world's folder, from its name; 0 for another name.
+pid_t FolderOwner(const std::string& AName) {
+  if (AName.rfind(cFolderPrefix, 0) != 0) {
+    return 0;
+  }
+  const std::string Rest = AName.substr(cFolderPrefix.size());
+  const std::size_t Dash = Rest.find('-');
+  if (Dash == 0 || Dash == std::string::npos ||
+      !std::all_of(Rest.begin(), Rest.begin() + static_cast<std::ptrdiff_t>(Dash),
+                   [](char C) { return C >= '0' && C <= '9'; })) {
+    return 0;
+  }
+  return static_cast<pid_t>(std::stol(Rest.substr(0, Dash)));
+}
 } // namespace
 
+void RemoveLeftoverWorldFolders() {
+  std::error_code Error;
+  for (fs::directory_iterator Entry(fs::temp_directory_path(), Error), End; !Error && Entry != End;
+       Entry.increment(Error)) {
+    const pid_t Owner = FolderOwner(PathToUtf8(Entry->path().filename()));
+    if (Owner > 0 && kill(Owner, 0) != 0 && errno == ESRCH) {
+      std::error_code Ignored;
+      fs::remove_all(Entry->path(), Ignored);
+    }
+  }
+}
+
+void RemoveWorldFoldersInUse() {
+  std::lock_guard<std::mutex> Guard(GFoldersLock);
+  for (const std::string& Folder : FoldersInUse()) {
+    std::error_code Ignored;
+    fs::remove_all(Utf8Path(Folder), Ignored);
+  }
+}
+
 TSimEnvironment::TSimEnvironment() {
+  static std::once_flag Cleaned;
+  std::call_once(Cleaned, RemoveLeftoverWorldFolders);
   std::random_device Seed;
   std::mt19937_64 Random(
       Seed() ^ static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   for (int Attempt = 0; Attempt < 100 && FRootFolder.empty(); ++Attempt) {
     const fs::path Candidate =
-        fs::temp_directory_path() /
-        Utf8Path("monitor-sim-\xC3\xA9\xE4\xB8\xAD-" + std::to_string(Random() % 100000000));
+        fs::temp_directory_path() / Utf8Path(cFolderPrefix + std::to_string(getpid()) + "-" +
+                                             std::to_string(Random() % 100000000));
     std::error_code Error;
     if (fs::create_directory(Candidate, Error)) {
       FRootFolder = PathToUtf8(Candidate);
@@ -38,6 +90,10 @@ TSimEnvironment::TSimEnvironment() {
   if (FRootFolder.empty()) {
     throw std::runtime_error("cannot create the simulated world's folder");
   }
+  {
+    std::lock_guard<std::mutex> Guard(GFoldersLock);
+    FoldersInUse().insert(FRootFolder);
+  }
   FModuleFolder = rtl::IncludeTrailingPathDelimiter(FRootFolder + rtl::PathDelim + "app");
   FDocumentsFolder = FRootFolder + rtl::PathDelim + "Documents";
   fs::create_directory(Utf8Path(FModuleFolder));
@@ -45,8 +101,10 @@ TSimEnvironment::TSimEnvironment() {
 }
 
 TSimEnvironment::~TSimEnvironment() {
+  std::lock_guard<std::mutex> Guard(GFoldersLock);
   std::error_code Error;
   fs::remove_all(Utf8Path(FRootFolder), Error);
+  FoldersInUse().erase(FRootFolder);
 }
 
 TSimWorld::TSimWorld() : TSimWorld(std::make_shared<TSimSession>()) {}

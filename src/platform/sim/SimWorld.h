@@ -22,6 +22,12 @@ namespace platform::sim {
 
 // A temporary folder that stands in for the executable's folder and for Documents; its name
 // carries non-ASCII characters so that every test crosses them. Removed when destroyed.
+// The folders of the simulated worlds: those whose process has ended (a kill, a crash) are
+// removed by the first world a process makes; those of this process's living worlds can be
+// removed on a signal that ends it (the simulator does).
+void RemoveLeftoverWorldFolders();
+void RemoveWorldFoldersInUse();
+
 class TSimEnvironment : public IEnvironment {
 public:
   TSimEnvironment();
