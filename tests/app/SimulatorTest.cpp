@@ -193,6 +193,13 @@ TEST(SimulatorCliTest, OptionsNumbersAndFilesAreTakenStrictlyAndNamedAsGiven) {
   EXPECT_NE(Timeline.find("unplug                nothing: the mouse is not plugged in"),
             std::string::npos)
       << Timeline;
+  // At the prompt, time that runs keeps the expectations' window open, and a command after the
+  // end is refused there like any mistake (this reads its input to the end: the last run).
+  const auto [Prompted, Answers, Prompts] =
+      Cli({"--interactive"}, "plug\nstart\nrun 3100\nlevel 3\nrun 500\nexpect driver \"level 3\"\n"
+                             "tray exit\nlevel 2\nexpect monitor ended\n");
+  EXPECT_EQ(Prompted, 0) << Answers;
+  EXPECT_NE(Answers.find("the monitor has ended: only expectations follow"), std::string::npos);
 }
 
 // No simulated world's folder outlives its process: a Ctrl-C takes them with it, and what a

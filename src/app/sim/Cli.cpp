@@ -119,7 +119,8 @@ const char* const cHelp =
     "  resume | unlock | tray click | tray config | tray exit\n"
     "  expect KIND [TEXT] | expect no KIND [TEXT]\n"
     "And at the prompt only:\n"
-    "  run MS           let MS milliseconds of virtual time pass\n"
+    "  run MS           let MS milliseconds of virtual time pass; expectations after it still\n"
+    "                   look back to the last command\n"
     "  realtime on|off  let virtual time follow the real clock while waiting for a command\n"
     "  help | quit\n";
 
@@ -280,6 +281,11 @@ public:
         FHuman << "  " << AError.what() << " (\"help\" lists the commands)\n";
       }
     }
+  }
+
+  bool Refuse(const std::string& AMessage) override {
+    FHuman << "  " << AMessage << "\n";
+    return true;
   }
 
 private:

@@ -325,8 +325,19 @@ void TSimulation::Commands(ILineSource& ASource) {
       Check(*Line);
       continue;
     }
-    if (Exited) {
-      throw std::runtime_error("the monitor has ended: only expectations follow");
+    if (Exited && Line->Command != TCommand::Wait) {
+      const std::string Message = "the monitor has ended: only expectations follow";
+      if (ASource.Refuse(Message)) {
+        continue;
+      }
+      throw std::runtime_error(Message);
+    }
+    if (Line->Command == TCommand::Wait) {
+      // Time passes; the expectations that follow still look back to the last command.
+      if (Started && !Exited) {
+        StepTo(Line->TimeMs);
+      }
+      continue;
     }
     if (Line->Command == TCommand::Start) {
       FTimeline.Command(0, *Line, Meaning(*Line));

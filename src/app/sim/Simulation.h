@@ -59,6 +59,9 @@ class ILineSource {
 public:
   virtual ~ILineSource() = default;
   virtual std::optional<TScenarioLine> Next(uint64_t ANowMs, bool AStarted) = 0;
+  // A line that cannot run now (a command after the monitor ended): true when the source said
+  // so to its user and the run goes on (a prompt); false ends the run with AMessage.
+  virtual bool Refuse(const std::string&) { return false; }
 };
 
 class TScenarioSource : public ILineSource {
