@@ -86,12 +86,19 @@ std::string DriverControl(const sim::TSimControl& AControl) {
 
 std::string FirmwareCommand(const sim::TSimFirmwareCommand& ACommand) {
   constexpr uint8_t cBlockRead = 8;
+  constexpr uint8_t cSwitch = 11;
+  if (ACommand.Command == cSwitch && ACommand.Value <= 1) {
+    // The level's read is bracketed by the switch command: 0 before it, 1 after.
+    return ACommand.Value == 0
+               ? "command 11 with value 0: the level's read begins (a 10 ms pause follows)"
+               : "command 11 with value 1: the level's read ends";
+  }
   if (ACommand.Command == cBlockRead) {
     std::string Text = "command 8 reads " + std::to_string(ACommand.Length) +
                        " bytes of device memory at " + std::to_string(ACommand.Address);
     const uint32_t Offset = static_cast<uint32_t>(cLevelAddress) - ACommand.Address;
     if (cLevelAddress >= ACommand.Address && Offset + 2 <= ACommand.Answer.size()) {
-      Text += ": current level " +
+      Text += " (the level): current level " +
               std::to_string(ACommand.Answer[Offset] | ACommand.Answer[Offset + 1] << 8);
     }
     return Text;
@@ -523,7 +530,8 @@ void TSimulation::Observe() {
   if (Readers != FSeen->Readers) {
     Emit("reader", Readers > FSeen->Readers
                        ? "reading the mouse's vendor collection " + ShortPath(cMousePath) + " (" +
-                             std::to_string(Readers) + " reader)"
+                             Counted(Readers, "reader") +
+                             "), after the check's 50 ms pause between the old readers and the new"
                        : "reader ended (" + std::to_string(Readers) + " left)");
     FSeen->Readers = Readers;
   }
