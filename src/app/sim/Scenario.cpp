@@ -23,7 +23,13 @@ constexpr uint32_t cLastButton = 23;
 constexpr uint32_t cMaxByte = 255;
 
 std::string Describe(const std::string& AName, int ALine, const std::string& AMessage) {
-  return EscapeForDisplay(AName) + ":" + std::to_string(ALine) + ": " + EscapeForDisplay(AMessage);
+  // A line of megabytes is shown by its start: enough to find it.
+  constexpr std::size_t cShownBytes = 300;
+  std::string Shown = EscapeForDisplay(std::string_view(AMessage).substr(0, cShownBytes));
+  if (AMessage.size() > cShownBytes) {
+    Shown += "...";
+  }
+  return EscapeForDisplay(AName) + ":" + std::to_string(ALine) + ": " + Shown;
 }
 
 // The length of the UTF-8 sequence at AText[AAt] that is valid text, or 0.
