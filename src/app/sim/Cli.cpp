@@ -9,6 +9,7 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <iomanip>
 #include <limits>
 #include <memory>
@@ -130,24 +131,11 @@ public:
   using std::runtime_error::runtime_error;
 };
 
-// At most cMaxScenarioBytes of AIn; more is refused before anything runs.
-std::string ReadBounded(std::istream& AIn, const std::string& AName) {
-  std::string Text;
-  char Buffer[65536];
-  while (AIn.read(Buffer, sizeof(Buffer)) || AIn.gcount() > 0) {
-    Text.append(Buffer, static_cast<std::size_t>(AIn.gcount()));
-    if (Text.size() > cMaxScenarioBytes) {
-      throw std::runtime_error(AName + ": larger than the " +
-                               std::to_string(cMaxScenarioBytes >> 20) +
-                               " MiB a scenario may have");
-    }
-  }
-  return Text;
-}
-
-std::string ReadScenarioFile(const std::string& APath, std::istream& AStandardInput) {
+// The scenario at APath ("-": standard input), read a line at a time: a folder, a file that
+// cannot be opened or one above the limit is refused with what is wrong.
+TScenario ReadScenario(const std::string& APath, std::istream& AStandardInput) {
   if (APath == "-") {
-    return ReadBounded(AStandardInput, cStandardInputName);
+    return ParseScenario(AStandardInput, cStandardInputName, cMaxScenarioBytes);
   }
   std::error_code Error;
   if (std::filesystem::is_directory(APath, Error)) {
@@ -159,28 +147,11 @@ std::string ReadScenarioFile(const std::string& APath, std::istream& AStandardIn
                              std::to_string(cMaxScenarioBytes >> 20) + " MiB a scenario may have");
   }
   errno = 0;
-  std::FILE* File = std::fopen(APath.c_str(), "rb");
-  if (File == nullptr) {
+  std::ifstream File(APath, std::ios::binary);
+  if (!File) {
     throw std::runtime_error(APath + ": " + std::strerror(errno != 0 ? errno : ENOENT));
   }
-  std::string Text;
-  char Buffer[65536];
-  std::size_t Read = 0;
-  while ((Read = std::fread(Buffer, 1, sizeof(Buffer), File)) > 0 &&
-         Text.size() <= cMaxScenarioBytes) {
-    Text.append(Buffer, Read);
-  }
-  const bool Failed = std::ferror(File) != 0;
-  const int Reason = errno;
-  std::fclose(File);
-  if (Failed) {
-    throw std::runtime_error(APath + ": " + std::strerror(Reason != 0 ? Reason : EIO));
-  }
-  if (Text.size() > cMaxScenarioBytes) {
-    throw std::runtime_error(APath + ": larger than the " +
-                             std::to_string(cMaxScenarioBytes >> 20) + " MiB a scenario may have");
-  }
-  return Text;
+  return ParseScenario(File, APath, cMaxScenarioBytes);
 }
 
 std::string BaseName(const std::string& APath) {
@@ -604,8 +575,7 @@ int Run(const std::vector<std::string>& AArgs, const TCliStreams& AStreams) {
   TScenario Scenario;
   try {
     // Errors name the file as it was given, as editors and annotations expect.
-    Scenario =
-        ParseScenario(ReadScenarioFile(Path, AStreams.In), Path == "-" ? cStandardInputName : Path);
+    Scenario = ReadScenario(Path, AStreams.In);
     Scenario.Name = Path == "-" ? cStandardInputName : BaseName(Path);
   } catch (const EScenarioError& AError) {
     AStreams.Err << AError.what() << "\nNothing ran.\n";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <istream>
 
 namespace simulator {
 
@@ -304,77 +305,121 @@ const std::vector<std::string>& EventKinds() {
   return Kinds;
 }
 
-TScenario ParseScenario(std::string_view AText, const std::string& AName) {
-  // Editors on Windows begin a UTF-8 file with a byte-order mark.
-  constexpr std::string_view cByteOrderMark = "\xEF\xBB\xBF";
-  if (AText.substr(0, cByteOrderMark.size()) == cByteOrderMark) {
-    AText.remove_prefix(cByteOrderMark.size());
-  }
-  TScenario Scenario;
-  Scenario.Name = AName;
-  uint64_t Previous = 0;
-  bool Started = false;
-  bool Ended = false;
-  // Whether the configuration program runs, as far as the lines decide it: "config start"
-  // and "config stop" do; a tray click or CONFIG may start it (the monitor asks the shell).
-  enum class TConfigState { Stopped, Running, Maybe } Config = TConfigState::Stopped;
-  int Number = 0;
-  while (!AText.empty()) {
-    const std::size_t Break = AText.find('\n');
-    const std::string_view Text = AText.substr(0, Break);
-    AText = Break == std::string_view::npos ? std::string_view() : AText.substr(Break + 1);
-    ++Number;
+namespace {
+
+// Reads a scenario a line at a time, checking each against the lines before it.
+class TScenarioReader {
+public:
+  explicit TScenarioReader(const std::string& AName) : FName(AName) { FScenario.Name = AName; }
+
+  void Read(std::string_view AText) {
+    ++FNumber;
+    if (FNumber == 1) {
+      // Editors on Windows begin a UTF-8 file with a byte-order mark.
+      constexpr std::string_view cByteOrderMark = "\xEF\xBB\xBF";
+      if (AText.substr(0, cByteOrderMark.size()) == cByteOrderMark) {
+        AText.remove_prefix(cByteOrderMark.size());
+      }
+    }
     try {
       TScenarioLine Line;
-      Line.LineNumber = Number;
-      const std::vector<std::string> All = Words(Text, Line.Source);
+      Line.LineNumber = FNumber;
+      const std::vector<std::string> All = Words(AText, Line.Source);
       if (All.empty()) {
-        continue;
+        return;
       }
       if (All.size() < 2 || !IsTime(All[0])) {
         throw ELineError("a line is a time and a command, as in \"1500 level 3\"");
       }
-      Line.TimeMs = Time(All[0], Previous);
+      Line.TimeMs = Time(All[0], FPrevious);
       ParseCommand({All.begin() + 1, All.end()}, Line);
-      const bool Expectation =
-          Line.Command == TCommand::Expect || Line.Command == TCommand::ExpectNo;
-      if (!Started && Line.TimeMs != 0) {
-        throw ELineError("the monitor starts at 0: \"0 start\" comes first");
-      }
-      if (!Started && Expectation) {
-        throw ELineError("expectations follow \"start\"");
-      }
-      if (Line.Command == TCommand::Start && Started) {
-        throw ELineError("the monitor starts once");
-      }
-      if (Ended && !Expectation) {
-        throw ELineError("after \"tray exit\" only expectations follow");
-      }
-      if (Line.Command == TCommand::ConfigSend && Config == TConfigState::Stopped) {
-        throw ELineError("the configuration program is not running here: \"config start\" first");
-      }
-      if (Line.Command == TCommand::ConfigStart) {
-        Config = TConfigState::Running;
-      } else if (Line.Command == TCommand::ConfigStop) {
-        Config = TConfigState::Stopped;
-      } else if ((Line.Command == TCommand::TrayClick || Line.Command == TCommand::TrayConfig) &&
-                 Config == TConfigState::Stopped) {
-        Config = TConfigState::Maybe;
-      }
-      Started = Started || Line.Command == TCommand::Start;
-      Ended = Ended || Line.Command == TCommand::TrayExit;
-      Previous = Line.TimeMs;
-      Scenario.Lines.push_back(std::move(Line));
+      Check(Line);
+      FPrevious = Line.TimeMs;
+      FScenario.Lines.push_back(std::move(Line));
     } catch (const ELineError& AError) {
-      throw EScenarioError(AName, Number, AError.Message());
+      throw EScenarioError(FName, FNumber, AError.Message());
     } catch (const std::invalid_argument& AError) {
-      throw EScenarioError(AName, Number, AError.what());
+      throw EScenarioError(FName, FNumber, AError.what());
     }
   }
-  if (!Started) {
-    throw EScenarioError(AName, Number, "the scenario never starts the monitor (\"0 start\")");
+
+  TScenario Finish() {
+    if (!FStarted) {
+      throw EScenarioError(FName, FNumber, "the scenario never starts the monitor (\"0 start\")");
+    }
+    return std::move(FScenario);
   }
-  return Scenario;
+
+private:
+  void Check(const TScenarioLine& ALine) {
+    const bool Expectation =
+        ALine.Command == TCommand::Expect || ALine.Command == TCommand::ExpectNo;
+    if (!FStarted && ALine.TimeMs != 0) {
+      throw ELineError("the monitor starts at 0: \"0 start\" comes first");
+    }
+    if (!FStarted && Expectation) {
+      throw ELineError("expectations follow \"start\"");
+    }
+    if (ALine.Command == TCommand::Start && FStarted) {
+      throw ELineError("the monitor starts once");
+    }
+    if (FEnded && !Expectation) {
+      throw ELineError("after \"tray exit\" only expectations follow");
+    }
+    if (ALine.Command == TCommand::ConfigSend && FConfig == TConfigState::Stopped) {
+      throw ELineError("the configuration program is not running here: \"config start\" first");
+    }
+    if (ALine.Command == TCommand::ConfigStart) {
+      FConfig = TConfigState::Running;
+    } else if (ALine.Command == TCommand::ConfigStop) {
+      FConfig = TConfigState::Stopped;
+    } else if ((ALine.Command == TCommand::TrayClick || ALine.Command == TCommand::TrayConfig) &&
+               FConfig == TConfigState::Stopped) {
+      FConfig = TConfigState::Maybe;
+    }
+    FStarted = FStarted || ALine.Command == TCommand::Start;
+    FEnded = FEnded || ALine.Command == TCommand::TrayExit;
+  }
+
+  const std::string& FName;
+  TScenario FScenario;
+  uint64_t FPrevious = 0;
+  bool FStarted = false;
+  bool FEnded = false;
+  // Whether the configuration program runs, as far as the lines decide it: "config start"
+  // and "config stop" do; a tray click or CONFIG may start it (the monitor asks the shell).
+  enum class TConfigState { Stopped, Running, Maybe } FConfig = TConfigState::Stopped;
+  int FNumber = 0;
+};
+
+} // namespace
+
+TScenario ParseScenario(std::string_view AText, const std::string& AName) {
+  TScenarioReader Reader(AName);
+  while (!AText.empty()) {
+    const std::size_t Break = AText.find('\n');
+    Reader.Read(AText.substr(0, Break));
+    AText = Break == std::string_view::npos ? std::string_view() : AText.substr(Break + 1);
+  }
+  return Reader.Finish();
+}
+
+TScenario ParseScenario(std::istream& AIn, const std::string& AName, std::size_t AMaxBytes) {
+  TScenarioReader Reader(AName);
+  std::size_t Read = 0;
+  std::string Line;
+  while (std::getline(AIn, Line)) {
+    Read += Line.size() + 1;
+    if (Read > AMaxBytes + 1) {
+      throw std::runtime_error(AName + ": larger than the " + std::to_string(AMaxBytes >> 20) +
+                               " MiB a scenario may have");
+    }
+    Reader.Read(Line);
+  }
+  if (AIn.bad()) {
+    throw std::runtime_error(AName + ": cannot be read to its end");
+  }
+  return Reader.Finish();
 }
 
 TScenarioLine ParseCommandLine(std::string_view AText, uint64_t ANowMs, bool AStarted) {

@@ -3,7 +3,9 @@
 // is described for users in tarnsim's manual (tarnsim --help, in Cli.cpp), once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -74,6 +76,9 @@ std::string EscapeForDisplay(std::string_view AText);
 // Raises EScenarioError with the name and line number of the first bad line. A UTF-8
 // byte-order mark at the start is passed over.
 TScenario ParseScenario(std::string_view AText, const std::string& AName);
+// The same, a line at a time from AIn: more than AMaxBytes is refused (std::runtime_error) as
+// soon as they are read, and only the lines read so far are held.
+TScenario ParseScenario(std::istream& AIn, const std::string& AName, std::size_t AMaxBytes);
 // One line typed at the prompt, at ANowMs: its time may be left out (now).
 TScenarioLine ParseCommandLine(std::string_view AText, uint64_t ANowMs, bool AStarted);
 
