@@ -13,15 +13,7 @@ cd "$folder/$(basename "$zip" .zip)" || exit 1
 # Into a file, not CTest's pipe: services Wine starts for the programs outlive them.
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
-failed=0
-check() { # check WHAT CONDITION...
-  local what=$1
-  shift
-  if ! "$@"; then
-    echo "== $what"
-    failed=1
-  fi
-}
+. "$root/tests/package/check.sh"
 # First the positive control: the same run with every program's report sent elsewhere (a later
 # --gtest_output wins) and one test each at most, as a run whose programs end without a report:
 # each counts as failed and run-tests.cmd exits non-zero. Then the real run, whose report stays.

@@ -5,7 +5,8 @@
 # exit code run-tests.cmd passes on); the same run without the failures must exit with 0.
 # usage: testreport-control.sh TESTREPORT FIXTURE_FOLDER
 tool=$1 fixtures=$2
-run() { "$(dirname "$0")/../../scripts/wine-run.sh" "$tool" "$@"; }
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+run() { "$here/../../scripts/wine-run.sh" "$tool" "$@"; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -15,15 +16,7 @@ echo 1 >report/mixed.code     # the program with the failing test
 echo 2 >report/probe.code     # a plain program that does not apply here
 echo 0 >report/plain.code     # a plain program that passed
 echo 3 >report/crashed.code   # a GoogleTest program that wrote no report
-failed=0
-check() { # check WHAT CONDITION...
-  local what=$1
-  shift
-  if ! "$@"; then
-    echo "== $what"
-    failed=1
-  fi
-}
+. "$here/check.sh"
 out=$(run report report/all.xml mixed --plain probe --plain plain crashed)
 status=$?
 out=$(tr -d '\r' <<<"$out")

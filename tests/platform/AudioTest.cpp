@@ -61,6 +61,10 @@ protected:
 TEST_P(AudioTest, TheEndpointMuteToggledTwiceComesBackAndEachChangeIsHeard) {
   uint32_t Error = 1;
   auto Endpoint = Audio().OpenDefaultCaptureEndpoint(Error);
+  // Wine's lane always has its null device; a Windows machine may have no microphone.
+  if (Sim() == nullptr && !test::UnderWine() && Error == E_NOTFOUND_VALUE) {
+    GTEST_SKIP() << "no recording device on this machine";
+  }
   ASSERT_EQ(Error, S_OK_VALUE);
   ASSERT_NE(Endpoint, nullptr);
   EXPECT_TRUE(Endpoint->IsDefault());
