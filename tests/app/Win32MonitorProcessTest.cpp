@@ -19,6 +19,7 @@
 #include "profile/DMUnit.h"
 #include "rtl/Paths.h"
 #include "support/Session.h"
+#include "support/TestHost.h"
 #include "support/TestPlatform.h"
 
 namespace {
@@ -34,12 +35,6 @@ const std::wstring cEnglishHint = L"GAMING MOUSE DRIVER";
 // The shipped language file's second language, Simplified Chinese.
 constexpr uint8_t cSimplifiedChinese = 1;
 const std::wstring cChineseHint = L"\u6E38\u620F\u9F20\u6807\u9A71\u52A8";
-
-fs::path HereFolder() {
-  wchar_t Here[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, Here, MAX_PATH);
-  return fs::path(Here).parent_path();
-}
 
 // The environment of a program that runs from the monitor's folder.
 class TBesideMonitor : public platform::IEnvironment {
@@ -64,8 +59,8 @@ class Win32MonitorProcess : public ::testing::Test {
 protected:
   Win32MonitorProcess() : FBackend(MakeTestPlatform("Win32")) {
     FFolder = FBackend->Folder() + "Tarn Monitor\\";
-    fs::copy(HereFolder().parent_path() / "program", Path(FFolder), fs::copy_options::recursive);
-    fs::copy_file(HereFolder() / "desktop_peer.exe", Path(FFolder + cConfigProgramFile));
+    fs::copy(ProgramFolder().parent_path() / "program", Path(FFolder), fs::copy_options::recursive);
+    fs::copy_file(ProgramFolder() / "desktop_peer.exe", Path(FFolder + cConfigProgramFile));
     FProfileFolder = UniqueName("MonitorTestProfiles");
     std::ofstream(Path(FFolder + "config.ini"))
         << "[options]\nProfileRegFolder=" << FBackend->KeyPath().substr(sizeof("software\\") - 1)
@@ -109,7 +104,7 @@ protected:
     Startup.cb = sizeof(Startup);
     PROCESS_INFORMATION Process{};
     EXPECT_TRUE(CreateProcessW(Program.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, HereFolder().c_str(), &Startup, &Process));
+                               nullptr, ProgramFolder().c_str(), &Startup, &Process));
     FProcesses.push_back(Process);
     return FProcesses.size() - 1;
   }

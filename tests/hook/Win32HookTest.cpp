@@ -19,6 +19,7 @@
 #include "platform/sim/SimWorld.h"
 #include "platform/win32/Win32Platform.h"
 #include "support/Session.h"
+#include "support/TestHost.h"
 
 namespace {
 
@@ -118,7 +119,9 @@ TEST(Win32Hook, InjectedClicksRaiseNothingWhileTheMouseHookReportsDeviceInput) {
   platform::sim::TSimDialogs Dialogs;
   const TDeviceInput SendDeviceInput = DeviceInput();
   if (SendDeviceInput == nullptr) {
-    GTEST_SKIP() << "no way here to send mouse input that is not flagged injected";
+    // Windows flags every input a program sends as injected: only a real mouse can show it.
+    GTEST_SKIP() << "no way here to send mouse input that is not flagged injected (only Wine "
+                    "has one)";
   }
   TuiHook Hook(nullptr,
                THookServices{Platform.Libraries, Platform.Keyboard, Dialogs, Platform.Environment});
@@ -146,13 +149,6 @@ TEST(Win32Hook, InjectedClicksRaiseNothingWhileTheMouseHookReportsDeviceInput) {
   // nothing.
   EXPECT_TRUE(SleepUntil([&] { return !ReportedSoFar().empty(); }));
   EXPECT_EQ(ReportedSoFar(), std::vector<std::string>{"6/1/120"});
-}
-
-// The hook load probe and the hook library are built beside this test program.
-fs::path ProgramFolder() {
-  wchar_t Buffer[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, Buffer, MAX_PATH);
-  return fs::path(Buffer).parent_path();
 }
 
 // Runs a program in a current folder of its choosing; its exit code, or -1 when
@@ -196,7 +192,7 @@ private:
 };
 
 TEST(Win32Hook, OnlyTheLibraryBesideTheProgramIsLoaded) {
-  const fs::path Here = ProgramFolder();
+  const fs::path Here = test::ProgramFolder();
   const fs::path Root = fs::temp_directory_path() /
                         (L"monitor-hook-\u00E9\u4E2D-" + std::to_wstring(GetCurrentProcessId()));
   const fs::path ProbeFolder = Root / L"program";
@@ -321,7 +317,7 @@ void IgnoreEvent(void*, int32_t, uintptr_t, void*, bool*) {}
 // The library's thread: the callbacks run there, it lives while a hook is enabled and ends with
 // the last disable, and a release with a hook still enabled ends it and unloads the library.
 TEST(Win32Hook, TheLibrarysThreadLivesWhileAHookIsEnabled) {
-  const HMODULE Library = LoadLibraryExW((ProgramFolder() / L"uiHook.dll").c_str(), nullptr,
+  const HMODULE Library = LoadLibraryExW((test::ProgramFolder() / L"uiHook.dll").c_str(), nullptr,
                                          LOAD_WITH_ALTERED_SEARCH_PATH);
   ASSERT_NE(Library, nullptr);
   const auto Export = [&](const char* AName) {

@@ -13,11 +13,12 @@
 #include "platform/sim/SimWorld.h"
 #include "profile/ConfigOptions.h"
 #include "rtl/ConfigFile.h"
+#include "support/TestHost.h"
 
 namespace {
 
 TEST(ShippedConfig, SetsTheStoreAndTheDriverNameAndLeavesEveryDocumentedKeyAtItsDefault) {
-  std::ifstream Stream(MONITOR_SHIPPED_CONFIG, std::ios::binary);
+  std::ifstream Stream(test::ProgramFolder() / MONITOR_SHIPPED_CONFIG, std::ios::binary);
   std::string Text{std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>()};
   ASSERT_FALSE(Text.empty());
   platform::sim::TSimWorld World;

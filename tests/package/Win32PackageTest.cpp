@@ -20,6 +20,7 @@
 #include "app/MouseMonitor.h"
 #include "platform/win32/Win32Text.h"
 #include "support/Session.h"
+#include "support/TestHost.h"
 #include "support/TestPlatform.h"
 
 namespace {
@@ -42,10 +43,9 @@ const std::set<std::wstring> cPackageFiles = {L"TARNMON.EXE", L"uiHook.dll",
                                               L"ui.local",    L"config.ini",
                                               L"README.txt",  L"images\\0409\\icons\\logo.ico"};
 
+// The build folder, or the unpacked test bundle, which holds the packages as the build does.
 fs::path BuildFolder() {
-  wchar_t Here[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, Here, MAX_PATH);
-  return fs::path(Here).parent_path().parent_path();
+  return test::ProgramFolder().parent_path();
 }
 
 std::string ReadAll(const fs::path& AFile) {
@@ -390,11 +390,30 @@ TEST_F(Win32Package, TheUnpackedZipRunsTheMonitorFromAFolderWithSpacesAndNonAsci
   std::ofstream(Folder / L"config.ini", std::ios::binary) << Shipped;
 }
 
+bool Elevated() {
+  HANDLE Token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &Token)) {
+    return false;
+  }
+  TOKEN_ELEVATION Elevation{};
+  DWORD Size = 0;
+  const bool Known =
+      GetTokenInformation(Token, TokenElevation, &Elevation, sizeof(Elevation), &Size) != FALSE;
+  CloseHandle(Token);
+  return Known && Elevation.TokenIsElevated != 0;
+}
+
 class Win32Installer : public Win32Package {
 protected:
   void SetUp() override {
     if (std::string(MONITOR_PACKAGE_INSTALLER).empty()) {
       GTEST_SKIP() << "no installer was built here (NSIS is missing)";
+    }
+    // The installer asks for an administrator; Windows refuses to start it from a process
+    // without one (Wine raises the installer itself).
+    if (!test::UnderWine() && !Elevated()) {
+      GTEST_SKIP() << "the installer needs an administrator: run the tests from an "
+                      "administrator's Command Prompt";
     }
   }
   // Installs silently with the switches given; the installer's exit code.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/Audio.h"
+#include "support/TestHost.h"
 #include "support/TestPlatform.h"
 #ifdef _WIN32
 #include "platform/win32/Win32AudioCallback.h"
@@ -59,6 +61,10 @@ protected:
 TEST_P(AudioTest, TheEndpointMuteToggledTwiceComesBackAndEachChangeIsHeard) {
   uint32_t Error = 1;
   auto Endpoint = Audio().OpenDefaultCaptureEndpoint(Error);
+  // Wine's lane always has its null device; a Windows machine may have no microphone.
+  if (Sim() == nullptr && !test::UnderWine() && Error == E_NOTFOUND_VALUE) {
+    GTEST_SKIP() << "no recording device on this machine";
+  }
   ASSERT_EQ(Error, S_OK_VALUE);
   ASSERT_NE(Endpoint, nullptr);
   EXPECT_TRUE(Endpoint->IsDefault());
@@ -78,15 +84,27 @@ TEST_P(AudioTest, TheEndpointMuteToggledTwiceComesBackAndEachChangeIsHeard) {
   EXPECT_EQ(After, Before);
   EXPECT_EQ(Endpoint->SetMute(Before), S_FALSE_VALUE);
 
-  // Wine takes the registration but never calls it: only the simulated world shows the calls.
+  // Wine takes the registration but never calls it; the simulated world and Windows call it,
+  // on threads of their own. (Windows tells of every volume change too, also another
+  // program's: the first two calls are this test's.)
+  const bool Calls = Sim() != nullptr || !test::UnderWine();
   if (Sim() != nullptr) {
     Sim()->Audio.WaitForNotifications();
-    EXPECT_EQ(Listener.Snapshot(), (std::vector<bool>{!Before, Before}));
+  } else if (Calls) {
+    EXPECT_TRUE(WaitFor([&] { return Listener.Snapshot().size() >= 2; }));
+  }
+  Endpoint->UnregisterChangeNotify();
+  if (Calls) {
+    std::vector<bool> Heard = Listener.Snapshot();
+    if (Sim() == nullptr) {
+      Heard.resize(std::min<std::size_t>(Heard.size(), 2));
+    }
+    EXPECT_EQ(Heard, (std::vector<bool>{!Before, Before}));
+    std::lock_guard<std::mutex> Guard(Listener.Lock);
     for (const std::thread::id Thread : Listener.Threads) {
       EXPECT_NE(Thread, std::this_thread::get_id());
     }
   }
-  Endpoint->UnregisterChangeNotify();
 }
 
 TEST_P(AudioTest, TheMixerFindsLinesAndControlsByTypeAndAMuteValueHolds) {

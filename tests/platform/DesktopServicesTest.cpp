@@ -16,6 +16,7 @@
 #include "platform/sim/SimTray.h"
 #include "rtl/Utf.h"
 #include "support/Session.h"
+#include "support/TestHost.h"
 #include "support/TestPlatform.h"
 #ifdef _WIN32
 #include <windows.h>
@@ -494,7 +495,7 @@ public:
   void Click(IDesktop& ADesktop, const std::string& AHint) override {
     const HWND Icon = Find(ADesktop, AHint);
     ASSERT_NE(Icon, nullptr);
-    ClickAt(Centre(Icon), MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+    ClickAt(IconCentre(Icon), MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
   }
   std::vector<std::string> ChooseMenuItem(IDesktop& ADesktop, const std::string& AHint,
                                           uint32_t AId) override {
@@ -507,7 +508,7 @@ public:
     GMenuVisit = &Visit;
     constexpr UINT cMenuOpenMs = 300;
     SetTimer(nullptr, 0, cMenuOpenMs, VisitMenu);
-    ClickAt(Centre(Icon), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    ClickAt(IconCentre(Icon), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
     // The menu's loop runs inside the icon's handler, within this pump.
     PumpUntil(ADesktop, [&] { return !Visit.Captions.empty(); });
     ADesktop.WaitAndProcess(100);
@@ -792,9 +793,7 @@ TEST_P(DesktopServicesTest, TheShellStartsProgramsInTheirFolderAndReportsMissing
   }
 #ifdef _WIN32
   // The peer, copied into this test's folder (non-ASCII), leaves a file where it ran.
-  wchar_t Here[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, Here, MAX_PATH);
-  fs::copy_file(fs::path(Here).parent_path() / L"desktop_peer.exe",
+  fs::copy_file(test::ProgramFolder() / L"desktop_peer.exe",
                 sim::Utf8Path(Folder + "desktop_peer.exe"));
   EXPECT_GT(Shell.Open(0, "desktop_peer.exe", Folder, SW_HIDE_VALUE), cShellOpenedAbove);
   const fs::path Marker = sim::Utf8Path(Folder + test::cPeerStartedFile);
@@ -811,9 +810,7 @@ INSTANTIATE_TEST_SUITE_P(Backends, DesktopServicesTest,
 // Another process of the session sees this one's mutex and finds its main window by class,
 // and a message sent from there is answered here.
 DWORD RunPeer(IDesktop& ADesktop, const std::wstring& AArguments) {
-  wchar_t Here[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, Here, MAX_PATH);
-  const std::wstring Program = (fs::path(Here).parent_path() / L"desktop_peer.exe").wstring();
+  const std::wstring Program = (test::ProgramFolder() / L"desktop_peer.exe").wstring();
   std::wstring CommandLine = L"\"" + Program + L"\" " + AArguments;
   STARTUPINFOW Startup{};
   Startup.cb = sizeof(Startup);

@@ -9,9 +9,14 @@
 #include "platform/sim/SimFileSystem.h"
 #include "rtl/Paths.h"
 #include "rtl/Utf.h"
+#include "support/TestHost.h"
 #include "support/TestPlatform.h"
 #ifdef _WIN32
 #include <windows.h>
+// clang-format off
+#include <aclapi.h>
+#include <sddl.h>
+// clang-format on
 
 #include "platform/win32/Win32Text.h"
 #endif
@@ -142,6 +147,43 @@ INSTANTIATE_TEST_SUITE_P(Backends, FileSystemTest, ::testing::ValuesIn(test::Tes
 // What other programs on a real desktop do to the files: the configuration program renames
 // over them while this process reads, a scanner holds one a moment, a crash leaves a
 // temporary name behind.
+
+// A file's access list in the security descriptor language, or empty.
+std::wstring AccessList(const std::wstring& APath) {
+  PSECURITY_DESCRIPTOR Descriptor = nullptr;
+  if (GetNamedSecurityInfoW(APath.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, nullptr, nullptr, &Descriptor) != ERROR_SUCCESS) {
+    return {};
+  }
+  wchar_t* Text = nullptr;
+  std::wstring List;
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          Descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &Text, nullptr)) {
+    List = Text;
+    LocalFree(Text);
+  }
+  LocalFree(Descriptor);
+  return List;
+}
+
+bool SetAccessList(const std::wstring& APath, const wchar_t* AList) {
+  PSECURITY_DESCRIPTOR Descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(AList, SDDL_REVISION_1, &Descriptor,
+                                                            nullptr)) {
+    return false;
+  }
+  BOOL Present = FALSE;
+  BOOL Defaulted = FALSE;
+  PACL List = nullptr;
+  const bool Set =
+      GetSecurityDescriptorDacl(Descriptor, &Present, &List, &Defaulted) &&
+      SetNamedSecurityInfoW(const_cast<wchar_t*>(APath.c_str()), SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, List, nullptr) == ERROR_SUCCESS;
+  LocalFree(Descriptor);
+  return Set;
+}
+
 TEST(Win32Files, ReadsLetOthersRenameAndSavesWaitOutBriefHoldsAndLeftovers) {
   auto Backend = test::MakeTestPlatform("Win32");
   IFileSystem& Files = Backend->Platform().Files;
@@ -191,12 +233,26 @@ TEST(Win32Files, ReadsLetOthersRenameAndSavesWaitOutBriefHoldsAndLeftovers) {
     EXPECT_TRUE(Files.FileExists(Leftover)) << Leftover;
   }
 
-  // The saved file keeps the old one's attributes. (Its access list is taken over too; Wine
-  // keeps no access list set on a file, so that cannot be seen here.)
+  // The saved file keeps the old one's attributes and its access list: one of its own, not the
+  // folder's (Wine keeps no access list set on a file: Windows only).
+  const bool AccessLists = !test::UnderWine();
+  std::wstring OwnList;
+  if (AccessLists) {
+    ASSERT_TRUE(SetAccessList(Wide, L"D:P(A;;FA;;;WD)(A;;FR;;;AN)"));
+    OwnList = AccessList(Wide);
+    ASSERT_NE(OwnList, L"");
+  }
   ASSERT_TRUE(SetFileAttributesW(Wide.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_EQ(Files.ReplaceFileContent(Path, New.data(), New.size()), SysError::Success);
   EXPECT_EQ(GetFileAttributesW(Wide.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
             static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  if (AccessLists) {
+    EXPECT_EQ(AccessList(Wide), OwnList);
+    // The positive control: a file written anew in the folder has the folder's list.
+    const std::wstring Fresh = Wide + L".fresh";
+    std::ofstream(fs::path(Fresh), std::ios::binary) << 'x';
+    EXPECT_NE(AccessList(Fresh), OwnList);
+  }
   ASSERT_TRUE(SetFileAttributesW(Wide.c_str(), FILE_ATTRIBUTE_NORMAL));
 }
 #endif

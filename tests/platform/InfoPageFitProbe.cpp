@@ -2,8 +2,9 @@
 // run by info-page-dpi.sh in a Wine prefix set to that scaling. Every control's text must fit
 // inside the control. With a second DPI, the page is then told that its window moved to a
 // monitor of that DPI, as the platform tells it (Wine has one monitor), and checked again.
-// Prints one line a control. Exit code 0: all fit; 1: a text is clipped or the page is not
-// sized for the DPI; 2: the prefix is not at the DPI asked for (or usage).
+// With DPI 0, at the scaling the display has. Prints one line a control. Exit code 0: all fit; 1: a
+// text is clipped or the page is not sized for the DPI; 2: the prefix is not at the DPI asked for
+// (or usage).
 #include <windows.h>
 
 #include <cstdio>
@@ -93,6 +94,10 @@ int Run(uint32_t ADpi, uint8_t ALanguage, uint32_t AMovedDpi) {
   const auto DpiForWindow =
       platform::win32::Resolve<TDpiForWindow>(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
   const UINT Dpi = DpiForWindow != nullptr ? DpiForWindow(Page) : 0;
+  // DPI 0: whatever scaling this machine's display has (the test bundle on Windows).
+  if (ADpi == 0 && Dpi != 0) {
+    ADpi = Dpi;
+  }
   std::printf("language %u at %u DPI (the window's: %u)\n", ALanguage, ADpi, Dpi);
   if (Dpi != ADpi) {
     return 2;

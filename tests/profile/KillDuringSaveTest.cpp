@@ -12,6 +12,7 @@
 
 #include "support/SaveLoop.h"
 #include "support/Session.h"
+#include "support/TestHost.h"
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -30,16 +31,6 @@ std::vector<uint8_t> FileBytes(const fs::path& APath) {
   return {std::istreambuf_iterator<char>(File), std::istreambuf_iterator<char>()};
 }
 
-fs::path Here() {
-#ifdef _WIN32
-  wchar_t Module[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, Module, MAX_PATH);
-  return fs::path(Module).parent_path();
-#else
-  return fs::read_symlink("/proc/self/exe").parent_path();
-#endif
-}
-
 // Runs the save loop on APath until it has saved once and AMs milliseconds more, then kills it.
 void SaveAndKill(const fs::path& APath, int AMs) {
   const fs::path Saving = APath.string() + ".saving";
@@ -53,7 +44,7 @@ void SaveAndKill(const fs::path& APath, int AMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(AMs));
   };
 #ifdef _WIN32
-  const std::wstring Program = (Here() / L"save_loop.exe").wstring();
+  const std::wstring Program = (test::ProgramFolder() / L"save_loop.exe").wstring();
   std::wstring CommandLine = L"\"" + Program + L"\" \"" + APath.wstring() + L"\"";
   STARTUPINFOW Startup{};
   Startup.cb = sizeof(Startup);
@@ -66,7 +57,7 @@ void SaveAndKill(const fs::path& APath, int AMs) {
   CloseHandle(Process.hThread);
   CloseHandle(Process.hProcess);
 #else
-  const std::string Program = (Here() / "save_loop").string();
+  const std::string Program = (test::ProgramFolder() / "save_loop").string();
   const std::string Target = APath.string();
   char* const Arguments[] = {const_cast<char*>(Program.c_str()), const_cast<char*>(Target.c_str()),
                              nullptr};

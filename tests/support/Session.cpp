@@ -1,4 +1,5 @@
 #include "support/Session.h"
+#include "support/TestHost.h"
 
 #include <random>
 #ifdef _WIN32
@@ -88,14 +89,45 @@ void ClickAt(POINT APoint, DWORD ADown, DWORD AUp) {
   SendInput(2, Inputs, sizeof(INPUT));
 }
 
+// The icons of every tray window (any process's) that the shell places on screen.
+std::vector<HWND> PlacedNotifyIcons() {
+  std::vector<HWND> Icons;
+  for (HWND Tray = FindWindowExW(nullptr, nullptr, cTrayWindowClass, nullptr); Tray != nullptr;
+       Tray = FindWindowExW(nullptr, Tray, cTrayWindowClass, nullptr)) {
+    RECT Place{};
+    if (NotifyIconRect(Tray, Place)) {
+      Icons.push_back(Tray);
+    }
+  }
+  return Icons;
+}
+
+bool NotifyIconRect(HWND ATray, RECT& APlace) {
+  NOTIFYICONIDENTIFIER Icon{};
+  Icon.cbSize = sizeof(Icon);
+  Icon.hWnd = ATray;
+  Icon.uID = cTrayIconId;
+  return SUCCEEDED(Shell_NotifyIconGetRect(&Icon, &APlace)) && APlace.right > APlace.left;
+}
+
+POINT IconCentre(HWND AIcon) {
+  RECT Place{};
+  if (ClassOf(AIcon) == cTrayWindowClass && NotifyIconRect(AIcon, Place)) {
+    return {(Place.left + Place.right) / 2, (Place.top + Place.bottom) / 2};
+  }
+  return Centre(AIcon);
+}
+
 HWND FindTrayIcon(platform::IDesktop& ADesktop, const std::wstring& AHint, int AWaitMs) {
   const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AWaitMs);
   for (;;) {
-    for (HWND Icon : ShellIconWindows()) {
+    // Wine's shell shows each icon in a window of its own; Windows draws them all into its
+    // notification area and tells where one is.
+    for (HWND Icon : UnderWine() ? ShellIconWindows() : PlacedNotifyIcons()) {
       SetCursorPos(cPointerAway.x, cPointerAway.y);
       PumpUntil(
           ADesktop, [] { return ShownTooltip().empty(); }, 1500);
-      const POINT Middle = Centre(Icon);
+      const POINT Middle = IconCentre(Icon);
       SetCursorPos(Middle.x, Middle.y);
       std::wstring Shown;
       PumpUntil(
@@ -132,14 +164,14 @@ std::vector<HWND> WindowsOf(DWORD AProcess, const std::wstring& AClass) {
 }
 
 bool RemoveTrayIconOf(DWORD AProcess) {
-  const std::vector<HWND> Trays = WindowsOf(AProcess, L"TMonitorTrayWindow");
+  const std::vector<HWND> Trays = WindowsOf(AProcess, cTrayWindowClass);
   if (Trays.size() != 1) {
     return false;
   }
   NOTIFYICONDATAW Data{};
   Data.cbSize = sizeof(Data);
   Data.hWnd = Trays[0];
-  Data.uID = 1;
+  Data.uID = cTrayIconId;
   return Shell_NotifyIconW(NIM_DELETE, &Data) != FALSE;
 }
 
@@ -148,7 +180,7 @@ bool ChooseFromTrayMenu(platform::IDesktop& ADesktop, DWORD AProcess, HWND AIcon
   HWND Menu = nullptr;
   // A click that came while the shell or the process was busy is given again.
   for (int Attempt = 0; Attempt < 3 && Menu == nullptr; ++Attempt) {
-    ClickAt(Centre(AIcon), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    ClickAt(IconCentre(AIcon), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
     PumpUntil(
         ADesktop,
         [&] {

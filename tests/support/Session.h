@@ -40,6 +40,15 @@ POINT Centre(HWND AWindow);
 void ClickAt(POINT APoint, DWORD ADown, DWORD AUp);
 // Where the pointer rests when no icon is hovered.
 inline constexpr POINT cPointerAway{900, 900};
+// The hidden window that owns a tray icon of the platform's, and the icon's id there.
+inline constexpr const wchar_t* cTrayWindowClass = L"TMonitorTrayWindow";
+inline constexpr UINT cTrayIconId = 1;
+// Where the shell shows the icon of that tray window; false when it shows none (on Windows,
+// also when the icon waits in the notification area's overflow).
+bool NotifyIconRect(HWND ATray, RECT& APlace);
+// The middle of an icon as FindTrayIcon gives it: Wine's icon window, or on Windows the tray
+// window whose icon the shell placed.
+POINT IconCentre(HWND AIcon);
 // The icon whose tooltip reads AHint, each icon hovered in turn, looked for again until AWaitMs
 // have passed (the shell adds and changes icons after the call that asked for it); null when
 // none does.
