@@ -1,10 +1,6 @@
 #include "platform/sim/SimWorld.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <mutex>
@@ -12,6 +8,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "platform/sim/SimProcess.h"
 #include "platform/sim/SimRecord.h"
 #include "rtl/Component.h"
 #include "rtl/Paths.h"
@@ -37,18 +34,18 @@ std::set<std::string>& FoldersInUse() {
 }
 
 // The process that made a world's folder, from its name; 0 for another name.
-pid_t FolderOwner(const std::string& AName) {
+long FolderOwner(const std::string& AName) {
   if (AName.rfind(cFolderPrefix, 0) != 0) {
     return 0;
   }
   const std::string Rest = AName.substr(cFolderPrefix.size());
   const std::size_t Dash = Rest.find('-');
-  if (Dash == 0 || Dash == std::string::npos ||
+  if (Dash == 0 || Dash == std::string::npos || Dash > 9 ||
       !std::all_of(Rest.begin(), Rest.begin() + static_cast<std::ptrdiff_t>(Dash),
                    [](char C) { return C >= '0' && C <= '9'; })) {
     return 0;
   }
-  return static_cast<pid_t>(std::stol(Rest.substr(0, Dash)));
+  return std::stol(Rest.substr(0, Dash));
 }
 } // namespace
 
@@ -56,8 +53,8 @@ void RemoveLeftoverWorldFolders() {
   std::error_code Error;
   for (fs::directory_iterator Entry(fs::temp_directory_path(), Error), End; !Error && Entry != End;
        Entry.increment(Error)) {
-    const pid_t Owner = FolderOwner(PathToUtf8(Entry->path().filename()));
-    if (Owner > 0 && kill(Owner, 0) != 0 && errno == ESRCH) {
+    const long Owner = FolderOwner(PathToUtf8(Entry->path().filename()));
+    if (Owner > 0 && SimProcessEnded(Owner)) {
       std::error_code Ignored;
       fs::remove_all(Entry->path(), Ignored);
     }
@@ -80,7 +77,7 @@ TSimEnvironment::TSimEnvironment() {
       Seed() ^ static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   for (int Attempt = 0; Attempt < 100 && FRootFolder.empty(); ++Attempt) {
     const fs::path Candidate =
-        fs::temp_directory_path() / Utf8Path(cFolderPrefix + std::to_string(getpid()) + "-" +
+        fs::temp_directory_path() / Utf8Path(cFolderPrefix + std::to_string(SimProcessId()) + "-" +
                                              std::to_string(Random() % 100000000));
     std::error_code Error;
     if (fs::create_directory(Candidate, Error)) {
