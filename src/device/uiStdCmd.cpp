@@ -311,9 +311,8 @@ bool TuiSTDCommand::InstallDriverByCopy(platform::IDeviceNodeList& ANodes, uint3
                              LocalPath(Is64BitWindows() ? cPackageFolder64 : cPackageFolder32) +
                              FDriverInfo.FileName;
   const std::string Target = DriverTarget();
-  if (FServices.Files.FileExists(Target)) {
-    FServices.Files.RemoveFile(Target);
-  }
+  // Other mice's stacks load the file already there: it is replaced in one step, never
+  // deleted first, so a copy that fails leaves them their driver.
   if (FServices.Files.DuplicateFile(Source, Target) != 0 ||
       !ConfigureDriverService(true, FDriverInfo.ServiceName, Target)) {
     return false;

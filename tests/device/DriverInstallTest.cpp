@@ -287,24 +287,36 @@ TEST_F(DriverInstallTest, AnExistingServiceIsReconfigured) {
 
 TEST_F(DriverInstallTest, AFailedManualStepLeavesTheFilterListAsItWas) {
   using platform::SysError::AccessDenied;
+  // Other mice load the driver file already there: a copy that fails leaves it as it was, and
+  // one that worked has replaced it whatever fails after it.
+  const std::string Previous = "previous driver";
+  const std::string Copied = "driver DRIVERX64";
+  const std::string Source = App() + Local("DRIVERX64\\usbkmfx00001.sys");
+  std::shared_ptr<void> Loaded;
   struct TCase {
     const char* Name;
     std::function<void()> Arrange;
+    const std::string& TargetAfter;
   };
   const TCase Cases[] = {
-      {"copy fails", [&] { World.Files.FailNext(TSimFileOp::Copy, AccessDenied); }},
+      {"copy fails", [&] { World.Files.FailNext(TSimFileOp::Copy, AccessDenied); }, Previous},
+      {"disk full", [&] { World.Files.FailNext(TSimFileOp::Copy, platform::SysError::DiskFull); },
+       Previous},
+      {"package without the driver file", [&] { World.Files.RemoveFile(Source); }, Previous},
       {"driver file in use",
        [&] {
-         // A loaded driver's image cannot be written.
-         Put(Target(), "loaded");
-         World.Files.FailNext(TSimFileOp::Copy, platform::SysError::SharingViolation);
-       }},
-      {"no administrator", [&] { World.Services.SetAdministrator(false); }},
-      {"manager refused", [&] { World.Services.FailNext(TSimServiceOp::OpenManager, 1053); }},
+         // A loaded driver's image is held open and cannot be replaced.
+         Loaded = World.Files.HoldOpen(Target());
+       },
+       Previous},
+      {"no administrator", [&] { World.Services.SetAdministrator(false); }, Copied},
+      {"manager refused", [&] { World.Services.FailNext(TSimServiceOp::OpenManager, 1053); },
+       Copied},
       {"display name taken",
        [&] {
          World.Services.AddService("Other", {1, 3, 1, "x.sys", "usbkmfx00001_Display"});
-       }},
+       },
+       Copied},
       {"removed but still loaded",
        [&] {
          World.Services.AddService("usbkmfx00001", {1, 3, 1, "old.sys", "d"}, true);
@@ -312,10 +324,12 @@ TEST_F(DriverInstallTest, AFailedManualStepLeavesTheFilterListAsItWas) {
          World.Services.OpenManager(platform::cScManagerAllAccess, Error)
              ->OpenExisting("usbkmfx00001", platform::cServiceAllAccess, Error)
              ->Delete();
-       }},
+       },
+       Copied},
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
+    Put(Target(), Previous);
     Case.Arrange();
     const int Node = AddMouse({cOtherFilter});
     Make()->HidInstallDriver(true);
@@ -324,6 +338,10 @@ TEST_F(DriverInstallTest, AFailedManualStepLeavesTheFilterListAsItWas) {
     EXPECT_EQ(State.Writes, 0);
     EXPECT_TRUE(State.StateChanges.empty());
     EXPECT_TRUE(State.Started);
+    EXPECT_TRUE(World.Files.FileExists(Target()));
+    EXPECT_EQ(Read(Target()), Case.TargetAfter);
+    Loaded.reset();
+    Put(Source, Copied);
     World.Devices.SetPresent(Node, false);
     World.Services.SetAdministrator(true);
     for (const auto& Service : World.Services.Services()) {

@@ -129,10 +129,21 @@ TEST_P(FileSystemTest, ACopyReplacesItsTarget) {
   EXPECT_EQ(Files().DuplicateFile(Folder() + "missing.sys", Target), SysError::FileNotFound);
   EXPECT_EQ(Files().DuplicateFile(Source, Folder() + "no" + rtl::PathDelim + "t.sys"),
             SysError::PathNotFound);
+  // A target held open (a loaded driver's image) is refused. A failed copy leaves the target
+  // as it was.
+  const std::string Other = Folder() + "other.sys";
+  ASSERT_EQ(Files().ReplaceFileContent(Other, Old.data(), Old.size()), SysError::Success);
+  {
+    auto Hold = FTest->HoldWithoutDeleteSharing(Target);
+    ASSERT_TRUE(Hold);
+    EXPECT_EQ(Files().DuplicateFile(Other, Target), SysError::AccessDenied);
+  }
+  ASSERT_EQ(Files().ReadWholeFile(Target, Read, 1000), SysError::Success);
+  EXPECT_EQ(Read, Bytes);
   // Nothing is left beside the target.
   auto Names = FolderFiles(Folder());
   std::sort(Names.begin(), Names.end());
-  EXPECT_EQ(Names, (std::vector<std::string>{"M\xC3\xA4use.sys", "target.sys"}));
+  EXPECT_EQ(Names, (std::vector<std::string>{"M\xC3\xA4use.sys", "other.sys", "target.sys"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, FileSystemTest, ::testing::ValuesIn(test::TestBackendNames()),

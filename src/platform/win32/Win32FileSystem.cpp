@@ -116,6 +116,44 @@ uint32_t WriteAll(HANDLE AFile, const uint8_t* AData, std::size_t ASize) {
   return SysError::Success;
 }
 
+// Makes a new file beside ATarget with AMake (given the name to create; the platform's
+// "exists" errors when that name is taken), passing over names a crash left behind. ATemp is
+// the name made.
+template <class TMake>
+uint32_t MakeBeside(const std::string& ATarget, std::wstring& ATemp, TMake AMake) {
+  static std::atomic<unsigned> NextTemp{0};
+  for (int Attempt = 0; Attempt < cTempNameAttempts; ++Attempt) {
+    const std::string TempPath = ReplacementPathBeside(
+        ATarget, "~" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(NextTemp++));
+    // Not even a short name beside the target fits the platform's limits.
+    if (TempPath.empty()) {
+      return SysError::PathNotFound;
+    }
+    ATemp = ToWide(TempPath);
+    const uint32_t Error = AMake(ATemp);
+    if (Error != ERROR_FILE_EXISTS && Error != ERROR_ALREADY_EXISTS) {
+      return Error;
+    }
+  }
+  return SysError::AlreadyExists;
+}
+
+// Renames the finished new file over the target in one step; a new file that cannot take
+// its place goes.
+uint32_t MoveOver(const std::wstring& ATemp, const std::wstring& ATarget) {
+  // A scanner, the indexer or a sync client may hold the target a moment.
+  const uint32_t Error = Retried({SysError::AccessDenied, SysError::SharingViolation}, [&] {
+    return MoveFileExW(ATemp.c_str(), ATarget.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? SysError::Success
+               : LastError();
+  });
+  if (Error != SysError::Success) {
+    DeleteFileW(ATemp.c_str());
+  }
+  return Error;
+}
+
 class TWin32FileSystem : public IFileSystem {
 public:
   bool FileExists(const std::string& APath) override { return HasAttributes(APath, false); }
@@ -170,30 +208,17 @@ public:
 
   uint32_t ReplaceFileContent(const std::string& APath, const void* AData,
                               std::size_t ASize) override {
-    static std::atomic<unsigned> NextTemp{0};
     const std::wstring Target = ToWide(APath);
     std::wstring Temp;
     HANDLE Created = INVALID_HANDLE_VALUE;
-    // A name that a crash left behind is passed over for the next one.
-    for (int Attempt = 0; Attempt < cTempNameAttempts && Created == INVALID_HANDLE_VALUE;
-         ++Attempt) {
-      const std::string TempPath = ReplacementPathBeside(
-          APath, "~" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(NextTemp++));
-      // Not even a short name beside the target fits the platform's limits.
-      if (TempPath.empty()) {
-        return SysError::PathNotFound;
-      }
-      Temp = ToWide(TempPath);
-      Created = CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const uint32_t MakeError = MakeBeside(APath, Temp, [&](const std::wstring& AName) {
+      Created = CreateFileW(AName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (Created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
-          GetLastError() != ERROR_ALREADY_EXISTS) {
-        return LastError();
-      }
-    }
+      return Created != INVALID_HANDLE_VALUE ? SysError::Success : LastError();
+    });
     THandle File(Created);
-    if (!File.Valid()) {
-      return SysError::AlreadyExists;
+    if (MakeError != SysError::Success) {
+      return MakeError;
     }
     uint32_t Error = WriteAll(File.Get(), static_cast<const uint8_t*>(AData), ASize);
     if (Error == SysError::Success && !FlushFileBuffers(File.Get())) {
@@ -203,20 +228,12 @@ public:
     if (Error == SysError::Success) {
       Error = CloseError;
     }
-    if (Error == SysError::Success) {
-      TakeOverAttributesAndAccess(Target, Temp);
-      // A scanner, the indexer or a sync client may hold the target a moment.
-      Error = Retried({SysError::AccessDenied, SysError::SharingViolation}, [&] {
-        return MoveFileExW(Temp.c_str(), Target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-                   ? SysError::Success
-                   : LastError();
-      });
-    }
     if (Error != SysError::Success) {
       DeleteFileW(Temp.c_str());
+      return Error;
     }
-    return Error;
+    TakeOverAttributesAndAccess(Target, Temp);
+    return MoveOver(Temp, Target);
   }
 
   uint32_t RemoveFile(const std::string& APath) override {
@@ -224,8 +241,21 @@ public:
   }
 
   uint32_t DuplicateFile(const std::string& ASource, const std::string& ATarget) override {
-    return CopyFileW(ToWide(ASource).c_str(), ToWide(ATarget).c_str(), FALSE) ? SysError::Success
-                                                                              : LastError();
+    // The platform's copy over an existing file truncates it first; a copy beside it that is
+    // then renamed over it leaves the old file whole when the copy fails half way.
+    const std::wstring Source = ToWide(ASource);
+    std::wstring Temp;
+    const uint32_t Error = MakeBeside(ATarget, Temp, [&](const std::wstring& AName) {
+      if (CopyFileW(Source.c_str(), AName.c_str(), TRUE)) {
+        return SysError::Success;
+      }
+      const uint32_t CopyError = LastError();
+      if (CopyError != ERROR_FILE_EXISTS && CopyError != ERROR_ALREADY_EXISTS) {
+        DeleteFileW(AName.c_str());
+      }
+      return CopyError;
+    });
+    return Error != SysError::Success ? Error : MoveOver(Temp, ToWide(ATarget));
   }
 
   std::string ErrorText(uint32_t ACode) override {
