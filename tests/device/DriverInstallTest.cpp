@@ -218,7 +218,6 @@ TEST_F(DriverInstallTest, TheManualRouteKeepsOtherFiltersAndRestartsTheNode) {
     SCOPED_TRACE(Upper ? "upper filter" : "lower filter");
     const int Node = AddMouse({cOtherFilter, "LowerTwo"}, Strings{"UpperOne", cOtherFilter});
     auto Command = Make(Upper ? "UpperFilter=1\n" : "UpperFilter=7\n");
-    const uint64_t SleptBefore = World.Clock.SleptMs();
 
     Command->HidInstallDriver(true);
     EXPECT_EQ(Read(Target()), "driver DRIVERX64");
@@ -235,12 +234,12 @@ TEST_F(DriverInstallTest, TheManualRouteKeepsOtherFiltersAndRestartsTheNode) {
     EXPECT_EQ(Upper ? *State.Node.UpperFilters : *State.Node.LowerFilters, Installed);
     EXPECT_EQ(Upper ? *State.Node.LowerFilters : *State.Node.UpperFilters,
               Upper ? Strings({cOtherFilter, "LowerTwo"}) : Strings({"UpperOne", cOtherFilter}));
-    // Disabled and enabled after the write, so the stack was built with the driver in it.
-    EXPECT_EQ(State.StateChanges, (std::vector<TDeviceStateChange>{TDeviceStateChange::Disable,
-                                                                   TDeviceStateChange::Enable}));
+    // Restarted after the write, so the stack was built with the driver in it.
+    EXPECT_EQ(State.StateChanges,
+              std::vector<TDeviceStateChange>{TDeviceStateChange::PropertyChange});
     EXPECT_TRUE(State.Started);
+    EXPECT_EQ(State.Starts, 2);
     EXPECT_EQ(Upper ? State.LoadedUpperFilters : State.LoadedLowerFilters, Installed);
-    EXPECT_EQ(World.Clock.SleptMs() - SleptBefore, 100u);
 
     // Installed and healthy: nothing more is done.
     Command->HidInstallDriver(true);
@@ -252,7 +251,7 @@ TEST_F(DriverInstallTest, TheManualRouteKeepsOtherFiltersAndRestartsTheNode) {
               Upper ? Strings({"UpperOne", cOtherFilter}) : Strings({cOtherFilter, "LowerTwo"}));
     EXPECT_FALSE(World.Services.Service("usbkmfx00001").has_value());
     EXPECT_TRUE(State.Started);
-    EXPECT_EQ(State.StateChanges.size(), 4u);
+    EXPECT_EQ(State.StateChanges.size(), 2u);
     EXPECT_TRUE(World.Files.FileExists(Target())); // the driver file stays
 
     // Not installed: removal does nothing.
@@ -374,7 +373,7 @@ TEST_F(DriverInstallTest, ARemovalLeavesAMouseThatStartsWhateverStepFails) {
     World.Devices.FailNext(TSimDeviceOp::Write, platform::SysError::AccessDenied);
     Make()->HidInstallDriver(false);
     EXPECT_TRUE(World.Services.Service("usbkmfx00001").has_value());
-    Running(Node, WithOurs, 2);
+    Running(Node, WithOurs, 1);
   }
   {
     SCOPED_TRACE("the service cannot be deleted: the list is put back");
@@ -384,7 +383,7 @@ TEST_F(DriverInstallTest, ARemovalLeavesAMouseThatStartsWhateverStepFails) {
     World.Services.SetAdministrator(true);
     EXPECT_TRUE(World.Services.Service("usbkmfx00001").has_value());
     EXPECT_EQ(World.Devices.Node(Node).Writes, 3);
-    Running(Node, WithOurs, 2);
+    Running(Node, WithOurs, 1);
   }
   {
     SCOPED_TRACE("the service was deleted by someone else: our entry goes all the same");
@@ -394,7 +393,51 @@ TEST_F(DriverInstallTest, ARemovalLeavesAMouseThatStartsWhateverStepFails) {
         ->OpenExisting("usbkmfx00001", platform::cServiceAllAccess, Error)
         ->Delete();
     Make()->HidInstallDriver(false);
-    Running(Node, Strings{cOtherFilter}, 4);
+    Running(Node, Strings{cOtherFilter}, 2);
+  }
+}
+
+TEST_F(DriverInstallTest, ANodeRestartNeverLeavesTheMouseDisabled) {
+  // Whatever breaks off the restart once the node's stack has stopped (the process ends, the
+  // start fails) must not leave a node that stays disabled across boots.
+  bool BreakOff = false;
+  World.Devices.SetFilterServices([](const std::string&) { return true; },
+                                  [&](const std::string&, bool ALoaded) {
+                                    if (!ALoaded && BreakOff) {
+                                      BreakOff = false;
+                                      World.Devices.FailNext(TSimDeviceOp::ChangeState,
+                                                             platform::SysError::NotEnoughMemory);
+                                    }
+                                  });
+  const auto Disables = [&](int ANode) {
+    const auto Changes = World.Devices.Node(ANode).StateChanges;
+    return std::count(Changes.begin(), Changes.end(), TDeviceStateChange::Disable);
+  };
+  {
+    SCOPED_TRACE("broken off half way");
+    const int Node = AddMouse({cOtherFilter});
+    BreakOff = true;
+    Make()->HidInstallDriver(true);
+    const auto State = World.Devices.Node(Node);
+    EXPECT_FALSE(BreakOff); // the stack did stop
+    EXPECT_EQ(Disables(Node), 0);
+    EXPECT_EQ(State.Problem, 0u);
+    EXPECT_TRUE(State.Started);
+    EXPECT_EQ(State.LoadedLowerFilters, (Strings{cOtherFilter, "usbkmfx00001"}));
+    World.Devices.FailNext(TSimDeviceOp::ChangeState, 0);
+    World.Devices.SetPresent(Node, false);
+  }
+  {
+    SCOPED_TRACE("vetoed by a holder: the node runs on and restarts with the system");
+    const int Node = AddMouse({cOtherFilter});
+    const auto Held = World.Devices.Hold(Node);
+    Make()->HidInstallDriver(true);
+    const auto State = World.Devices.Node(Node);
+    EXPECT_TRUE(State.RestartPending);
+    EXPECT_TRUE(State.Started);
+    EXPECT_EQ(State.Problem, 0u);
+    EXPECT_EQ(State.LoadedLowerFilters, Strings{cOtherFilter});
+    EXPECT_EQ(Disables(Node), 0);
   }
 }
 
