@@ -12,6 +12,7 @@
 #include "device/CpiUnit.h"
 #include "device/uiStdCmd.h"
 #include "lang/Translation.h"
+#include "platform/SysError.h"
 #include "platform/sim/SimMouseFirmware.h"
 #include "platform/sim/SimWorld.h"
 #include "profile/DMUnit.h"
@@ -413,6 +414,50 @@ TEST_F(MonitorTest, ADriverInstallationWhileTheMonitorReadsNeedsNoRestart) {
   ASSERT_TRUE(PumpUntil([&] { return World.Hid.WaitingReads(cMousePath) == 1; }));
   Deliver(Report({7, 0x00, 0x01, 0x00}));
   EXPECT_EQ(DebugCount("KeyIndex = 8 postmessage record!"), 2);
+}
+
+TEST_F(MonitorTest, ThePackageToolRestartsTheMouseWhileTheMonitorWaitsForIt) {
+  // The signed route: the package tool, a process of its own, puts the filter on the mouse's
+  // node and restarts it while the monitor waits for the tool. The removal asks the monitor's
+  // readers through its main thread, which must answer while it waits.
+  WriteConfig("[DEVICE]\nWHQL=1\n[usbdevicelist]\nid1=USB\\VID_1234&PID_5678\n");
+  const std::string Package = World.Environment.ModuleFolder() + "DRIVERX64";
+  World.Files.MakeDirectory(Package);
+  const std::string Tool = Package + rtl::PathDelim + "DIFxCmd.exe";
+  ASSERT_EQ(World.Files.ReplaceFileContent(Tool, "MZ", 2), 0u);
+  World.Services.AddService("usbkmfx00001", {1, 3, 1, "usbkmfx00001.sys", "usbkmfx00001"});
+  platform::sim::TSimDeviceNode Mouse;
+  Mouse.SetupClass = device::cHidSetupClass;
+  Mouse.HardwareIds = {"USB\\VID_1234&PID_5678"};
+  Mouse.LowerFilters = std::vector<std::string>{};
+  Mouse.Interfaces = {cMousePath};
+  const int Node = World.Devices.AddNode(Mouse);
+  uint32_t Restart = 1;
+  World.Shell.RegisterProgram(Tool, [&](const platform::sim::TSimShellOpen&) {
+    uint32_t Error = 0;
+    const auto Nodes = World.Devices.OpenPresentNodes(device::cHidSetupClass, Error);
+    Nodes->WriteStrings(0, platform::TDeviceProperty::LowerFilters, {"usbkmfx00001"});
+    Restart = Nodes->ChangeState(0, platform::TDeviceStateChange::PropertyChange);
+  });
+  StartAndFindTheDevice();
+
+  Main->STDCommand().HidInstallDriver(true);
+  EXPECT_EQ(Restart, 0u);
+  const auto State = World.Devices.Node(Node);
+  EXPECT_FALSE(State.RestartPending);
+  EXPECT_EQ(State.LoadedLowerFilters, std::vector<std::string>{"usbkmfx00001"});
+  World.Desktop.Advance(2 * cDeviceArrialIntervalMs);
+  ASSERT_TRUE(PumpUntil([&] { return World.Hid.WaitingReads(cMousePath) == 1; }));
+  Deliver(Report({7, 0x00, 0x01, 0x00}));
+  EXPECT_EQ(DebugCount("KeyIndex = 8 postmessage record!"), 1);
+
+  // A handle that nobody asks still vetoes the tool's restart (of the removal it runs now).
+  uint32_t Error = 0;
+  const auto Held = World.Hid.Open(cMousePath, true, Error);
+  ASSERT_TRUE(Held);
+  Main->STDCommand().HidInstallDriver(false);
+  EXPECT_EQ(Restart, platform::SysError::RebootRequired);
+  EXPECT_TRUE(World.Devices.Node(Node).RestartPending);
 }
 
 TEST_F(MonitorTest, WheelRulesInstallTheHookOnlyForAChangedWheel) {
