@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -200,14 +201,40 @@ TEST(Win32Files, ReadsLetOthersRenameAndSavesWaitOutBriefHoldsAndLeftovers) {
   EXPECT_EQ(Read, Old);
   for (const std::string& Leftover : Leftovers) {
     EXPECT_TRUE(Files.FileExists(Leftover)) << Leftover;
+    Files.RemoveFile(Leftover);
   }
 
-  // The saved file keeps the old one's attributes. (Its access list is taken over too; Wine
-  // keeps no access list set on a file, so that cannot be seen here.)
+  // The saved file keeps the old one's attributes, and has them from its creation: another
+  // process that looks at the new file while its bytes are written sees them already. (Its
+  // access list is taken over at creation too; Wine keeps no access list set on a file, so
+  // that cannot be seen here.)
   ASSERT_TRUE(SetFileAttributesW(Wide.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
-  EXPECT_EQ(Files.ReplaceFileContent(Path, New.data(), New.size()), SysError::Success);
+  std::atomic<bool> Saved{false};
+  std::vector<DWORD> SeenWithData;
+  std::thread Watcher([&] {
+    const std::wstring Pattern = Wide + L".~*";
+    while (!Saved) {
+      WIN32_FIND_DATAW Found{};
+      const HANDLE Search = FindFirstFileW(Pattern.c_str(), &Found);
+      if (Search != INVALID_HANDLE_VALUE) {
+        if (Found.nFileSizeLow != 0 || Found.nFileSizeHigh != 0) {
+          SeenWithData.push_back(Found.dwFileAttributes);
+        }
+        FindClose(Search);
+      }
+    }
+  });
+  const auto Large = test::PatternBytes(32 << 20, 9);
+  EXPECT_EQ(Files.ReplaceFileContent(Path, Large.data(), Large.size()), SysError::Success);
+  Saved = true;
+  Watcher.join();
   EXPECT_EQ(GetFileAttributesW(Wide.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
             static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_FALSE(SeenWithData.empty());
+  EXPECT_TRUE(
+      std::all_of(SeenWithData.begin(), SeenWithData.end(),
+                  [](DWORD AAttributes) { return (AAttributes & FILE_ATTRIBUTE_HIDDEN) != 0; }))
+      << SeenWithData.size() << " looks";
   ASSERT_TRUE(SetFileAttributesW(Wide.c_str(), FILE_ATTRIBUTE_NORMAL));
 }
 #endif
