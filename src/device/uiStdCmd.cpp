@@ -311,9 +311,8 @@ bool TuiSTDCommand::InstallDriverByCopy(platform::IDeviceNodeList& ANodes, uint3
                              LocalPath(Is64BitWindows() ? cPackageFolder64 : cPackageFolder32) +
                              FDriverInfo.FileName;
   const std::string Target = DriverTarget();
-  if (FServices.Files.FileExists(Target)) {
-    FServices.Files.RemoveFile(Target);
-  }
+  // Other mice's stacks load the file already there: it is replaced in one step, never
+  // deleted first, so a copy that fails leaves them their driver.
   if (FServices.Files.DuplicateFile(Source, Target) != 0 ||
       !ConfigureDriverService(true, FDriverInfo.ServiceName, Target)) {
     return false;
@@ -330,9 +329,7 @@ bool TuiSTDCommand::InstallDriverByCopy(platform::IDeviceNodeList& ANodes, uint3
     Written = ANodes.WriteStrings(ANode, FilterProperty(), Filters) == 0;
   }
   // The node restarts so that its stack is built with the new list.
-  ChangeDeviceState(ANodes, ANode, false);
-  FServices.Clock.SleepMs(cDeviceRestartPauseMs);
-  ChangeDeviceState(ANodes, ANode, true);
+  RestartDeviceNode(ANodes, ANode);
   return Written;
 }
 
@@ -361,9 +358,7 @@ bool TuiSTDCommand::UninstallDriverByService(platform::IDeviceNodeList& ANodes, 
     return false;
   }
   // The driver file stays in the driver folder.
-  ChangeDeviceState(ANodes, ANode, false);
-  FServices.Clock.SleepMs(cDeviceRestartPauseMs);
-  ChangeDeviceState(ANodes, ANode, true);
+  RestartDeviceNode(ANodes, ANode);
   return true;
 }
 
@@ -413,11 +408,11 @@ bool TuiSTDCommand::DriverServiceGoing() {
          Deleted == platform::SysError::ServiceMarkedForDelete;
 }
 
-void TuiSTDCommand::ChangeDeviceState(platform::IDeviceNodeList& ANodes, uint32_t ANode,
-                                      bool Enable) {
-  // The outcome is not used: a vetoed disable waits for the next restart of the system.
-  ANodes.ChangeState(ANode, Enable ? platform::TDeviceStateChange::Enable
-                                   : platform::TDeviceStateChange::Disable);
+void TuiSTDCommand::RestartDeviceNode(platform::IDeviceNodeList& ANodes, uint32_t ANode) {
+  // One restart in place of a disable and an enable: a disable is stored with the node, and a
+  // process that ended, or an enable that failed, in between would leave the mouse off across
+  // boots. The outcome is not used: a vetoed restart waits for the next restart of the system.
+  ANodes.ChangeState(ANode, platform::TDeviceStateChange::PropertyChange);
 }
 
 void TuiSTDCommand::SetDeviceInitData(const void* DeviceInitData, uint32_t DeviceInitDataSize,

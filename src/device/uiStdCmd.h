@@ -56,8 +56,6 @@ inline constexpr const char* cPackageFolder32 = "DRIVERX86\\";
 inline constexpr const char* cPackageFolderXP64 = "XP64\\";
 inline constexpr const char* cPackageTool = "DIFxCmd.exe";
 inline constexpr const char* cDriverFolder = "\\System32\\Drivers\\";
-// The pause between disabling a node and enabling it again.
-inline constexpr uint32_t cDeviceRestartPauseMs = 100;
 // The HID device setup class.
 inline constexpr platform::TGuid cHidSetupClass{
     0x745A17A0, 0x74D3, 0x11D0, {0xB6, 0xFE, 0x00, 0xA0, 0xC9, 0x0F, 0x57, 0xDA}};
@@ -177,7 +175,8 @@ private:
   // The driver's service does not exist (1060), or its deletion is under way (1072): only what
   // the service manager says counts.
   bool DriverServiceGoing();
-  void ChangeDeviceState(platform::IDeviceNodeList& ANodes, uint32_t ANode, bool Enable);
+  // Restarts the node's stack so that it is built with its lists as they are now.
+  void RestartDeviceNode(platform::IDeviceNodeList& ANodes, uint32_t ANode);
   // The node's filter list that holds the driver, and the whole path of the driver file.
   platform::TDeviceProperty FilterProperty() const;
   std::string DriverTarget();

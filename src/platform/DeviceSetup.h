@@ -19,8 +19,10 @@ enum class TDeviceProperty : uint32_t {
   LowerFilters = 0x12
 };
 
-// A property change through the class installer, by the platform's numbers.
-enum class TDeviceStateChange : uint32_t { Enable = 1, Disable = 2 };
+// A property change through the class installer, by the platform's numbers. PropertyChange
+// restarts the node's stack in one step and stores nothing: a restart broken off leaves no
+// node that stays disabled across boots, as a disable followed by an enable can.
+enum class TDeviceStateChange : uint32_t { Enable = 1, Disable = 2, PropertyChange = 3 };
 
 // Node status bits.
 inline constexpr uint32_t cDeviceNodeStarted = 0x00000008;
@@ -49,9 +51,10 @@ public:
   // The configuration manager's status bits and problem code of the node; false when it
   // cannot tell (a node that has gone).
   virtual bool ReadStatus(uint32_t AIndex, uint32_t& AStatus, uint32_t& AProblem) = 0;
-  // Sets the node's class-install parameters to this property change (global scope, the
-  // current hardware profile) and calls the class installer with it. RebootRequired when the
-  // change takes effect only after a restart (a disable that a holder of the device vetoed).
+  // Sets the node's class-install parameters to this property change (enable and disable
+  // with global scope, a restart for the current hardware profile) and calls the class
+  // installer with it. RebootRequired when the change takes effect only after a restart of
+  // the system (a disable or a restart that a holder of the device vetoed).
   virtual uint32_t ChangeState(uint32_t AIndex, TDeviceStateChange AChange) = 0;
 };
 

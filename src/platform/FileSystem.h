@@ -39,7 +39,10 @@ public:
   virtual uint32_t ReplaceFileContent(const std::string& APath, const void* AData,
                                       std::size_t ASize) = 0;
   virtual uint32_t RemoveFile(const std::string& APath) = 0;
-  // Copies ASource to ATarget, replacing a target that exists.
+  // Copies ASource to ATarget, replacing a target that exists in one step: the copy goes
+  // beside the target and is renamed over it, so a failure (a missing source, a full disk, a
+  // target held open) leaves the old target as it was and nothing beside it. AccessDenied
+  // while another process holds the target open without sharing its deletion.
   virtual uint32_t DuplicateFile(const std::string& ASource, const std::string& ATarget) = 0;
   // The platform's text for an error code.
   virtual std::string ErrorText(uint32_t ACode) = 0;

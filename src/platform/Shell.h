@@ -23,9 +23,10 @@ public:
   // Main thread; blocks until the program has ended. The shell's "open" of the program
   // AFile (a full path) with AParameters (environment variables in both expanded), the
   // working folder AFolder and a show command, without the shell's own error messages; when
-  // the shell hands back the process, waits for it without time limit. 0 once the program
-  // has run, else the platform's error (2 for a missing file, DirectoryInvalid for a working
-  // folder that is not there).
+  // the shell hands back the process, waits for it without time limit, answering meanwhile
+  // what is sent to this thread (hand-overs, device removal queries, other processes' sends)
+  // but taking nothing posted. 0 once the program has run, else the platform's error (2 for a
+  // missing file, DirectoryInvalid for a working folder that is not there).
   virtual uint32_t RunAndWait(const std::string& AFile, const std::string& AParameters,
                               const std::string& AFolder, int32_t AShowCommand) = 0;
 };

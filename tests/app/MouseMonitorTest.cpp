@@ -12,6 +12,7 @@
 #include "device/CpiUnit.h"
 #include "device/uiStdCmd.h"
 #include "lang/Translation.h"
+#include "platform/SysError.h"
 #include "platform/sim/SimMouseFirmware.h"
 #include "platform/sim/SimWorld.h"
 #include "profile/DMUnit.h"
@@ -117,6 +118,27 @@ protected:
       std::memcpy(&Unit, Sent->data(), std::min(Sent->size(), sizeof(Unit)));
     }
     return Unit;
+  }
+  // The mouse's node, whose device offers the interface the monitor reads, configured for
+  // the driver's installation (AWhql: 0 the manual route, 1 the package tool), with the
+  // package folder beside the program; its id.
+  int AddMouseNodeAndPackage(int AWhql) {
+    WriteConfig("[DEVICE]\nWHQL=" + std::to_string(AWhql) +
+                "\n[usbdevicelist]\nid1=USB\\VID_1234&PID_5678\n");
+    World.Files.MakeDirectory(World.Environment.ModuleFolder() + "DRIVERX64");
+    platform::sim::TSimDeviceNode Mouse;
+    Mouse.SetupClass = device::cHidSetupClass;
+    Mouse.HardwareIds = {"USB\\VID_1234&PID_5678"};
+    Mouse.LowerFilters = std::vector<std::string>{};
+    Mouse.Interfaces = {cMousePath};
+    return World.Devices.AddNode(Mouse);
+  }
+  // Once the interface is back, the monitor reads it again: a key report is its ADelivered-th.
+  void ExpectReadingAgain(int ADelivered) {
+    World.Desktop.Advance(2 * cDeviceArrialIntervalMs);
+    ASSERT_TRUE(PumpUntil([&] { return World.Hid.WaitingReads(cMousePath) == 1; }));
+    Deliver(Report({7, 0x00, 0x01, 0x00}));
+    EXPECT_EQ(DebugCount("KeyIndex = 8 postmessage record!"), ADelivered);
   }
   int DebugCount(const std::string& ALine) const {
     const auto Lines = World.Dialogs.DebugLines();
@@ -481,36 +503,27 @@ TEST_F(MonitorTest, ArrivalsResumesAndUnlocksGiveOneCheck1500MsAfterTheLast) {
 }
 
 TEST_F(MonitorTest, ADriverInstallationWhileTheMonitorReadsNeedsNoRestart) {
-  // The manual route on the mouse's node, whose device offers the interface the monitor reads.
-  WriteConfig("[DEVICE]\nWHQL=0\n[usbdevicelist]\nid1=USB\\VID_1234&PID_5678\n");
-  const std::string Package = World.Environment.ModuleFolder() + "DRIVERX64";
-  World.Files.MakeDirectory(Package);
+  // The manual route.
+  const int Node = AddMouseNodeAndPackage(0);
   const std::string Driver = "driver";
-  ASSERT_EQ(World.Files.ReplaceFileContent(Package + rtl::PathDelim + "usbkmfx00001.sys",
+  ASSERT_EQ(World.Files.ReplaceFileContent(World.Environment.ModuleFolder() +
+                                               rtl::IncludeTrailingPathDelimiter("DRIVERX64") +
+                                               "usbkmfx00001.sys",
                                            Driver.data(), Driver.size()),
             0u);
-  platform::sim::TSimDeviceNode Mouse;
-  Mouse.SetupClass = device::cHidSetupClass;
-  Mouse.HardwareIds = {"USB\\VID_1234&PID_5678"};
-  Mouse.LowerFilters = std::vector<std::string>{};
-  Mouse.Interfaces = {cMousePath};
-  const int Node = World.Devices.AddNode(Mouse);
   StartAndFindTheDevice();
 
-  // The readers let go when the disable asks, so the node restarts with the driver at once;
+  // The readers let go when the restart asks, so the node restarts with the driver at once;
   // the monitor finds the interface again once it is back.
   Main->STDCommand().HidInstallDriver(true);
   auto State = World.Devices.Node(Node);
-  EXPECT_EQ(State.StateChanges.size(), 2u);
+  EXPECT_EQ(State.StateChanges.size(), 1u);
   EXPECT_FALSE(State.RestartPending);
   EXPECT_EQ(State.LoadedLowerFilters, std::vector<std::string>{"usbkmfx00001"});
   EXPECT_EQ(State.Starts, 2);
-  World.Desktop.Advance(2 * cDeviceArrialIntervalMs);
-  ASSERT_TRUE(PumpUntil([&] { return World.Hid.WaitingReads(cMousePath) == 1; }));
-  Deliver(Report({7, 0x00, 0x01, 0x00}));
-  EXPECT_EQ(DebugCount("KeyIndex = 8 postmessage record!"), 1);
+  ExpectReadingAgain(1);
 
-  // A handle that nobody asks vetoes the removal's disable: it waits for a restart, and the
+  // A handle that nobody asks vetoes the removal's restart: it waits for a restart, and the
   // monitor's readers, asked and refused, read on.
   {
     uint32_t Error = 0;
@@ -519,7 +532,7 @@ TEST_F(MonitorTest, ADriverInstallationWhileTheMonitorReadsNeedsNoRestart) {
     Main->STDCommand().HidInstallDriver(false);
   }
   State = World.Devices.Node(Node);
-  EXPECT_EQ(State.StateChanges.size(), 4u);
+  EXPECT_EQ(State.StateChanges.size(), 2u);
   EXPECT_TRUE(State.RestartPending);
   EXPECT_EQ(State.LoadedLowerFilters, std::vector<std::string>{"usbkmfx00001"});
   // The driver stays loaded until the restart, and its service with it: an installation
@@ -531,6 +544,40 @@ TEST_F(MonitorTest, ADriverInstallationWhileTheMonitorReadsNeedsNoRestart) {
   ASSERT_TRUE(PumpUntil([&] { return World.Hid.WaitingReads(cMousePath) == 1; }));
   Deliver(Report({7, 0x00, 0x01, 0x00}));
   EXPECT_EQ(DebugCount("KeyIndex = 8 postmessage record!"), 2);
+}
+
+TEST_F(MonitorTest, ThePackageToolRestartsTheMouseWhileTheMonitorWaitsForIt) {
+  // The signed route: the package tool, a process of its own, puts the filter on the mouse's
+  // node and restarts it while the monitor waits for the tool. The removal asks the monitor's
+  // readers through its main thread, which must answer while it waits.
+  const int Node = AddMouseNodeAndPackage(1);
+  const std::string Tool = World.Environment.ModuleFolder() +
+                           rtl::IncludeTrailingPathDelimiter("DRIVERX64") + "DIFxCmd.exe";
+  ASSERT_EQ(World.Files.ReplaceFileContent(Tool, "MZ", 2), 0u);
+  World.Services.AddService("usbkmfx00001", {1, 3, 1, "usbkmfx00001.sys", "usbkmfx00001"});
+  uint32_t Restart = 1;
+  World.Shell.RegisterProgram(Tool, [&](const platform::sim::TSimShellOpen&) {
+    uint32_t Error = 0;
+    const auto Nodes = World.Devices.OpenPresentNodes(device::cHidSetupClass, Error);
+    Nodes->WriteStrings(0, platform::TDeviceProperty::LowerFilters, {"usbkmfx00001"});
+    Restart = Nodes->ChangeState(0, platform::TDeviceStateChange::PropertyChange);
+  });
+  StartAndFindTheDevice();
+
+  Main->STDCommand().HidInstallDriver(true);
+  EXPECT_EQ(Restart, 0u);
+  const auto State = World.Devices.Node(Node);
+  EXPECT_FALSE(State.RestartPending);
+  EXPECT_EQ(State.LoadedLowerFilters, std::vector<std::string>{"usbkmfx00001"});
+  ExpectReadingAgain(1);
+
+  // A handle that nobody asks still vetoes the tool's restart (of the removal it runs now).
+  uint32_t Error = 0;
+  const auto Held = World.Hid.Open(cMousePath, true, Error);
+  ASSERT_TRUE(Held);
+  Main->STDCommand().HidInstallDriver(false);
+  EXPECT_EQ(Restart, platform::SysError::RebootRequired);
+  EXPECT_TRUE(World.Devices.Node(Node).RestartPending);
 }
 
 TEST_F(MonitorTest, WheelRulesInstallTheHookOnlyForAChangedWheel) {

@@ -218,7 +218,6 @@ TEST_F(DriverInstallTest, TheManualRouteKeepsOtherFiltersAndRestartsTheNode) {
     SCOPED_TRACE(Upper ? "upper filter" : "lower filter");
     const int Node = AddMouse({cOtherFilter, "LowerTwo"}, Strings{"UpperOne", cOtherFilter});
     auto Command = Make(Upper ? "UpperFilter=1\n" : "UpperFilter=7\n");
-    const uint64_t SleptBefore = World.Clock.SleptMs();
 
     Command->HidInstallDriver(true);
     EXPECT_EQ(Read(Target()), "driver DRIVERX64");
@@ -235,12 +234,12 @@ TEST_F(DriverInstallTest, TheManualRouteKeepsOtherFiltersAndRestartsTheNode) {
     EXPECT_EQ(Upper ? *State.Node.UpperFilters : *State.Node.LowerFilters, Installed);
     EXPECT_EQ(Upper ? *State.Node.LowerFilters : *State.Node.UpperFilters,
               Upper ? Strings({cOtherFilter, "LowerTwo"}) : Strings({"UpperOne", cOtherFilter}));
-    // Disabled and enabled after the write, so the stack was built with the driver in it.
-    EXPECT_EQ(State.StateChanges, (std::vector<TDeviceStateChange>{TDeviceStateChange::Disable,
-                                                                   TDeviceStateChange::Enable}));
+    // Restarted after the write, so the stack was built with the driver in it.
+    EXPECT_EQ(State.StateChanges,
+              std::vector<TDeviceStateChange>{TDeviceStateChange::PropertyChange});
     EXPECT_TRUE(State.Started);
+    EXPECT_EQ(State.Starts, 2);
     EXPECT_EQ(Upper ? State.LoadedUpperFilters : State.LoadedLowerFilters, Installed);
-    EXPECT_EQ(World.Clock.SleptMs() - SleptBefore, 100u);
 
     // Installed and healthy: nothing more is done.
     Command->HidInstallDriver(true);
@@ -252,7 +251,7 @@ TEST_F(DriverInstallTest, TheManualRouteKeepsOtherFiltersAndRestartsTheNode) {
               Upper ? Strings({"UpperOne", cOtherFilter}) : Strings({cOtherFilter, "LowerTwo"}));
     EXPECT_FALSE(World.Services.Service("usbkmfx00001").has_value());
     EXPECT_TRUE(State.Started);
-    EXPECT_EQ(State.StateChanges.size(), 4u);
+    EXPECT_EQ(State.StateChanges.size(), 2u);
     EXPECT_TRUE(World.Files.FileExists(Target())); // the driver file stays
 
     // Not installed: removal does nothing.
@@ -287,24 +286,36 @@ TEST_F(DriverInstallTest, AnExistingServiceIsReconfigured) {
 
 TEST_F(DriverInstallTest, AFailedManualStepLeavesTheFilterListAsItWas) {
   using platform::SysError::AccessDenied;
+  // Other mice load the driver file already there: a copy that fails leaves it as it was, and
+  // one that worked has replaced it whatever fails after it.
+  const std::string Previous = "previous driver";
+  const std::string Copied = "driver DRIVERX64";
+  const std::string Source = App() + Local("DRIVERX64\\usbkmfx00001.sys");
+  std::shared_ptr<void> Loaded;
   struct TCase {
     const char* Name;
     std::function<void()> Arrange;
+    const std::string& TargetAfter;
   };
   const TCase Cases[] = {
-      {"copy fails", [&] { World.Files.FailNext(TSimFileOp::Copy, AccessDenied); }},
+      {"copy fails", [&] { World.Files.FailNext(TSimFileOp::Copy, AccessDenied); }, Previous},
+      {"disk full", [&] { World.Files.FailNext(TSimFileOp::Copy, platform::SysError::DiskFull); },
+       Previous},
+      {"package without the driver file", [&] { World.Files.RemoveFile(Source); }, Previous},
       {"driver file in use",
        [&] {
-         // A loaded driver's image cannot be written.
-         Put(Target(), "loaded");
-         World.Files.FailNext(TSimFileOp::Copy, platform::SysError::SharingViolation);
-       }},
-      {"no administrator", [&] { World.Services.SetAdministrator(false); }},
-      {"manager refused", [&] { World.Services.FailNext(TSimServiceOp::OpenManager, 1053); }},
+         // A loaded driver's image is held open and cannot be replaced.
+         Loaded = World.Files.HoldOpen(Target());
+       },
+       Previous},
+      {"no administrator", [&] { World.Services.SetAdministrator(false); }, Copied},
+      {"manager refused", [&] { World.Services.FailNext(TSimServiceOp::OpenManager, 1053); },
+       Copied},
       {"display name taken",
        [&] {
          World.Services.AddService("Other", {1, 3, 1, "x.sys", "usbkmfx00001_Display"});
-       }},
+       },
+       Copied},
       {"removed but still loaded",
        [&] {
          World.Services.AddService("usbkmfx00001", {1, 3, 1, "old.sys", "d"}, true);
@@ -312,10 +323,12 @@ TEST_F(DriverInstallTest, AFailedManualStepLeavesTheFilterListAsItWas) {
          World.Services.OpenManager(platform::cScManagerAllAccess, Error)
              ->OpenExisting("usbkmfx00001", platform::cServiceAllAccess, Error)
              ->Delete();
-       }},
+       },
+       Copied},
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
+    Put(Target(), Previous);
     Case.Arrange();
     const int Node = AddMouse({cOtherFilter});
     Make()->HidInstallDriver(true);
@@ -324,6 +337,10 @@ TEST_F(DriverInstallTest, AFailedManualStepLeavesTheFilterListAsItWas) {
     EXPECT_EQ(State.Writes, 0);
     EXPECT_TRUE(State.StateChanges.empty());
     EXPECT_TRUE(State.Started);
+    EXPECT_TRUE(World.Files.FileExists(Target()));
+    EXPECT_EQ(Read(Target()), Case.TargetAfter);
+    Loaded.reset();
+    Put(Source, Copied);
     World.Devices.SetPresent(Node, false);
     World.Services.SetAdministrator(true);
     for (const auto& Service : World.Services.Services()) {
@@ -356,7 +373,7 @@ TEST_F(DriverInstallTest, ARemovalLeavesAMouseThatStartsWhateverStepFails) {
     World.Devices.FailNext(TSimDeviceOp::Write, platform::SysError::AccessDenied);
     Make()->HidInstallDriver(false);
     EXPECT_TRUE(World.Services.Service("usbkmfx00001").has_value());
-    Running(Node, WithOurs, 2);
+    Running(Node, WithOurs, 1);
   }
   {
     SCOPED_TRACE("the service cannot be deleted: the list is put back");
@@ -366,7 +383,7 @@ TEST_F(DriverInstallTest, ARemovalLeavesAMouseThatStartsWhateverStepFails) {
     World.Services.SetAdministrator(true);
     EXPECT_TRUE(World.Services.Service("usbkmfx00001").has_value());
     EXPECT_EQ(World.Devices.Node(Node).Writes, 3);
-    Running(Node, WithOurs, 2);
+    Running(Node, WithOurs, 1);
   }
   {
     SCOPED_TRACE("the service was deleted by someone else: our entry goes all the same");
@@ -376,7 +393,51 @@ TEST_F(DriverInstallTest, ARemovalLeavesAMouseThatStartsWhateverStepFails) {
         ->OpenExisting("usbkmfx00001", platform::cServiceAllAccess, Error)
         ->Delete();
     Make()->HidInstallDriver(false);
-    Running(Node, Strings{cOtherFilter}, 4);
+    Running(Node, Strings{cOtherFilter}, 2);
+  }
+}
+
+TEST_F(DriverInstallTest, ANodeRestartNeverLeavesTheMouseDisabled) {
+  // Whatever breaks off the restart once the node's stack has stopped (the process ends, the
+  // start fails) must not leave a node that stays disabled across boots.
+  bool BreakOff = false;
+  World.Devices.SetFilterServices([](const std::string&) { return true; },
+                                  [&](const std::string&, bool ALoaded) {
+                                    if (!ALoaded && BreakOff) {
+                                      BreakOff = false;
+                                      World.Devices.FailNext(TSimDeviceOp::ChangeState,
+                                                             platform::SysError::NotEnoughMemory);
+                                    }
+                                  });
+  const auto Disables = [&](int ANode) {
+    const auto Changes = World.Devices.Node(ANode).StateChanges;
+    return std::count(Changes.begin(), Changes.end(), TDeviceStateChange::Disable);
+  };
+  {
+    SCOPED_TRACE("broken off half way");
+    const int Node = AddMouse({cOtherFilter});
+    BreakOff = true;
+    Make()->HidInstallDriver(true);
+    const auto State = World.Devices.Node(Node);
+    EXPECT_FALSE(BreakOff); // the stack did stop
+    EXPECT_EQ(Disables(Node), 0);
+    EXPECT_EQ(State.Problem, 0u);
+    EXPECT_TRUE(State.Started);
+    EXPECT_EQ(State.LoadedLowerFilters, (Strings{cOtherFilter, "usbkmfx00001"}));
+    World.Devices.FailNext(TSimDeviceOp::ChangeState, 0);
+    World.Devices.SetPresent(Node, false);
+  }
+  {
+    SCOPED_TRACE("vetoed by a holder: the node runs on and restarts with the system");
+    const int Node = AddMouse({cOtherFilter});
+    const auto Held = World.Devices.Hold(Node);
+    Make()->HidInstallDriver(true);
+    const auto State = World.Devices.Node(Node);
+    EXPECT_TRUE(State.RestartPending);
+    EXPECT_TRUE(State.Started);
+    EXPECT_EQ(State.Problem, 0u);
+    EXPECT_EQ(State.LoadedLowerFilters, Strings{cOtherFilter});
+    EXPECT_EQ(Disables(Node), 0);
   }
 }
 

@@ -38,6 +38,17 @@ int Run(const std::vector<std::string>& AArgs) {
     return Result == platform::TSendResult::Sent ? static_cast<int>(Answer)
                                                  : cPeerSendFailed + static_cast<int>(Result);
   }
+  if (AArgs[0] == "ask" && AArgs.size() == 3) {
+    const platform::TWindowHandle Window = Desktop.FindTopLevelWindow(AArgs[1]);
+    if (Window == 0) {
+      return cPeerNoWindow;
+    }
+    DWORD_PTR Answer = 0;
+    return SendMessageTimeoutW(reinterpret_cast<HWND>(Window), cPeerQuestion, std::stoul(AArgs[2]),
+                               0, SMTO_NORMAL, cPeerAskTimeoutMs, &Answer)
+               ? static_cast<int>(Answer)
+               : cPeerSendFailed;
+  }
   return cPeerBroken;
 }
 

@@ -15,6 +15,9 @@ inline constexpr int cPeerMutexPresent = 1;
 inline constexpr uint32_t cPeerQuestion = 0x0400 + 7;
 inline constexpr int cPeerSendFailed = 200;
 inline constexpr int cPeerNoWindow = 250;
+// "ask CLASS VALUE": the same send, given up after cPeerAskTimeoutMs whatever the receiver's
+// state (cPeerSendFailed), so that a receiver that does not answer cannot hold the peer.
+inline constexpr uint32_t cPeerAskTimeoutMs = 10000;
 // No arguments: leaves the file cPeerStartedFile in its working folder.
 inline constexpr char cPeerStartedFile[] = "peer-started";
 inline constexpr int cPeerBroken = 255;

@@ -849,6 +849,45 @@ TEST(Win32Desktop, AnotherProcessSeesTheMutexAndTalksToTheMainWindow) {
   EXPECT_EQ(RunPeer(Desktop, L"send " + win32::ToWide(Class) + L" 30"), 61u);
 }
 
+// The wait for a program run to its end (the driver package tool) answers what is sent to
+// this thread meanwhile: another process's message to a main window, and a thread's hand-over.
+TEST(Win32Shell, AProgramWaitedForIsAnsweredWhileItRuns) {
+  auto Backend = test::MakeTestPlatform("Win32");
+  IDesktop& Desktop = Backend->Platform().Desktop;
+  const std::string Class = UniqueName("TShellWaitMain");
+  std::vector<uintptr_t> Asked;
+  ASSERT_NE(Desktop.CreateMainWindow(Class,
+                                     [&](TWindowMessage& AMessage) {
+                                       if (AMessage.Msg != test::cPeerQuestion) {
+                                         return false;
+                                       }
+                                       Asked.push_back(AMessage.WParam);
+                                       AMessage.Result = 7;
+                                       return true;
+                                     }),
+            0u);
+  std::atomic<bool> Handing{false};
+  std::atomic<bool> HandedOver{false};
+  std::thread Reader([&] {
+    Handing = true;
+    Desktop.Synchronize([&] { HandedOver = true; });
+  });
+  while (!Handing) {
+    std::this_thread::yield();
+  }
+  wchar_t Here[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, Here, MAX_PATH);
+  const std::string Peer =
+      win32::FromWide((fs::path(Here).parent_path() / L"desktop_peer.exe").wstring());
+  EXPECT_EQ(Backend->Platform().Shell.RunAndWait(Peer, "ask " + Class + " 30", Backend->Folder(),
+                                                 cShowHidden),
+            SysError::Success);
+  EXPECT_EQ(Asked, std::vector<uintptr_t>{30});
+  EXPECT_TRUE(HandedOver);
+  platform::WaitServingHandOvers(Desktop, [&] { return HandedOver.load(); });
+  Reader.join();
+}
+
 // The window that carries hand-overs to the main thread: message-only, so no broadcast and no
 // other process finds it, and what its message points to runs only when this process sent it.
 TEST(Win32Desktop, TheHandOverWindowTakesOnlyTheProcesssOwnWork) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -134,10 +135,21 @@ TEST_P(FileSystemTest, ACopyReplacesItsTarget) {
   EXPECT_EQ(Files().DuplicateFile(Folder() + "missing.sys", Target), SysError::FileNotFound);
   EXPECT_EQ(Files().DuplicateFile(Source, Folder() + "no" + rtl::PathDelim + "t.sys"),
             SysError::PathNotFound);
+  // A target held open (a loaded driver's image) is refused. A failed copy leaves the target
+  // as it was.
+  const std::string Other = Folder() + "other.sys";
+  ASSERT_EQ(Files().ReplaceFileContent(Other, Old.data(), Old.size()), SysError::Success);
+  {
+    auto Hold = FTest->HoldWithoutDeleteSharing(Target);
+    ASSERT_TRUE(Hold);
+    EXPECT_EQ(Files().DuplicateFile(Other, Target), SysError::AccessDenied);
+  }
+  ASSERT_EQ(Files().ReadWholeFile(Target, Read, 1000), SysError::Success);
+  EXPECT_EQ(Read, Bytes);
   // Nothing is left beside the target.
   auto Names = FolderFiles(Folder());
   std::sort(Names.begin(), Names.end());
-  EXPECT_EQ(Names, (std::vector<std::string>{"M\xC3\xA4use.sys", "target.sys"}));
+  EXPECT_EQ(Names, (std::vector<std::string>{"M\xC3\xA4use.sys", "other.sys", "target.sys"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, FileSystemTest, ::testing::ValuesIn(test::TestBackendNames()),
@@ -231,10 +243,13 @@ TEST(Win32Files, ReadsLetOthersRenameAndSavesWaitOutBriefHoldsAndLeftovers) {
   EXPECT_EQ(Read, Old);
   for (const std::string& Leftover : Leftovers) {
     EXPECT_TRUE(Files.FileExists(Leftover)) << Leftover;
+    Files.RemoveFile(Leftover);
   }
 
-  // The saved file keeps the old one's attributes and its access list: one of its own, not the
-  // folder's (Wine keeps no access list set on a file: Windows only).
+  // The saved file keeps the old one's attributes, and has them from its creation: another
+  // process that looks at the new file while its bytes are written sees them already. It keeps
+  // the old one's access list too: one of its own, not the folder's (Wine keeps no access list
+  // set on a file: Windows only).
   const bool AccessLists = !test::UnderWine();
   std::wstring OwnList;
   if (AccessLists) {
@@ -243,9 +258,32 @@ TEST(Win32Files, ReadsLetOthersRenameAndSavesWaitOutBriefHoldsAndLeftovers) {
     ASSERT_NE(OwnList, L"");
   }
   ASSERT_TRUE(SetFileAttributesW(Wide.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
-  EXPECT_EQ(Files.ReplaceFileContent(Path, New.data(), New.size()), SysError::Success);
+  std::atomic<bool> Saved{false};
+  std::vector<DWORD> SeenWithData;
+  std::thread Watcher([&] {
+    const std::wstring Pattern = Wide + L".~*";
+    while (!Saved) {
+      WIN32_FIND_DATAW Found{};
+      const HANDLE Search = FindFirstFileW(Pattern.c_str(), &Found);
+      if (Search != INVALID_HANDLE_VALUE) {
+        if (Found.nFileSizeLow != 0 || Found.nFileSizeHigh != 0) {
+          SeenWithData.push_back(Found.dwFileAttributes);
+        }
+        FindClose(Search);
+      }
+    }
+  });
+  const auto Large = test::PatternBytes(32 << 20, 9);
+  EXPECT_EQ(Files.ReplaceFileContent(Path, Large.data(), Large.size()), SysError::Success);
+  Saved = true;
+  Watcher.join();
   EXPECT_EQ(GetFileAttributesW(Wide.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
             static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  ASSERT_FALSE(SeenWithData.empty());
+  EXPECT_TRUE(
+      std::all_of(SeenWithData.begin(), SeenWithData.end(),
+                  [](DWORD AAttributes) { return (AAttributes & FILE_ATTRIBUTE_HIDDEN) != 0; }))
+      << SeenWithData.size() << " looks";
   if (AccessLists) {
     EXPECT_EQ(AccessList(Wide), OwnList);
     // The positive control: a file written anew in the folder has the folder's list.

@@ -43,16 +43,34 @@ TEST(SimDeviceTree, NodesStartOnlyWithServicedFiltersAndChangesNeedRights) {
   EXPECT_EQ(Nodes->ChangeState(0, TDeviceStateChange::Enable), 0u);
   EXPECT_TRUE(World.Devices.Node(Id).Started);
 
-  // A holder of the device vetoes its removal: the change waits for a restart.
-  auto Hold = World.Devices.Hold(Id);
-  EXPECT_EQ(Nodes->ChangeState(0, TDeviceStateChange::Disable), SysError::RebootRequired);
+  // A restart builds the stack from the lists as they are now and leaves the node enabled; on
+  // a disabled node it does nothing.
+  EXPECT_EQ(Nodes->WriteStrings(0, TDeviceProperty::LowerFilters, {"NoSuchService"}), 0u);
+  EXPECT_EQ(Nodes->ChangeState(0, TDeviceStateChange::PropertyChange), 0u);
+  EXPECT_EQ(World.Devices.Node(Id).Problem, cDeviceProblemDriverFailedLoad);
+  EXPECT_EQ(Nodes->WriteStrings(0, TDeviceProperty::LowerFilters, {}), 0u);
+  EXPECT_EQ(Nodes->ChangeState(0, TDeviceStateChange::Disable), 0u);
+  EXPECT_EQ(Nodes->ChangeState(0, TDeviceStateChange::PropertyChange), 0u);
+  EXPECT_EQ(World.Devices.Node(Id).Problem, cDeviceProblemDisabled);
+  EXPECT_EQ(Nodes->ChangeState(0, TDeviceStateChange::Enable), 0u);
   EXPECT_TRUE(World.Devices.Node(Id).Started);
-  EXPECT_TRUE(World.Devices.Node(Id).RestartPending);
+
+  // A holder of the device vetoes its removal: a disable or a restart waits for a restart of
+  // the system.
+  auto Hold = World.Devices.Hold(Id);
+  const int Starts = World.Devices.Node(Id).Starts;
+  for (const auto Change : {TDeviceStateChange::Disable, TDeviceStateChange::PropertyChange}) {
+    EXPECT_EQ(Nodes->ChangeState(0, Change), SysError::RebootRequired);
+    EXPECT_TRUE(World.Devices.Node(Id).Started);
+    EXPECT_EQ(World.Devices.Node(Id).Starts, Starts);
+    EXPECT_TRUE(World.Devices.Node(Id).RestartPending);
+  }
   Hold.reset();
 
   World.Devices.SetAdministrator(false);
   EXPECT_EQ(Nodes->WriteStrings(0, TDeviceProperty::LowerFilters, {"x"}), SysError::AccessDenied);
   EXPECT_EQ(Nodes->ChangeState(0, TDeviceStateChange::Disable), SysError::AccessDenied);
+  EXPECT_EQ(Nodes->ChangeState(0, TDeviceStateChange::PropertyChange), SysError::AccessDenied);
   EXPECT_EQ(Nodes->ReadStrings(0, TDeviceProperty::HardwareId, Read), SysError::Success);
 
   // A node that goes after the list was taken cannot be read or changed.

@@ -225,7 +225,11 @@ public:
         return SysError::AccessDenied;
       }
       Node->StateChanges.push_back(AChange);
-      if (AChange == TDeviceStateChange::Disable) {
+      if (AChange == TDeviceStateChange::PropertyChange && !Node->Enabled) {
+        // A disabled node stays disabled: there is no stack to restart.
+        return SysError::Success;
+      }
+      if (AChange != TDeviceStateChange::Enable) {
         if (std::count(FState->Holds.begin(), FState->Holds.end(), FIds[AIndex]) > 0) {
           // The holder vetoes the removal: the node runs on as it was until a restart.
           Node->RestartPending = true;
@@ -235,6 +239,7 @@ public:
           Interfaces = Node->Node.Interfaces;
           Remove = FState->RemoveInterfaces;
         }
+        Restore = FState->RestoreInterfaces;
       } else if (!Node->Enabled) {
         Node->Enabled = true;
         FState->Start(*Node);
@@ -252,18 +257,29 @@ public:
     }
     // The interfaces are asked first, without the lock: their owners are told on this thread.
     const bool Removed = !Remove || Interfaces.empty() || Remove(Interfaces);
-    std::lock_guard<std::mutex> Guard(FState->Lock);
-    TSimDeviceNodeState* Node = Present(AIndex);
-    if (Node == nullptr) {
-      return SysError::NoSuchDeviceInstance;
+    {
+      std::lock_guard<std::mutex> Guard(FState->Lock);
+      TSimDeviceNodeState* Node = Present(AIndex);
+      if (Node == nullptr) {
+        return SysError::NoSuchDeviceInstance;
+      }
+      if (!Removed) {
+        Node->RestartPending = true;
+        return SysError::RebootRequired;
+      }
+      FState->Stop(*Node);
+      if (AChange == TDeviceStateChange::Disable) {
+        Node->Enabled = false;
+        Node->Problem = cDeviceProblemDisabled;
+        return SysError::Success;
+      }
+      // A restart builds the stack again from the node's lists as they are now, in one step.
+      FState->Start(*Node);
+      Interfaces = Node->Started ? Node->Node.Interfaces : std::vector<std::string>{};
     }
-    if (!Removed) {
-      Node->RestartPending = true;
-      return SysError::RebootRequired;
+    if (Restore && !Interfaces.empty()) {
+      Restore(Interfaces);
     }
-    Node->Enabled = false;
-    Node->Problem = cDeviceProblemDisabled;
-    FState->Stop(*Node);
     return SysError::Success;
   }
 

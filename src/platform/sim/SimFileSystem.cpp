@@ -189,6 +189,12 @@ uint32_t TSimFileSystem::DuplicateFile(const std::string& ASource, const std::st
   }
   const fs::path Temp = Utf8Path(TempName);
   fs::copy_file(Source, Temp, fs::copy_options::overwrite_existing, Error);
+  // The platform refuses to rename over a file that another process holds open (a loaded
+  // driver's image).
+  if (!Error && IsHeld(Target)) {
+    fs::remove(Temp, Error);
+    return SysError::AccessDenied;
+  }
   if (!Error) {
     fs::rename(Temp, Target, Error);
   }

@@ -1,14 +1,19 @@
 #include "platform/sim/SimShell.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <filesystem>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/SysError.h"
 #include "platform/sim/SimFileSystem.h"
 #include "rtl/Paths.h"
 
 namespace platform::sim {
+
+TSimShell::TSimShell(IDesktop& ADesktop) : FDesktop(ADesktop) {}
 
 namespace {
 
@@ -85,7 +90,26 @@ uint32_t TSimShell::RunAndWait(const std::string& AFile, const std::string& APar
   if (!Program) {
     throw std::logic_error("no simulated program registered for \"" + AFile + "\"");
   }
-  Program(Request);
+  // Another process: it runs beside this thread, which waits for it to end.
+  std::exception_ptr Failure;
+  std::atomic<bool> Ended{false};
+  std::thread Process([&] {
+    try {
+      Program(Request);
+    } catch (...) {
+      Failure = std::current_exception();
+    }
+    Ended = true;
+  });
+  // What the program asks of this process's main thread meanwhile (a removal query while it
+  // restarts a device) is answered while the main thread waits.
+  if (FDesktop.IsMainThread()) {
+    WaitServingHandOvers(FDesktop, [&] { return Ended.load(); });
+  }
+  Process.join();
+  if (Failure) {
+    std::rethrow_exception(Failure);
+  }
   return SysError::Success;
 }
 

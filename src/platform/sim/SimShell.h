@@ -2,7 +2,7 @@
 // registered for a file. An address is opened by the default browser; a file with no
 // registered program is not found (2), and a file that exists but has no registered program
 // cannot run in the simulation: that open throws std::logic_error. Programs started to be
-// waited for are recorded with their parameters.
+// waited for are recorded with their parameters and run as processes of their own.
 #pragma once
 
 #include <functional>
@@ -30,10 +30,16 @@ public:
   static constexpr intptr_t cStarted = 33;
   static constexpr intptr_t cAddressOpened = 42;
 
+  // ADesktop is the process's own: its main thread serves hand-overs while it waits for a
+  // program.
+  explicit TSimShell(IDesktop& ADesktop);
+
   intptr_t Open(TWindowHandle AOwner, const std::string& AFile, const std::string& AFolder,
                 int32_t AShowCommand) override;
-  // A registered program runs on the calling thread, which waits for it since it runs there.
-  // The program's file must exist; so must the working folder.
+  // A registered program runs on a thread of its own, as another process; the calling thread
+  // waits for it to end, serving hand-overs meanwhile when it is the main thread (sent
+  // messages reach it so on Windows). The program's file must exist; so must the working
+  // folder. What the program throws is thrown again here.
   uint32_t RunAndWait(const std::string& AFile, const std::string& AParameters,
                       const std::string& AFolder, int32_t AShowCommand) override;
 
@@ -50,6 +56,7 @@ private:
   std::vector<TSimShellOpen> FOpens;
   std::vector<TSimShellOpen> FRuns;
   std::map<std::string, std::function<void(const TSimShellOpen&)>> FPrograms;
+  IDesktop& FDesktop;
 };
 
 } // namespace platform::sim

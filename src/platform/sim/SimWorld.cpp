@@ -110,10 +110,16 @@ TSimWorld::TSimWorld(std::shared_ptr<TSimSession> ASession) : Session(std::move(
   Hid.SetDeviceChangeHook([this](uintptr_t AEvent) {
     Desktop.BroadcastDeviceChange(cHidInterfaceClass, AEvent, DBT_DEVTYP_DEVICEINTERFACE_VALUE);
   });
-  Hid.SetHandleEventHook(
-      [this](uintptr_t AWindow, uintptr_t AEvent, const TDevBroadcastHandle& ABroadcast) {
-        return Desktop.SendDeviceChange(AWindow, AEvent, reinterpret_cast<intptr_t>(&ABroadcast));
-      });
+  Hid.SetHandleEventHook([this](uintptr_t AWindow, uintptr_t AEvent,
+                                const TDevBroadcastHandle& ABroadcast) {
+    // Asked from another process (a package tool restarting the node), the question is a
+    // message sent to the main thread, answered only when that thread serves it.
+    intptr_t Answer = 0;
+    Desktop.Synchronize([&] {
+      Answer = Desktop.SendDeviceChange(AWindow, AEvent, reinterpret_cast<intptr_t>(&ABroadcast));
+    });
+    return Answer;
+  });
   // A filter loads only with a service not marked for deletion, and its service runs while a
   // stack has it loaded (so a deletion waits for the last stack to stop, as on Windows).
   Devices.SetFilterServices(

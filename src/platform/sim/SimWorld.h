@@ -113,7 +113,7 @@ public:
   TSimFilterDriver Drivers;
   // The hook library (and the keyboard state the recorders read).
   TSimHookLibrary HookLibrary{Environment.ModuleFolder()};
-  TSimShell Shell;
+  TSimShell Shell{Desktop};
   // The microphone and the legacy mixer.
   TSimAudio Audio{Desktop, Environment, Dialogs};
   // The device tree, whose stacks load only filters that have a service in Services.

@@ -162,7 +162,9 @@ public:
     Params.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
     Params.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
     Params.StateChange = static_cast<DWORD>(AChange);
-    Params.Scope = DICS_FLAG_GLOBAL;
+    // A restart acts on the running node of the current profile and stores nothing.
+    Params.Scope =
+        AChange == TDeviceStateChange::PropertyChange ? DICS_FLAG_CONFIGSPECIFIC : DICS_FLAG_GLOBAL;
     Params.HwProfile = 0;
     if (!FLibrary->SetClassInstallParams(FList, &Data, &Params.ClassInstallHeader,
                                          sizeof(Params))) {

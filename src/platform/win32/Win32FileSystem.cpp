@@ -39,36 +39,78 @@ private:
   HANDLE FHandle;
 };
 
-// A replace in place keeps the file's attributes and its access list: the new file takes over
-// the old one's (hidden, system, archive, not indexed; and its access list, inheriting from
-// the folder as the old one did, or not). Read-only stays with the old file, whose replace is
-// then refused as before. Nothing to take over when there is no old file.
-void TakeOverAttributesAndAccess(const std::wstring& ATarget, const std::wstring& ANew) {
-  const DWORD Attributes = GetFileAttributesW(ATarget.c_str());
-  if (Attributes == INVALID_FILE_ATTRIBUTES || (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return;
-  }
-  PACL Access = nullptr;
-  PSECURITY_DESCRIPTOR Descriptor = nullptr;
-  if (GetNamedSecurityInfoW(ATarget.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                            nullptr, &Access, nullptr, &Descriptor) == ERROR_SUCCESS) {
+// A replace in place keeps the file's attributes and its access list: the new file is
+// created with the old one's (hidden, system, archive, not indexed; and its access list,
+// inheriting from the folder as the old one did, or not), so that no other process can open
+// it under the folder's access list while its bytes are written, and a new file left behind
+// by a failed rename is no more open than the old one. Read-only stays with the old file,
+// whose replace is then refused as before. Nothing to take over when there is no old file.
+class TTakenOver {
+public:
+  explicit TTakenOver(const std::wstring& ATarget) {
+    const DWORD Attributes = GetFileAttributesW(ATarget.c_str());
+    if (Attributes == INVALID_FILE_ATTRIBUTES || (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return;
+    }
+    constexpr DWORD cKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if ((Attributes & cKept) != 0) {
+      FFlags = Attributes & cKept;
+    }
+    PACL Access = nullptr;
+    if (GetNamedSecurityInfoW(ATarget.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &Access, nullptr, &FOldDescriptor) != ERROR_SUCCESS) {
+      FOldDescriptor = nullptr;
+      return;
+    }
     SECURITY_DESCRIPTOR_CONTROL Control = 0;
     DWORD Revision = 0;
-    GetSecurityDescriptorControl(Descriptor, &Control, &Revision);
-    const SECURITY_INFORMATION What =
-        DACL_SECURITY_INFORMATION |
-        ((Control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
-                                            : UNPROTECTED_DACL_SECURITY_INFORMATION);
-    SetNamedSecurityInfoW(const_cast<wchar_t*>(ANew.c_str()), SE_FILE_OBJECT, What, nullptr,
-                          nullptr, Access, nullptr);
-    LocalFree(Descriptor);
+    // A protected list is kept as it is; an inheriting one takes its inherited entries from the
+    // folder again, as the old file's did.
+    const bool Protected = GetSecurityDescriptorControl(FOldDescriptor, &Control, &Revision) &&
+                           (Control & SE_DACL_PROTECTED) != 0;
+    if (Access != nullptr &&
+        InitializeSecurityDescriptor(&FDescriptor, SECURITY_DESCRIPTOR_REVISION) &&
+        SetSecurityDescriptorDacl(&FDescriptor, TRUE, Access, FALSE) &&
+        SetSecurityDescriptorControl(&FDescriptor, SE_DACL_PROTECTED | SE_DACL_AUTO_INHERIT_REQ,
+                                     Protected ? SE_DACL_PROTECTED : SE_DACL_AUTO_INHERIT_REQ)) {
+      FSecurity.nLength = sizeof(FSecurity);
+      FSecurity.lpSecurityDescriptor = &FDescriptor;
+      FSecurity.bInheritHandle = FALSE;
+      FHasSecurity = true;
+    }
   }
-  constexpr DWORD cKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-  if ((Attributes & cKept) != 0) {
-    SetFileAttributesW(ANew.c_str(), Attributes & cKept);
+  ~TTakenOver() {
+    if (FOldDescriptor != nullptr) {
+      LocalFree(FOldDescriptor);
+    }
   }
-}
+  TTakenOver(const TTakenOver&) = delete;
+  TTakenOver& operator=(const TTakenOver&) = delete;
+
+  // For CreateFileW: null where the new file inherits from the folder.
+  SECURITY_ATTRIBUTES* Security() { return FHasSecurity ? &FSecurity : nullptr; }
+  DWORD Flags() const { return FFlags; }
+  // The attributes again on the new file's handle, before its first byte, so that the new
+  // file has them whatever its creation kept of the flags.
+  uint32_t SetOn(HANDLE AFile) const {
+    if (FFlags == FILE_ATTRIBUTE_NORMAL) {
+      return SysError::Success;
+    }
+    FILE_BASIC_INFO Basic{};
+    Basic.FileAttributes = FFlags;
+    return SetFileInformationByHandle(AFile, FileBasicInfo, &Basic, sizeof(Basic))
+               ? SysError::Success
+               : static_cast<uint32_t>(GetLastError());
+  }
+
+private:
+  PSECURITY_DESCRIPTOR FOldDescriptor = nullptr;
+  SECURITY_DESCRIPTOR FDescriptor{};
+  SECURITY_ATTRIBUTES FSecurity{};
+  bool FHasSecurity = false;
+  DWORD FFlags = FILE_ATTRIBUTE_NORMAL;
+};
 
 uint32_t LastError() {
   return static_cast<uint32_t>(GetLastError());
@@ -114,6 +156,44 @@ uint32_t WriteAll(HANDLE AFile, const uint8_t* AData, std::size_t ASize) {
     ASize -= Written;
   }
   return SysError::Success;
+}
+
+// Makes a new file beside ATarget with AMake (given the name to create; the platform's
+// "exists" errors when that name is taken), passing over names a crash left behind. ATemp is
+// the name made.
+template <class TMake>
+uint32_t MakeBeside(const std::string& ATarget, std::wstring& ATemp, TMake AMake) {
+  static std::atomic<unsigned> NextTemp{0};
+  for (int Attempt = 0; Attempt < cTempNameAttempts; ++Attempt) {
+    const std::string TempPath = ReplacementPathBeside(
+        ATarget, "~" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(NextTemp++));
+    // Not even a short name beside the target fits the platform's limits.
+    if (TempPath.empty()) {
+      return SysError::PathNotFound;
+    }
+    ATemp = ToWide(TempPath);
+    const uint32_t Error = AMake(ATemp);
+    if (Error != ERROR_FILE_EXISTS && Error != ERROR_ALREADY_EXISTS) {
+      return Error;
+    }
+  }
+  return SysError::AlreadyExists;
+}
+
+// Renames the finished new file over the target in one step; a new file that cannot take
+// its place goes.
+uint32_t MoveOver(const std::wstring& ATemp, const std::wstring& ATarget) {
+  // A scanner, the indexer or a sync client may hold the target a moment.
+  const uint32_t Error = Retried({SysError::AccessDenied, SysError::SharingViolation}, [&] {
+    return MoveFileExW(ATemp.c_str(), ATarget.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? SysError::Success
+               : LastError();
+  });
+  if (Error != SysError::Success) {
+    DeleteFileW(ATemp.c_str());
+  }
+  return Error;
 }
 
 class TWin32FileSystem : public IFileSystem {
@@ -170,32 +250,23 @@ public:
 
   uint32_t ReplaceFileContent(const std::string& APath, const void* AData,
                               std::size_t ASize) override {
-    static std::atomic<unsigned> NextTemp{0};
     const std::wstring Target = ToWide(APath);
+    TTakenOver Old(Target);
     std::wstring Temp;
     HANDLE Created = INVALID_HANDLE_VALUE;
-    // A name that a crash left behind is passed over for the next one.
-    for (int Attempt = 0; Attempt < cTempNameAttempts && Created == INVALID_HANDLE_VALUE;
-         ++Attempt) {
-      const std::string TempPath = ReplacementPathBeside(
-          APath, "~" + std::to_string(GetCurrentProcessId()) + "." + std::to_string(NextTemp++));
-      // Not even a short name beside the target fits the platform's limits.
-      if (TempPath.empty()) {
-        return SysError::PathNotFound;
-      }
-      Temp = ToWide(TempPath);
-      Created = CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (Created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
-          GetLastError() != ERROR_ALREADY_EXISTS) {
-        return LastError();
-      }
-    }
+    const uint32_t MakeError = MakeBeside(APath, Temp, [&](const std::wstring& AName) {
+      Created = CreateFileW(AName.c_str(), GENERIC_WRITE, 0, Old.Security(), CREATE_NEW,
+                            Old.Flags(), nullptr);
+      return Created != INVALID_HANDLE_VALUE ? SysError::Success : LastError();
+    });
     THandle File(Created);
-    if (!File.Valid()) {
-      return SysError::AlreadyExists;
+    if (MakeError != SysError::Success) {
+      return MakeError;
     }
-    uint32_t Error = WriteAll(File.Get(), static_cast<const uint8_t*>(AData), ASize);
+    uint32_t Error = Old.SetOn(File.Get());
+    if (Error == SysError::Success) {
+      Error = WriteAll(File.Get(), static_cast<const uint8_t*>(AData), ASize);
+    }
     if (Error == SysError::Success && !FlushFileBuffers(File.Get())) {
       Error = LastError();
     }
@@ -203,20 +274,11 @@ public:
     if (Error == SysError::Success) {
       Error = CloseError;
     }
-    if (Error == SysError::Success) {
-      TakeOverAttributesAndAccess(Target, Temp);
-      // A scanner, the indexer or a sync client may hold the target a moment.
-      Error = Retried({SysError::AccessDenied, SysError::SharingViolation}, [&] {
-        return MoveFileExW(Temp.c_str(), Target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-                   ? SysError::Success
-                   : LastError();
-      });
-    }
     if (Error != SysError::Success) {
       DeleteFileW(Temp.c_str());
+      return Error;
     }
-    return Error;
+    return MoveOver(Temp, Target);
   }
 
   uint32_t RemoveFile(const std::string& APath) override {
@@ -224,8 +286,21 @@ public:
   }
 
   uint32_t DuplicateFile(const std::string& ASource, const std::string& ATarget) override {
-    return CopyFileW(ToWide(ASource).c_str(), ToWide(ATarget).c_str(), FALSE) ? SysError::Success
-                                                                              : LastError();
+    // The platform's copy over an existing file truncates it first; a copy beside it that is
+    // then renamed over it leaves the old file whole when the copy fails half way.
+    const std::wstring Source = ToWide(ASource);
+    std::wstring Temp;
+    const uint32_t Error = MakeBeside(ATarget, Temp, [&](const std::wstring& AName) {
+      if (CopyFileW(Source.c_str(), AName.c_str(), TRUE)) {
+        return SysError::Success;
+      }
+      const uint32_t CopyError = LastError();
+      if (CopyError != ERROR_FILE_EXISTS && CopyError != ERROR_ALREADY_EXISTS) {
+        DeleteFileW(AName.c_str());
+      }
+      return CopyError;
+    });
+    return Error != SysError::Success ? Error : MoveOver(Temp, ToWide(ATarget));
   }
 
   std::string ErrorText(uint32_t ACode) override {

@@ -11,6 +11,25 @@ namespace platform::win32 {
 
 namespace {
 
+// Waits for the process while dispatching what is sent to this thread: the removal query of a
+// device the program restarts, another process's messages and the other threads' hand-overs
+// all arrive as sent messages, and a thread that leaves them unanswered has the removal
+// vetoed and its readers stalled until the program ends. Nothing posted is taken.
+void WaitServingSentMessages(HANDLE AProcess) {
+  for (;;) {
+    MSG Message;
+    PeekMessageW(&Message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    const DWORD Woken = MsgWaitForMultipleObjectsEx(1, &AProcess, INFINITE, QS_SENDMESSAGE, 0);
+    if (Woken == WAIT_OBJECT_0) {
+      return;
+    }
+    if (Woken == WAIT_FAILED) {
+      WaitForSingleObject(AProcess, INFINITE);
+      return;
+    }
+  }
+}
+
 class TWin32Shell : public IShell {
 public:
   intptr_t Open(TWindowHandle AOwner, const std::string& AFile, const std::string& AFolder,
@@ -43,7 +62,7 @@ public:
       return Error != 0 ? static_cast<uint32_t>(Error) : SysError::FileNotFound;
     }
     if (Info.hProcess != nullptr) {
-      WaitForSingleObject(Info.hProcess, INFINITE);
+      WaitServingSentMessages(Info.hProcess);
       CloseHandle(Info.hProcess);
     }
     return SysError::Success;
