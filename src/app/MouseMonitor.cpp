@@ -554,12 +554,15 @@ void TTARNMONMAIN::MicrophoneMute() {
     if (!FEndpoint) {
       return;
     }
+    // An endpoint that fails (invalidated, or the audio service restarted) is opened afresh
+    // once; what still cannot be read counts as not muted, so that the press mutes.
     bool Muted = false;
-    if (FEndpoint->GetMute(Muted) == platform::AUDCLNT_E_DEVICE_INVALIDATED_VALUE) {
+    if (FEndpoint->GetMute(Muted) != platform::S_OK_VALUE) {
       InitAudioEndpoint();
       if (!FEndpoint) {
         return;
       }
+      Muted = false;
       FEndpoint->GetMute(Muted);
     }
     FEndpoint->SetMute(!Muted);

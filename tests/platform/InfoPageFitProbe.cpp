@@ -115,7 +115,20 @@ int Run(uint32_t ADpi, uint8_t ALanguage, uint32_t AMovedDpi) {
 
 } // namespace
 
+// Aware of each monitor's DPI, as TARNMON.EXE's manifest makes it: an unaware program would be
+// given 96 and stretched by Windows, and would prove nothing.
+void BePerMonitorDpiAware() {
+  using TSetContext = BOOL(WINAPI*)(HANDLE);
+  const auto SetContext = platform::win32::Resolve<TSetContext>(GetModuleHandleW(L"user32.dll"),
+                                                                "SetProcessDpiAwarenessContext");
+  const auto PerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-4));
+  if (SetContext == nullptr || SetContext(PerMonitorV2) == FALSE) {
+    SetProcessDPIAware();
+  }
+}
+
 int main(int ACount, char** AArgs) {
+  BePerMonitorDpiAware();
   if (ACount != 3 && ACount != 4) {
     std::fprintf(stderr, "usage: info_page_fit_probe DPI LANGUAGE-INDEX [MOVED-TO-DPI]\n");
     return 2;

@@ -585,6 +585,12 @@ HICON ProgramIcon(int ASize) {
   return BuiltInIcon(ASize);
 }
 
+HICON LoadProgramIcon(int ASize) {
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
+                                       MAKEINTRESOURCEW(cBuiltInIconResource), IMAGE_ICON, ASize,
+                                       ASize, 0));
+}
+
 std::unique_ptr<IDesktop> CreateDesktopService(IDebugOutput& ADebug) {
   return std::make_unique<TWin32Desktop>(ADebug);
 }

@@ -31,6 +31,7 @@ struct TInfoPage {
   HFONT Font = nullptr;
   bool OwnFont = false;
   uint32_t Dpi = 96; // of the monitor the page is on; its controls and font are sized for it
+  HICON Icons[2] = {nullptr, nullptr}; // small and big, at that DPI; the page's own
   TInfoPageEvents Events;
 };
 
@@ -134,5 +135,7 @@ std::wstring TrayWindowClass();
 // The program's built-in icon (its icon resource 1), else the platform's application icon;
 // shared, never destroyed.
 HICON ProgramIcon(int ASize);
+// The program's icon at exactly ASize pixels, the caller's to destroy; null without one.
+HICON LoadProgramIcon(int ASize);
 
 } // namespace platform::win32

@@ -156,11 +156,21 @@ void SizeAndCentre(HWND AWindow, uint32_t ADpi) {
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void SetWindowIcons(HWND AWindow, uint32_t ADpi) {
-  SendMessageW(AWindow, WM_SETICON, ICON_SMALL,
-               reinterpret_cast<LPARAM>(ProgramIcon(MetricForDpi(SM_CXSMICON, ADpi))));
-  SendMessageW(AWindow, WM_SETICON, ICON_BIG,
-               reinterpret_cast<LPARAM>(ProgramIcon(MetricForDpi(SM_CXICON, ADpi))));
+// Icons loaded at the DPI's exact sizes (a shared icon may come back at a size loaded before);
+// the ones they replace are destroyed once the window has let go of them.
+void SetWindowIcons(TInfoPage& APage, HWND AWindow) {
+  constexpr int cMetrics[2] = {SM_CXSMICON, SM_CXICON};
+  constexpr WPARAM cKinds[2] = {ICON_SMALL, ICON_BIG};
+  for (int Kind = 0; Kind < 2; ++Kind) {
+    const int Size = MetricForDpi(cMetrics[Kind], APage.Dpi);
+    const HICON Icon = LoadProgramIcon(Size);
+    SendMessageW(AWindow, WM_SETICON, cKinds[Kind],
+                 reinterpret_cast<LPARAM>(Icon != nullptr ? Icon : ProgramIcon(Size)));
+    if (APage.Icons[Kind] != nullptr) {
+      DestroyIcon(APage.Icons[Kind]);
+    }
+    APage.Icons[Kind] = Icon;
+  }
 }
 
 void ReplaceFont(TInfoPage& APage) {
@@ -185,6 +195,11 @@ TInfoPage::~TInfoPage() {
   if (OwnFont && Font != nullptr) {
     DeleteObject(Font);
   }
+  for (HICON Icon : Icons) {
+    if (Icon != nullptr) {
+      DestroyIcon(Icon);
+    }
+  }
 }
 
 std::shared_ptr<TInfoPage> BuildInfoPage(HWND AWindow, const TInfoPageTexts& ATexts,
@@ -194,7 +209,7 @@ std::shared_ptr<TInfoPage> BuildInfoPage(HWND AWindow, const TInfoPageTexts& ATe
   Page->Dpi = WindowDpi(AWindow);
   Page->Font = PageFont(Page->Dpi, Page->OwnFont);
   SizeAndCentre(AWindow, Page->Dpi);
-  SetWindowIcons(AWindow, Page->Dpi);
+  SetWindowIcons(*Page, AWindow);
   if (!MakeLabels(*Page, AWindow, ATexts.Lines)) {
     return nullptr;
   }
@@ -236,7 +251,7 @@ void RescaleInfoPage(TInfoPage& APage, HWND AWindow, uint32_t ADpi, const RECT* 
   }
   APage.Dpi = ADpi;
   ReplaceFont(APage);
-  SetWindowIcons(AWindow, ADpi);
+  SetWindowIcons(APage, AWindow);
   // The platform suggests where the window goes on its new monitor; the size is the page's own.
   const SIZE Size = FrameSize(AWindow, ADpi);
   if (ASuggested != nullptr) {
