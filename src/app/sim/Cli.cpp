@@ -143,8 +143,7 @@ TScenario ReadScenario(const std::string& APath, std::istream& AStandardInput) {
   }
   const auto Size = std::filesystem::file_size(APath, Error);
   if (!Error && Size > cMaxScenarioBytes) {
-    throw std::runtime_error(APath + ": larger than the " +
-                             std::to_string(cMaxScenarioBytes >> 20) + " MiB a scenario may have");
+    throw ScenarioTooLarge(APath, cMaxScenarioBytes);
   }
   errno = 0;
   std::ifstream File(APath, std::ios::binary);
@@ -387,17 +386,17 @@ private:
         FStreams.Err << "injector: " << AError.what() << "\n";
       }
     });
+    const auto DelaysSoFar = [&] {
+      std::lock_guard<std::mutex> Guard(Lock);
+      return Delays;
+    };
     const auto Delivered = [&] {
       std::lock_guard<std::mutex> Guard(Lock);
       return Delays.size();
     };
     const auto Dropped = [&] { return World.Hid.DroppedReports() - DroppedBefore; };
     const auto Figures = [&](std::ostream& AOut) {
-      std::vector<int64_t> Copy;
-      {
-        std::lock_guard<std::mutex> Guard(Lock);
-        Copy = Delays;
-      }
+      const std::vector<int64_t> Copy = DelaysSoFar();
       AOut << "sent " << Injected.load() << ", delivered " << Copy.size() << ", dropped "
            << Dropped() << ", delay to the handler: median " << std::fixed << std::setprecision(1)
            << Percentile(Copy, 0.5) << " us, p99 " << Percentile(Copy, 0.99) << " us";
@@ -430,11 +429,7 @@ private:
                                    " reports did not reach the monitor (" +
                                    std::to_string(Dropped()) + " dropped by the full report ring)";
     if (FJson) {
-      std::vector<int64_t> Copy;
-      {
-        std::lock_guard<std::mutex> Guard(Lock);
-        Copy = Delays;
-      }
+      const std::vector<int64_t> Copy = DelaysSoFar();
       FStreams.Out << nlohmann::json{{"kind", "load"},
                                      {"rate", FRate},
                                      {"seconds", FSeconds},

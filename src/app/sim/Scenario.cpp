@@ -404,6 +404,11 @@ TScenario ParseScenario(std::string_view AText, const std::string& AName) {
   return Reader.Finish();
 }
 
+std::runtime_error ScenarioTooLarge(const std::string& AName, std::size_t AMaxBytes) {
+  return std::runtime_error(AName + ": larger than the " + std::to_string(AMaxBytes >> 20) +
+                            " MiB a scenario may have");
+}
+
 TScenario ParseScenario(std::istream& AIn, const std::string& AName, std::size_t AMaxBytes) {
   TScenarioReader Reader(AName);
   std::size_t Read = 0;
@@ -411,8 +416,7 @@ TScenario ParseScenario(std::istream& AIn, const std::string& AName, std::size_t
   while (std::getline(AIn, Line)) {
     Read += Line.size() + 1;
     if (Read > AMaxBytes + 1) {
-      throw std::runtime_error(AName + ": larger than the " + std::to_string(AMaxBytes >> 20) +
-                               " MiB a scenario may have");
+      throw ScenarioTooLarge(AName, AMaxBytes);
     }
     Reader.Read(Line);
   }

@@ -79,6 +79,8 @@ TScenario ParseScenario(std::string_view AText, const std::string& AName);
 // The same, a line at a time from AIn: more than AMaxBytes is refused (std::runtime_error) as
 // soon as they are read, and only the lines read so far are held.
 TScenario ParseScenario(std::istream& AIn, const std::string& AName, std::size_t AMaxBytes);
+// What a scenario above AMaxBytes is refused with.
+std::runtime_error ScenarioTooLarge(const std::string& AName, std::size_t AMaxBytes);
 // One line typed at the prompt, at ANowMs: its time may be left out (now).
 TScenarioLine ParseCommandLine(std::string_view AText, uint64_t ANowMs, bool AStarted);
 

@@ -23,7 +23,11 @@ void EndCleanlyOnSignals() {
   std::thread([Signals] {
     int Signal = 0;
     if (sigwait(&Signals, &Signal) == 0) {
-      platform::sim::RemoveWorldFoldersInUse();
+      try {
+        platform::sim::RemoveWorldFoldersInUse();
+      } catch (...) {
+        // The process ends by the signal all the same.
+      }
       signal(Signal, SIG_DFL);
       pthread_sigmask(SIG_UNBLOCK, &Signals, nullptr);
       raise(Signal);

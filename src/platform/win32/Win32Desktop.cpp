@@ -72,10 +72,14 @@ LRESULT CALLBACK HiddenWindowProc(HWND AWindow, UINT AMsg, WPARAM AWParam, LPARA
   return DefWindowProcW(AWindow, AMsg, AWParam, ALParam);
 }
 
+HICON LoadBuiltInIcon(int ASize, UINT AFlags) {
+  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
+                                       MAKEINTRESOURCEW(cBuiltInIconResource), IMAGE_ICON, ASize,
+                                       ASize, AFlags));
+}
+
 HICON BuiltInIcon(int ASize) {
-  const auto Icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
-                                                  MAKEINTRESOURCEW(cBuiltInIconResource),
-                                                  IMAGE_ICON, ASize, ASize, LR_SHARED));
+  const HICON Icon = LoadBuiltInIcon(ASize, LR_SHARED);
   return Icon != nullptr ? Icon : LoadIconW(nullptr, IDI_APPLICATION);
 }
 
@@ -586,9 +590,7 @@ HICON ProgramIcon(int ASize) {
 }
 
 HICON LoadProgramIcon(int ASize) {
-  return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
-                                       MAKEINTRESOURCEW(cBuiltInIconResource), IMAGE_ICON, ASize,
-                                       ASize, 0));
+  return LoadBuiltInIcon(ASize, 0);
 }
 
 std::unique_ptr<IDesktop> CreateDesktopService(IDebugOutput& ADebug) {
