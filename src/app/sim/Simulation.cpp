@@ -407,7 +407,8 @@ void TSimulation::StepTo(uint64_t ATimeMs) {
   }
   while (NowMs() < ATimeMs) {
     const uint64_t Before = NowMs();
-    OnMonitorThread([&] {
+    // The step and the first look at the world are one hand-over.
+    Settle([&] {
       const uint64_t Now = FWorld->Clock.TickCount();
       const uint64_t Target = FStartTick + ATimeMs;
       const uint64_t Next = std::min(Target, FWorld->Desktop.NextTimerDue().value_or(Target));
@@ -418,11 +419,9 @@ void TSimulation::StepTo(uint64_t ATimeMs) {
         FWorld->Desktop.ProcessMessages();
       }
     });
-    Settle();
     Observe();
     if (NowMs() == Before) {
-      OnMonitorThread([&] { FWorld->Desktop.Advance(1); });
-      Settle();
+      Settle([&] { FWorld->Desktop.Advance(1); });
       Observe();
     }
     if (MonitorEnded()) {
@@ -431,23 +430,36 @@ void TSimulation::StepTo(uint64_t ATimeMs) {
   }
 }
 
-void TSimulation::Settle() {
+void TSimulation::Settle(const std::function<void()>& AFirst) {
   constexpr int cSettleSpins = 1000;
+  // Looks that need no hand-over: while a report waits to be read, a hand-over is pending or
+  // fewer readers wait than the monitor runs, the world is not quiet, whatever the monitor's
+  // thread would say. Every so many spins it is asked all the same (its readers may change).
+  constexpr int cLooksBetweenAsks = 64;
   const auto Deadline = std::chrono::steady_clock::now() + cSettleLimit;
   int Polls = 0;
   for (;;) {
+    const bool Ask = Polls == 0 || Polls % cLooksBetweenAsks == 0 ||
+                     (FWorld->Hid.WaitingReads(cMousePath) == FReadersRunning &&
+                      (FReadersRunning == 0 || FWorld->Hid.UnreadReports(cMousePath) == 0) &&
+                      FWorld->Desktop.PendingHandOvers() == 0);
     bool Quiet = false;
-    OnMonitorThread([&] {
-      FWorld->Desktop.ProcessMessages();
-      app::TTARNMONMAIN* Main = app::TARNMONMAIN();
-      const int Running = Main != nullptr ? Main->HIDData().RunningReaders() : 0;
-      // Not inside a handler of the monitor's that handles messages itself (then this runs
-      // in the middle of its work).
-      Quiet = FWorld->Desktop.DispatchDepth() == 1 &&
-              Running == FWorld->Hid.WaitingReads(cMousePath) &&
-              (Running == 0 || FWorld->Hid.UnreadReports(cMousePath) == 0) &&
-              FWorld->Desktop.PendingHandOvers() == 0;
-    });
+    if (Ask) {
+      OnMonitorThread([&] {
+        if (Polls == 0 && AFirst) {
+          AFirst();
+        }
+        FWorld->Desktop.ProcessMessages();
+        app::TTARNMONMAIN* Main = app::TARNMONMAIN();
+        FReadersRunning = Main != nullptr ? Main->HIDData().RunningReaders() : 0;
+        // Not inside a handler of the monitor's that handles messages itself (then this runs
+        // in the middle of its work).
+        Quiet = FWorld->Desktop.DispatchDepth() == 1 &&
+                FReadersRunning == FWorld->Hid.WaitingReads(cMousePath) &&
+                (FReadersRunning == 0 || FWorld->Hid.UnreadReports(cMousePath) == 0) &&
+                FWorld->Desktop.PendingHandOvers() == 0;
+      });
+    }
     if (Quiet) {
       FWorld->Audio.WaitForNotifications();
       return;

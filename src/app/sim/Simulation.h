@@ -96,8 +96,9 @@ public:
   // ---- used by the load mode, on the commands' thread once the monitor runs ----
   // Runs AWork on the monitor's thread.
   void OnMonitorThread(const std::function<void()>& AWork);
-  // Until the readers wait in their reads and nothing is left to hand over or handle.
-  void Settle();
+  // Until the readers wait in their reads and nothing is left to hand over or handle; AFirst
+  // runs on the monitor's thread first, in the same hand-over as the first look.
+  void Settle(const std::function<void()>& AFirst = nullptr);
 
 private:
   class TConfigProgram;
@@ -123,6 +124,8 @@ private:
   std::unique_ptr<TConfigProgram> FConfig;
   bool FConfigBeforeStart = false;
   uint32_t FButtonsHeld = 0;
+  // The readers the monitor ran at the last look (written on its thread during a hand-over).
+  int FReadersRunning = 0;
   bool FMousePlugged = false;
 
   // Between the two threads.

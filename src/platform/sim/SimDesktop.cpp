@@ -185,9 +185,24 @@ void TSimDesktop::Synchronize(const std::function<void()>& AWork) {
   }
   TRequest Request{&AWork, std::this_thread::get_id(), nullptr, false};
   {
-    std::unique_lock<std::mutex> Guard(FLock);
+    std::lock_guard<std::mutex> Guard(FLock);
     FRequests.push_back(&Request);
-    FPending.notify_all();
+  }
+  FPending.notify_all();
+  // The main thread mostly runs the work within microseconds: a few turns before sleeping
+  // spare a sleep and a wake-up each time.
+  constexpr int cTurnsBeforeSleeping = 50;
+  for (int Turn = 0; Turn < cTurnsBeforeSleeping; ++Turn) {
+    {
+      std::lock_guard<std::mutex> Guard(FLock);
+      if (Request.Done) {
+        break;
+      }
+    }
+    std::this_thread::yield();
+  }
+  {
+    std::unique_lock<std::mutex> Guard(FLock);
     FDone.wait(Guard, [&Request] { return Request.Done; });
   }
   if (Request.Error) {
@@ -516,6 +531,9 @@ int32_t TSimDesktop::RunMessageLoop() {
     if (FireOneDueTimer()) {
       continue;
     }
+    if (SomethingCameWithinTurns()) {
+      continue;
+    }
     std::unique_lock<std::mutex> Guard(FLock);
     FPending.wait_for(Guard, cPoll, [this] {
       return !FRequests.empty() || !FQueue.empty() || FQuit.has_value();
@@ -523,6 +541,20 @@ int32_t TSimDesktop::RunMessageLoop() {
     FLoopWaits.fetch_add(1, std::memory_order_relaxed);
   }
   return ExitCode;
+}
+
+bool TSimDesktop::SomethingCameWithinTurns() {
+  // Hand-overs come in bursts (a simulation's steps, a reader's reports): a few turns before
+  // sleeping spare a sleep and a wake-up each time.
+  constexpr int cTurnsBeforeSleeping = 50;
+  for (int Turn = 0; Turn < cTurnsBeforeSleeping; ++Turn) {
+    std::this_thread::yield();
+    std::lock_guard<std::mutex> Guard(FLock);
+    if (!FRequests.empty() || !FQueue.empty() || FQuit.has_value()) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void TSimDesktop::Quit(int32_t AExitCode) {

@@ -134,6 +134,8 @@ private:
   bool RunOneHandOver();
   bool RunOnePending();
   bool FireOneDueTimer();
+  // Whether a hand-over, a message or the quit came within a few turns of the scheduler.
+  bool SomethingCameWithinTurns();
   void Dispatch(TWindowHandle AWindow, TWindowMessage& AMessage);
   // Called by the session with its lock held.
   void Enqueue(TWindowHandle AWindow, const TWindowMessage& AMessage);
