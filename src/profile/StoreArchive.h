@@ -54,6 +54,8 @@ struct TArchiveRecord {
   std::string Name;     // stable id, e.g. "allsettings", "groups", "game1".."game5"
   std::string Location; // where it was stored, for people
   std::vector<uint8_t> Bytes;
+
+  bool operator==(const TArchiveRecord&) const = default;
 };
 
 struct TStoreArchive {
@@ -61,6 +63,8 @@ struct TStoreArchive {
   std::string Created;              // local time as text, e.g. "2026-12-10 10:30:00"
   std::vector<std::string> Summary; // readable lines about the store, for people
   std::vector<TArchiveRecord> Records;
+
+  bool operator==(const TStoreArchive&) const = default;
 };
 
 // Thrown by ReadStoreArchive with a message for the user that names what is wrong.
