@@ -252,7 +252,7 @@ private:
     if (*Version > cStoreArchiveFormat) {
       Refuse("The profile store export is of format version " + Text +
              ", newer than this program reads (format version " +
-             std::to_string(cStoreArchiveFormat) + "): export it with this program's version.");
+             std::to_string(cStoreArchiveFormat) + "): a newer version of the program reads it.");
     }
   }
 
