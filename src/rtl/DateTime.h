@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace rtl {
 
@@ -20,5 +21,7 @@ struct TDateTimeParts {
 
 // Encodes a Gregorian calendar date and time of day.
 TDateTime EncodeDateTime(const TDateTimeParts& AParts);
+// "yyyy-mm-dd hh:mm:ss" of a date-time from 1899-12-30 on (earlier ones as that day).
+std::string FormatDateTime(TDateTime AValue);
 
 } // namespace rtl

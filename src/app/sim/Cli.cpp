@@ -22,6 +22,7 @@
 #include "app/MouseMonitor.h"
 #include "app/sim/Simulation.h"
 #include "app/sim/Timeline.h"
+#include "rtl/CommandLine.h"
 
 namespace simulator {
 
@@ -466,20 +467,12 @@ private:
 // A whole number from AMin to AMax, digits only: no sign, no exponent, no trailing text.
 uint32_t ParseWhole(const std::string& AText, uint32_t AMin, uint32_t AMax,
                     const std::string& AWhat) {
-  const auto Refuse = [&] {
-    return EUsage("the " + AWhat + " \"" + EscapeForDisplay(AText) +
-                  "\" is not a whole number from " + std::to_string(AMin) + " to " +
-                  std::to_string(AMax));
-  };
-  if (AText.empty() || AText.size() > 10 ||
-      !std::all_of(AText.begin(), AText.end(), [](char C) { return C >= '0' && C <= '9'; })) {
-    throw Refuse();
+  if (const std::optional<uint32_t> Value = rtl::ParseWholeNumber(AText, AMin, AMax)) {
+    return *Value;
   }
-  const uint64_t Value = std::stoull(AText);
-  if (Value < AMin || Value > AMax) {
-    throw Refuse();
-  }
-  return static_cast<uint32_t>(Value);
+  throw EUsage("the " + AWhat + " \"" + rtl::EscapeForDisplay(AText) +
+               "\" is not a whole number from " + std::to_string(AMin) + " to " +
+               std::to_string(AMax));
 }
 
 struct TOptions {
@@ -513,7 +506,7 @@ TOptions ParseOptions(const std::vector<std::string>& AArgs) {
     } else if (Arg == "--version") {
       Options.Version = true;
     } else {
-      throw EUsage("unknown option \"" + EscapeForDisplay(Arg) + "\"");
+      throw EUsage("unknown option \"" + rtl::EscapeForDisplay(Arg) + "\"");
     }
   }
   if (Options.Interactive && Options.Load) {
@@ -521,7 +514,7 @@ TOptions ParseOptions(const std::vector<std::string>& AArgs) {
   }
   const std::size_t Allowed = Options.Load ? 2 : Options.Interactive ? 0 : 1;
   if (Options.Operands.size() > Allowed) {
-    throw EUsage("unexpected \"" + EscapeForDisplay(Options.Operands[Allowed]) + "\"");
+    throw EUsage("unexpected \"" + rtl::EscapeForDisplay(Options.Operands[Allowed]) + "\"");
   }
   return Options;
 }

@@ -1,5 +1,7 @@
 #include "app/sim/Scenario.h"
 
+#include "rtl/CommandLine.h"
+
 #include <algorithm>
 #include <charconv>
 #include <istream>
@@ -13,7 +15,7 @@ namespace {
 class ELineError : public std::invalid_argument {
 public:
   explicit ELineError(std::string AMessage)
-      : std::invalid_argument(EscapeForDisplay(AMessage)), FMessage(std::move(AMessage)) {}
+      : std::invalid_argument(rtl::EscapeForDisplay(AMessage)), FMessage(std::move(AMessage)) {}
   const std::string& Message() const { return FMessage; }
 
 private:
@@ -26,47 +28,11 @@ constexpr uint32_t cMaxByte = 255;
 std::string Describe(const std::string& AName, int ALine, const std::string& AMessage) {
   // A line of megabytes is shown by its start: enough to find it.
   constexpr std::size_t cShownBytes = 300;
-  std::string Shown = EscapeForDisplay(std::string_view(AMessage).substr(0, cShownBytes));
+  std::string Shown = rtl::EscapeForDisplay(std::string_view(AMessage).substr(0, cShownBytes));
   if (AMessage.size() > cShownBytes) {
     Shown += "...";
   }
-  return EscapeForDisplay(AName) + ":" + std::to_string(ALine) + ": " + Shown;
-}
-
-// The length of the UTF-8 sequence at AText[AAt] that is valid text, or 0.
-std::size_t TextSequence(std::string_view AText, std::size_t AAt) {
-  const auto Byte = [&](std::size_t AIndex) { return static_cast<uint8_t>(AText[AIndex]); };
-  const uint8_t Lead = Byte(AAt);
-  if (Lead >= 0x20 && Lead < 0x7F) {
-    return 1;
-  }
-  std::size_t Length = 0;
-  uint32_t Code = 0;
-  if (Lead >= 0xC2 && Lead <= 0xDF) {
-    Length = 2;
-    Code = Lead & 0x1Fu;
-  } else if (Lead >= 0xE0 && Lead <= 0xEF) {
-    Length = 3;
-    Code = Lead & 0x0Fu;
-  } else if (Lead >= 0xF0 && Lead <= 0xF4) {
-    Length = 4;
-    Code = Lead & 0x07u;
-  } else {
-    return 0;
-  }
-  if (AAt + Length > AText.size()) {
-    return 0;
-  }
-  for (std::size_t I = 1; I < Length; ++I) {
-    if ((Byte(AAt + I) & 0xC0u) != 0x80u) {
-      return 0;
-    }
-    Code = Code << 6 | (Byte(AAt + I) & 0x3Fu);
-  }
-  constexpr uint32_t cMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-  const bool Valid =
-      Code >= cMinimum[Length] && Code <= 0x10FFFF && (Code < 0xD800 || Code > 0xDFFF);
-  return Valid ? Length : 0;
+  return rtl::EscapeForDisplay(AName) + ":" + std::to_string(ALine) + ": " + Shown;
 }
 
 // The words of a line; a quoted word keeps its spaces. A comment starts at "#" outside
@@ -276,24 +242,6 @@ bool IsTime(const std::string& AWord) {
 }
 
 } // namespace
-
-std::string EscapeForDisplay(std::string_view AText) {
-  constexpr char cHex[] = "0123456789abcdef";
-  std::string Result;
-  for (std::size_t At = 0; At < AText.size();) {
-    const std::size_t Length = AText[At] == '\t' ? 1 : TextSequence(AText, At);
-    if (Length > 0) {
-      Result.append(AText.substr(At, Length));
-      At += Length;
-      continue;
-    }
-    const auto Byte = static_cast<uint8_t>(AText[At++]);
-    Result += "\\x";
-    Result += cHex[Byte >> 4];
-    Result += cHex[Byte & 0x0F];
-  }
-  return Result;
-}
 
 EScenarioError::EScenarioError(std::string AName, int ALine, const std::string& AMessage)
     : std::runtime_error(Describe(AName, ALine, AMessage)), FLine(ALine) {}

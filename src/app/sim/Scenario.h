@@ -69,10 +69,6 @@ private:
   int FLine;
 };
 
-// AText with every byte that is not printable UTF-8 text (a NUL, a control character, a
-// broken sequence) shown as \xNN, so that a message shows all of a bad line.
-std::string EscapeForDisplay(std::string_view AText);
-
 // Raises EScenarioError with the name and line number of the first bad line. A UTF-8
 // byte-order mark at the start is passed over.
 TScenario ParseScenario(std::string_view AText, const std::string& AName);

@@ -40,6 +40,9 @@ public:
   void SetReadOnly(uint32_t ARoot, const std::string& APath, bool AReadOnly);
   // The next call of that kind fails with ACode.
   void FailNext(TSimRegistryOp AOp, uint32_t ACode) { FFaults.FailNext(AOp, ACode); }
+  void FailAfter(TSimRegistryOp AOp, int ASucceeding, uint32_t ACode) {
+    FFaults.FailAfter(AOp, ASucceeding, ACode);
+  }
   // Calls made through the service, so a test can tell that nothing touched the registry.
   int CallCount() const;
   // Values created, replaced or deleted through the service.
