@@ -61,6 +61,8 @@ TEST(ScenarioTest, LinesAreReadWithTheirTimesAndBadOnesAreNamedByNumber) {
       {"0 start\n1 tray exit\n2 level 3\n", {3, "only expectations"}},
       {"0 plug\n", {1, "never starts"}},
       {"0 start\n1 config start\n2 config stop\n3 config send 7035\n", {4, "not running"}},
+      {"0 start\n1 ctl cpi 1 level 3 1e3\n", {2, "profile tool refuses it: the resolution"}},
+      {"0 start\n1 ctl export backup\n", {2, "not in a scenario"}},
   };
   for (const auto& [Text, Error] : Bad) {
     try {

@@ -265,40 +265,57 @@ public:
   TTool(const TToolServices& AServices, const TToolStreams& AStreams, TOptions AOptions)
       : FServices(AServices), FStreams(AStreams), FOptions(std::move(AOptions)) {}
 
-  int Run() {
-    const std::vector<std::string>& Words = FOptions.Operands;
+  // What the command line asks for, every argument checked; the store is not touched.
+  struct TPlan {
+    std::string Command;
+    std::optional<int> Profile;
+    std::string File;
+    std::function<uint32_t(TTool&, TDM&)> Change;
+  };
+  static TPlan Plan(const TOptions& AOptions) {
+    const std::vector<std::string>& Words = AOptions.Operands;
     if (Words.empty()) {
       throw EUsage("no command given");
     }
-    const std::string& Command = Words[0];
-    // Every argument is checked before the store is touched.
+    TPlan Plan;
+    Plan.Command = Words[0];
     const auto Arguments = [&](std::size_t AMin, std::size_t AMax) {
       if (Words.size() - 1 < AMin) {
-        throw EUsage("\"" + Command + "\" needs more arguments");
+        throw EUsage("\"" + Plan.Command + "\" needs more arguments");
       }
       if (Words.size() - 1 > AMax) {
         throw EUsage("unexpected \"" + rtl::EscapeForDisplay(Words[AMax + 1]) + "\"");
       }
     };
-    if (FOptions.DryRun && Command != "import") {
+    if (AOptions.DryRun && Plan.Command != "import") {
       throw EUsage("--dry-run goes with import only");
     }
-    if (Command == "show") {
+    if (Plan.Command == "show") {
       Arguments(0, 1);
-      const std::optional<int> Profile =
-          Words.size() > 1 ? std::optional<int>(ProfileIndex(Words[1])) : std::nullopt;
-      return Show(Profile);
-    }
-    if (Command == "export") {
+      if (Words.size() > 1) {
+        Plan.Profile = ProfileIndex(Words[1]);
+      }
+    } else if (Plan.Command == "export" || Plan.Command == "import") {
       Arguments(1, 1);
-      return Export(Words[1]);
+      Plan.File = Words[1];
+    } else {
+      Plan.Change = ParseChange(Words);
     }
-    if (Command == "import") {
-      Arguments(1, 1);
-      return Import(Words[1]);
+    return Plan;
+  }
+
+  int Run() {
+    const TPlan Plan = this->Plan(FOptions);
+    if (Plan.Command == "show") {
+      return Show(Plan.Profile);
     }
-    std::function<uint32_t(TDM&)> Change = ParseChange(Words);
-    return Apply(Command, Change);
+    if (Plan.Command == "export") {
+      return Export(Plan.File);
+    }
+    if (Plan.Command == "import") {
+      return Import(Plan.File);
+    }
+    return Apply(Plan.Command, Plan.Change);
   }
 
 private:
@@ -309,7 +326,7 @@ private:
   static constexpr uint32_t cTellProfiles = 1;
   static constexpr uint32_t cTellSettings = 2;
 
-  std::function<uint32_t(TDM&)> ParseChange(const std::vector<std::string>& AWords) {
+  static std::function<uint32_t(TTool&, TDM&)> ParseChange(const std::vector<std::string>& AWords) {
     const std::string& Command = AWords[0];
     const auto Count = [&](std::size_t AMin, std::size_t AMax) {
       if (AWords.size() - 1 < AMin) {
@@ -322,7 +339,7 @@ private:
     if (Command == "reset") {
       Count(1, 1);
       if (AWords[1] == "all") {
-        return [](TDM& AModule) {
+        return [](TTool&, TDM& AModule) {
           AModule.RestoreAllProfileInfoToDefault();
           for (int Index = 0; Index < profile::cGameProfileCount; ++Index) {
             SaveProfileStream(AModule, Index);
@@ -331,7 +348,7 @@ private:
         };
       }
       if (AWords[1] == "shared") {
-        return [](TDM& AModule) {
+        return [](TTool&, TDM& AModule) {
           AModule.uiProfileAllSettingInfo->RestoreToDefault();
           AModule.uiProfileAllSettingInfo->SaveStreamToRegistry();
           AModule.RestoreProfileSettingGroupToDefault();
@@ -339,7 +356,7 @@ private:
         };
       }
       const int Profile = ProfileIndex(AWords[1]);
-      return [Profile](TDM& AModule) {
+      return [Profile](TTool&, TDM& AModule) {
         AModule.RestoreProfileInfoToDefault(Profile);
         SaveProfileStream(AModule, Profile);
         return cTellProfiles;
@@ -348,7 +365,7 @@ private:
     if (Command == "game") {
       Count(1, 1);
       const int Profile = ProfileIndex(AWords[1]);
-      return [Profile](TDM& AModule) {
+      return [Profile](TTool&, TDM& AModule) {
         AModule.SwitchToProfile(Profile);
         AModule.SaveBackAllProfileSettingInfo();
         return cTellProfiles;
@@ -356,9 +373,10 @@ private:
     }
     if (Command == "language") {
       Count(1, 1);
-      const uint8_t Language = LanguageIndex(AWords[1]);
-      return [Language](TDM& AModule) {
-        AModule.AllProfileSettingInfo().CurrentLanguage = Language;
+      // The names are those of "ui.local", read when the change runs.
+      const std::string Language = AWords[1];
+      return [Language](TTool& ATool, TDM& AModule) {
+        AModule.AllProfileSettingInfo().CurrentLanguage = ATool.LanguageIndex(Language);
         AModule.SaveBackAllProfileSettingInfo();
         return cTellSettings;
       };
@@ -406,7 +424,7 @@ private:
     throw EUsage("unknown command \"" + rtl::EscapeForDisplay(Command) + "\"");
   }
 
-  std::function<uint32_t(TDM&)> ParseCpi(const std::vector<std::string>& AWords) {
+  static std::function<uint32_t(TTool&, TDM&)> ParseCpi(const std::vector<std::string>& AWords) {
     if (AWords.size() < 4) {
       throw EUsage("\"cpi\" needs more arguments");
     }
@@ -489,9 +507,9 @@ private:
   }
 
   // A change of one game profile's record, saved where the profile is stored.
-  std::function<uint32_t(TDM&)> EditProfile(int AProfile,
-                                            std::function<void(TDM&, TMouseProfileInfo&)> AEdit) {
-    return [AProfile, AEdit](TDM& AModule) {
+  static std::function<uint32_t(TTool&, TDM&)>
+  EditProfile(int AProfile, std::function<void(TDM&, TMouseProfileInfo&)> AEdit) {
+    return [AProfile, AEdit](TTool&, TDM& AModule) {
       auto Record = std::make_unique<TMouseProfileInfo>();
       AModule.ReadProfileInfo(*Record, AProfile);
       AEdit(AModule, *Record);
@@ -519,14 +537,14 @@ private:
     return Factory;
   }
 
-  int Apply(const std::string& ACommand, const std::function<uint32_t(TDM&)>& AChange) {
+  int Apply(const std::string& ACommand, const std::function<uint32_t(TTool&, TDM&)>& AChange) {
     FinishInterrupted();
     TOpenedStore Store(FServices);
     const TStoreFacts Before = Facts(Store);
     const std::string Old = StoreText(*Store.Module, Before, std::nullopt);
     uint32_t Tell = 0;
     try {
-      Tell = AChange(*Store.Module);
+      Tell = AChange(*this, *Store.Module);
     } catch (const rtl::Exception& AError) {
       throw EToolError(AError.what());
     }
@@ -965,6 +983,18 @@ private:
 };
 
 } // namespace
+
+std::string ProfileToolUsageError(const std::vector<std::string>& AArgs) {
+  try {
+    const TOptions Options = ParseOptions(AArgs);
+    if (!Options.Help && !Options.Version) {
+      TTool::Plan(Options);
+    }
+  } catch (const EUsage& AError) {
+    return AError.what();
+  }
+  return "";
+}
 
 int RunProfileTool(const std::vector<std::string>& AArgs, const TToolServices& AServices,
                    const TToolStreams& AStreams) {

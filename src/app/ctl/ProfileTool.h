@@ -46,6 +46,10 @@ inline constexpr int cToolDone = 0;
 inline constexpr int cToolFailed = 1;
 inline constexpr int cToolUsage = 2;
 
+// What is wrong with a command line's options and arguments, as the tool would say it before
+// it touched the store; "" when nothing is.
+std::string ProfileToolUsageError(const std::vector<std::string>& AArgs);
+
 // Runs one command line (the arguments after the program's name, UTF-8).
 int RunProfileTool(const std::vector<std::string>& AArgs, const TToolServices& AServices,
                    const TToolStreams& AStreams);

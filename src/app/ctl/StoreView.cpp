@@ -337,10 +337,10 @@ std::vector<std::string> LineDiff(const std::string& AOld, const std::string& AN
       Follow(Old[I]);
       ++I;
       ++J;
-    } else if (J < New.size() && (I == Old.size() || Common[I][J + 1] >= Common[I + 1][J])) {
-      Emit("+ ", New[J++]);
-    } else {
+    } else if (I < Old.size() && (J == New.size() || Common[I + 1][J] >= Common[I][J + 1])) {
       Emit("- ", Old[I++]);
+    } else {
+      Emit("+ ", New[J++]);
     }
   }
   return Diff;

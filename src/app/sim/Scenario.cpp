@@ -1,5 +1,6 @@
 #include "app/sim/Scenario.h"
 
+#include "app/ctl/ProfileTool.h"
 #include "rtl/CommandLine.h"
 
 #include <algorithm>
@@ -185,6 +186,22 @@ void ParseCommand(const std::vector<std::string>& AWords, TScenarioLine& ALine) 
       }
       ALine.Numbers = {Button, AWords[3] == "mute" ? cFunctionMute : cFunctionNone};
     }
+  } else if (Name == "ctl") {
+    if (AWords.size() < 2) {
+      throw ELineError("\"ctl\" takes the profile tool's command and its arguments");
+    }
+    ALine.Command = TCommand::Ctl;
+    ALine.Words.assign(AWords.begin() + 1, AWords.end());
+    if (AWords[1] == "export" || AWords[1] == "import") {
+      throw ELineError("\"ctl " + AWords[1] +
+                       "\" names a file of this computer: not in a scenario");
+    }
+    // The tool's own check of its command line, so that a bad one stops the scenario before
+    // it runs.
+    const std::string Refusal = ctl::ProfileToolUsageError(ALine.Words);
+    if (!Refusal.empty()) {
+      throw ELineError("the profile tool refuses it: " + Refusal);
+    }
   } else if (Name == "microphone") {
     Choice({{"on", TCommand::MicrophoneOn}, {"off", TCommand::MicrophoneOff}});
     Count(AWords, 1);
@@ -247,9 +264,9 @@ EScenarioError::EScenarioError(std::string AName, int ALine, const std::string& 
     : std::runtime_error(Describe(AName, ALine, AMessage)), FLine(ALine) {}
 
 const std::vector<std::string>& EventKinds() {
-  static const std::vector<std::string> Kinds = {"monitor",    "store",  "tray",   "timer",
-                                                 "reader",     "device", "driver", "config",
-                                                 "microphone", "shell",  "debug",  "box"};
+  static const std::vector<std::string> Kinds = {
+      "monitor", "store", "tray",       "timer", "reader", "device", "driver",
+      "config",  "ctl",   "microphone", "shell", "debug",  "box"};
   return Kinds;
 }
 

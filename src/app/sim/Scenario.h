@@ -27,6 +27,7 @@ enum class TCommand {
   ConfigSend,
   StoreLanguage,
   StoreButton,
+  Ctl,
   MicrophoneOn,
   MicrophoneOff,
   Resume,
@@ -46,6 +47,8 @@ struct TScenarioLine {
   TCommand Command = TCommand::Start;
   // The numbers of the command (button, level, status code and value, message, language).
   std::vector<uint32_t> Numbers;
+  // The profile tool's arguments (ctl).
+  std::vector<std::string> Words;
   // Expectations: the kind of event and the text looked for ("" for any).
   std::string Kind;
   std::string Text;

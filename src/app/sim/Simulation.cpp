@@ -5,9 +5,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <thread>
 
 #include "app/MouseMonitor.h"
+#include "app/ctl/ProfileTool.h"
 #include "device/CpiUnit.h"
 #include "profile/DMUnit.h"
 #include "rtl/Guarded.h"
@@ -237,8 +239,9 @@ void TSimulation::OnMonitorThread(const std::function<void()>& AWork) {
   FWorld->Desktop.Synchronize(AWork);
 }
 
-void TSimulation::Emit(const std::string& AKind, const std::string& AText) {
-  FEvents.push_back({NowMs(), AKind, AText});
+void TSimulation::Emit(const std::string& AKind, const std::string& AText,
+                       std::optional<uint64_t> AAt) {
+  FEvents.push_back({AAt.value_or(NowMs()), AKind, AText});
   FTimeline.Event(FEvents.back());
 }
 
@@ -655,6 +658,13 @@ std::string TSimulation::Meaning(const TScenarioLine& ALine) const {
   case TCommand::StoreButton:
     return "the configuration program binds button " + N(0) + " of the current profile to " +
            (ALine.Numbers[1] == cFunctionMute ? "the microphone's mute (function 28)" : "nothing");
+  case TCommand::Ctl: {
+    std::string Arguments;
+    for (const std::string& Word : ALine.Words) {
+      Arguments += " " + Word;
+    }
+    return "the user runs the profile tool: " + std::string(ctl::cToolName) + Arguments;
+  }
   case TCommand::MicrophoneOn:
     return "a microphone is plugged in";
   case TCommand::MicrophoneOff:
@@ -789,6 +799,34 @@ void TSimulation::Execute(const TScenarioLine& ALine, bool AStarted) {
       }
     });
     break;
+  case TCommand::Ctl: {
+    // The tool is a program of the session: a desktop of its own, the user's store.
+    std::ostringstream Out;
+    std::ostringstream Err;
+    int Code = 0;
+    uint64_t Ended = 0;
+    OnWorld([&] {
+      sim::TSimDialogs Dialogs;
+      sim::TSimDesktop Desktop(*World.Session, Dialogs);
+      Code = ctl::RunProfileTool(
+          ALine.Words,
+          {World.Registry, World.Files, World.Environment, World.Clock, World.Locale, Desktop},
+          {Out, Err});
+      // All of its output at the time it ended, before what the monitor did in answer.
+      Ended = NowMs();
+    });
+    for (const std::string& Text : {Out.str(), Err.str()}) {
+      std::istringstream Lines(Text);
+      for (std::string Line; std::getline(Lines, Line);) {
+        if (!Line.empty()) {
+          Emit("ctl", Line, Ended);
+        }
+      }
+    }
+    Emit("ctl", std::string(ctl::cToolName) + " ended with exit code " + std::to_string(Code),
+         Ended);
+    break;
+  }
   case TCommand::MicrophoneOn:
     World.Audio.SetMicrophonePresent(true);
     break;

@@ -108,7 +108,9 @@ private:
   void Check(const TScenarioLine& ALine);
   void StepTo(uint64_t ATimeMs);
   void Observe();
-  void Emit(const std::string& AKind, const std::string& AText);
+  // An event at AAt, or now.
+  void Emit(const std::string& AKind, const std::string& AText,
+            std::optional<uint64_t> AAt = std::nullopt);
   bool MonitorEnded();
   void WaitForTheEnd();
   // What only the mouse can do (or undo): with the mouse unplugged such a line does nothing.
