@@ -352,6 +352,9 @@ private:
           AModule.uiProfileAllSettingInfo->RestoreToDefault();
           AModule.uiProfileAllSettingInfo->SaveStreamToRegistry();
           AModule.RestoreProfileSettingGroupToDefault();
+          // The records as now stored, for what the change is shown as.
+          AModule.LoadAllProfileInfoFromRegistry();
+          AModule.LoadProfileGroupSettingInfoFromRegistry();
           return cTellProfiles | cTellSettings;
         };
       }

@@ -319,7 +319,8 @@ std::vector<std::string> LineDiff(const std::string& AOld, const std::string& AN
   std::string Heading;
   std::string HeadingShown;
   const auto Emit = [&](const std::string& AMark, const std::string& ALine) {
-    if (!Heading.empty() && Heading != HeadingShown) {
+    const bool IsHeading = !ALine.empty() && ALine[0] != ' ';
+    if (!IsHeading && !Heading.empty() && Heading != HeadingShown) {
       Diff.push_back(Heading);
       HeadingShown = Heading;
     }
