@@ -1,6 +1,7 @@
 #include "rtl/CommandLine.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace rtl {
 
@@ -58,6 +59,30 @@ std::optional<uint32_t> ParseWholeNumber(std::string_view AText, uint32_t AMin, 
     return std::nullopt;
   }
   return static_cast<uint32_t>(Value);
+}
+
+std::vector<std::string> SplitCommandLine(const std::vector<std::string>& AArgs,
+                                          const std::vector<TCommandLineFlag>& AFlags) {
+  std::vector<std::string> Operands;
+  bool OptionsEnded = false;
+  for (const std::string& Arg : AArgs) {
+    if (OptionsEnded || Arg.size() < 2 || Arg[0] != '-') {
+      Operands.push_back(Arg);
+      continue;
+    }
+    if (Arg == "--") {
+      OptionsEnded = true;
+      continue;
+    }
+    const auto Flag = std::find_if(AFlags.begin(), AFlags.end(), [&](const TCommandLineFlag& A) {
+      return std::find(A.Names.begin(), A.Names.end(), Arg) != A.Names.end();
+    });
+    if (Flag == AFlags.end()) {
+      throw std::invalid_argument("unknown option \"" + EscapeForDisplay(Arg) + "\"");
+    }
+    *Flag->Value = true;
+  }
+  return Operands;
 }
 
 std::string EscapeForDisplay(std::string_view AText) {

@@ -117,25 +117,18 @@ struct TOptions {
 
 TOptions ParseOptions(const std::vector<std::string>& AArgs) {
   TOptions Options;
-  bool OptionsEnded = false;
-  for (const std::string& Arg : AArgs) {
-    if (OptionsEnded || Arg.size() < 2 || Arg[0] != '-') {
-      Options.Operands.push_back(Arg);
-    } else if (Arg == "--") {
-      OptionsEnded = true;
-    } else if (Arg == "--json") {
-      Options.Json = true;
-    } else if (Arg == "--force") {
-      Options.Force = true;
-    } else if (Arg == "--dry-run") {
-      Options.DryRun = true;
-    } else if (Arg == "--help" || Arg == "-h" || Arg == "/?") {
-      Options.Help = true;
-    } else if (Arg == "--version") {
-      Options.Version = true;
-    } else {
-      throw EUsage("unknown option \"" + rtl::EscapeForDisplay(Arg) + "\"");
-    }
+  try {
+    Options.Operands = rtl::SplitCommandLine(AArgs, {{{"--json"}, &Options.Json},
+                                                     {{"--force"}, &Options.Force},
+                                                     {{"--dry-run"}, &Options.DryRun},
+                                                     {{"--help", "-h"}, &Options.Help},
+                                                     {{"--version"}, &Options.Version}});
+  } catch (const std::invalid_argument& AError) {
+    throw EUsage(AError.what());
+  }
+  // The Windows way of asking for help.
+  if (Options.Operands == std::vector<std::string>{"/?"}) {
+    Options.Help = true;
   }
   return Options;
 }

@@ -493,27 +493,15 @@ struct TOptions {
 
 TOptions ParseOptions(const std::vector<std::string>& AArgs) {
   TOptions Options;
-  bool OptionsEnded = false;
-  for (const std::string& Arg : AArgs) {
-    if (OptionsEnded || Arg == "-" || Arg.empty() || Arg[0] != '-') {
-      Options.Operands.push_back(Arg);
-    } else if (Arg == "--") {
-      OptionsEnded = true;
-    } else if (Arg == "--json") {
-      Options.Json = true;
-    } else if (Arg == "--verbose") {
-      Options.Verbose = true;
-    } else if (Arg == "--interactive") {
-      Options.Interactive = true;
-    } else if (Arg == "--load") {
-      Options.Load = true;
-    } else if (Arg == "--help" || Arg == "-h") {
-      Options.Help = true;
-    } else if (Arg == "--version") {
-      Options.Version = true;
-    } else {
-      throw EUsage("unknown option \"" + rtl::EscapeForDisplay(Arg) + "\"");
-    }
+  try {
+    Options.Operands = rtl::SplitCommandLine(AArgs, {{{"--json"}, &Options.Json},
+                                                     {{"--verbose"}, &Options.Verbose},
+                                                     {{"--interactive"}, &Options.Interactive},
+                                                     {{"--load"}, &Options.Load},
+                                                     {{"--help", "-h"}, &Options.Help},
+                                                     {{"--version"}, &Options.Version}});
+  } catch (const std::invalid_argument& AError) {
+    throw EUsage(AError.what());
   }
   if (Options.Interactive && Options.Load) {
     throw EUsage("--interactive and --load are two modes: give one");
