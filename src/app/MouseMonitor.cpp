@@ -160,6 +160,12 @@ void TTARNMONMAIN::FormCreate(rtl::TComponent*) {
                          {[this] { BtnOKClick(this); }, [this] { BtnGoWebClick(this); }});
 
   ApplyLanguageAndCaptions();
+  if (profile::TDM* Module = profile::DM()) {
+    FStoredGame = Module->AllProfileSettingInfo().CurrentGame;
+    // The table follows at the device check.
+    ReloadApplicationSwitches(false);
+    ApplyGameInFront(false);
+  }
   // A configuration program without elevation still reaches an elevated monitor.
   Desktop.AllowMessageFromLowerIntegrity(FWindowHandle, WM_MONITOR_RELOAD_PROFILES);
   Desktop.AllowMessageFromLowerIntegrity(FWindowHandle, WM_MONITOR_RELOAD_SETTINGS);
@@ -184,6 +190,8 @@ void TTARNMONMAIN::FormDestroy(rtl::TComponent*) {
   Desktop.StopTimer(FWindowHandle, cTimerDeviceArrial);
   Desktop.StopTimer(FWindowHandle, cTimerToSetCurrentCpi);
   Desktop.StopTimer(FWindowHandle, cTimerShellRetry);
+  Desktop.StopTimer(FWindowHandle, cTimerForegroundSettle);
+  Desktop.StopWatchingForeground();
   uiHIDData1->HidStopRead();
   device::SendCpiRelease(CpiTarget(), FCPIUNIT);
   FPlatform.Clock.SleepMs(cReleaseSettleMs);
@@ -240,6 +248,11 @@ bool TTARNMONMAIN::WndProc(platform::TWindowMessage& AMessage) {
       ConnectToShell();
       return true;
     }
+    if (AMessage.WParam == cTimerForegroundSettle) {
+      FPlatform.Desktop.StopTimer(FWindowHandle, cTimerForegroundSettle);
+      ApplyGameInFront(true);
+      return true;
+    }
     return false;
   case platform::WM_POWERBROADCAST_MESSAGE:
     if (AMessage.WParam == platform::PBT_APMRESUMEAUTOMATIC_VALUE ||
@@ -293,7 +306,13 @@ void TTARNMONMAIN::WMMonitorDeviceEvent(uintptr_t AWParam, intptr_t ALParam) {
 void TTARNMONMAIN::WMMonitorReloadProfiles() {
   profile::TDM& Module = *profile::DM();
   Module.LoadAllProfileInfoFromRegistry();
-  Module.SwitchToProfile(Module.AllProfileSettingInfo().CurrentGame);
+  FStoredGame = Module.AllProfileSettingInfo().CurrentGame;
+  ReloadApplicationSwitches(true);
+  // The program in front decides at once, so that one table is sent.
+  FChosenByForeground = false;
+  const int Game = GameInFront();
+  FChosenByForeground = Game != FStoredGame;
+  Module.SwitchToProfile(Game);
   Module.LoadCurrentProfileInfoFromRegistry();
   if (ReadAndSendCpiTable()) {
     InstallWheelHookRules();
@@ -302,7 +321,71 @@ void TTARNMONMAIN::WMMonitorReloadProfiles() {
 
 void TTARNMONMAIN::WMMonitorReloadSettings() {
   profile::DM()->LoadAllProfileInfoFromRegistry();
+  FStoredGame = profile::DM()->AllProfileSettingInfo().CurrentGame;
   ApplyLanguageAndCaptions();
+  ReloadApplicationSwitches(true);
+  ApplyGameInFront(true);
+}
+
+// ---- the game profile of the program in front ----
+
+void TTARNMONMAIN::ReloadApplicationSwitches(bool AReload) {
+  profile::TDM& Module = *profile::DM();
+  auto Record = std::make_unique<profile::TMouseProfileInfo>();
+  for (int Index = 0; Index < profile::cGameProfileCount; ++Index) {
+    if (AReload && Module.ProfileSettingGroup().ProfileSettingList[Index].nStorage ==
+                       profile::cStorageRegistry) {
+      // A value that cannot be read keeps the list the stream had.
+      try {
+        Module.LoadProfileInfoFromRegistry(Index);
+      } catch (const std::exception& AError) {
+        FPlatform.Debug.DebugOutput(std::string("Application list: ") + AError.what());
+      }
+    }
+    Module.ReadProfileInfo(*Record, Index);
+    FApplicationSwitches[static_cast<std::size_t>(Index)] =
+        profile::ApplicationSwitch(Record->ConfigInfo);
+  }
+  const bool Wanted = std::any_of(FApplicationSwitches.begin(), FApplicationSwitches.end(),
+                                  [](const profile::TApplicationSwitch& A) { return A.On; });
+  platform::IDesktop& Desktop = FPlatform.Desktop;
+  if (Wanted && !FWatchingForeground) {
+    FWatchingForeground = Desktop.WatchForeground([this] {
+      if (!FTearingDown) {
+        RestartTimer(cTimerForegroundSettle, cForegroundSettleMs);
+      }
+    });
+  } else if (!Wanted && FWatchingForeground) {
+    Desktop.StopWatchingForeground();
+    Desktop.StopTimer(FWindowHandle, cTimerForegroundSettle);
+    FWatchingForeground = false;
+  }
+}
+
+int TTARNMONMAIN::GameInFront() {
+  if (!FWatchingForeground) {
+    return FStoredGame;
+  }
+  return profile::ProfileForApplication(FApplicationSwitches, FPlatform.Desktop.ForegroundProgram())
+      .value_or(FStoredGame);
+}
+
+void TTARNMONMAIN::ApplyGameInFront(bool ASend) {
+  // With every switch off the monitor keeps to the store's profile as it always has; only a
+  // profile the switch chose is given back.
+  if (FTearingDown || (!FWatchingForeground && !FChosenByForeground)) {
+    return;
+  }
+  profile::TDM& Module = *profile::DM();
+  const int Game = GameInFront();
+  FChosenByForeground = Game != FStoredGame;
+  if (Game == Module.ProfileIndex() || !Module.SwitchToProfile(Game)) {
+    return;
+  }
+  // In memory only: the configuration program owns the stored current profile.
+  if (ASend && ReadAndSendCpiTable()) {
+    InstallWheelHookRules();
+  }
 }
 
 void TTARNMONMAIN::ApplyLanguageAndCaptions() {

@@ -20,6 +20,7 @@
 #include "hook/uiHook.h"
 #include "lang/uiLanguage.h"
 #include "platform/Platform.h"
+#include "profile/ApplicationList.h"
 #include "profile/ProfileRecords.h"
 #include "rtl/Component.h"
 
@@ -57,6 +58,10 @@ inline constexpr uintptr_t cTimerToSetCurrentCpi = 2;
 // Retries what the shell or the session services refused early at logon (the tray icon, the
 // session notifications), waiting twice as long each time up to a minute.
 inline constexpr uintptr_t cTimerShellRetry = 3;
+// The program in front has stayed there long enough to switch to its game profile (passing
+// through windows with Alt+Tab switches nothing).
+inline constexpr uintptr_t cTimerForegroundSettle = 4;
+inline constexpr uint32_t cForegroundSettleMs = 300;
 inline constexpr uint32_t cDeviceArrialIntervalMs = 1500;
 inline constexpr uint32_t cSetCurrentCpiIntervalMs = 100;
 inline constexpr uint32_t cFirstShellRetryMs = 1000;
@@ -145,6 +150,8 @@ public:
   const device::CPI_UNIT& CpiUnit() const { return FCPIUNIT; }
   bool EndpointPrepared() const { return FEndpoint != nullptr; }
   const std::string& WebAddress() const { return FWebAddress; }
+  // Whether the monitor watches the window in front (some profile's switch is on).
+  bool WatchingForeground() const { return FWatchingForeground; }
 
 private:
   friend class TMyEndpointVolumeCallback;
@@ -173,6 +180,14 @@ private:
   bool MixerGetMute(uint8_t ASelector);
   void MixerSetMute(uint8_t ASelector, bool AMute);
   void RestartTimer(uintptr_t ATimer, uint32_t AIntervalMs);
+  // The game profiles' application lists and switches, from the profile streams (read again
+  // from the store first with AReload), and the foreground watched while any switch is on.
+  void ReloadApplicationSwitches(bool AReload);
+  // The game profile for the program in front: its list's, or the stored current one.
+  int GameInFront();
+  // Makes GameInFront current where the switch decides it (a switch on, or a profile chosen
+  // by it before); with ASend the table and the wheel rules follow, as 7035 does.
+  void ApplyGameInFront(bool ASend);
   void PostToConfigWindow(uint32_t AMsg, uintptr_t AWParam);
   platform::TInfoPageTexts InfoPageTexts() const;
   device::TCpiTarget CpiTarget();
@@ -202,6 +217,12 @@ private:
   TMyEndpointVolumeCallback FEndpointCallback;
   std::atomic<bool> FVolumeUpdating{false};
   std::string FWebAddress;
+  // The store's current game profile, as last read; the switch by application goes back to it.
+  int FStoredGame = 0;
+  std::array<profile::TApplicationSwitch, profile::cGameProfileCount> FApplicationSwitches;
+  bool FWatchingForeground = false;
+  // The current profile was chosen by the program in front.
+  bool FChosenByForeground = false;
 };
 
 // The process: a single instance, the data module before the main window, the message loop,

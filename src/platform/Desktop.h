@@ -252,6 +252,18 @@ public:
                               TInfoPageEvents AEvents) = 0;
   // Main thread: new texts (a translation) for the page's controls; nothing without a page.
   virtual void SetInfoPageTexts(TWindowHandle AWindow, const TInfoPageTexts& ATexts) = 0;
+
+  // ---- The window in front ----
+
+  // Main thread: AOnChange runs on the main thread, from its message loop, each time another
+  // window comes to the front, until StopWatchingForeground (a second call replaces it).
+  // The platform tells the change: nothing runs and nothing wakes while the front stays.
+  // False when the platform refused.
+  virtual bool WatchForeground(std::function<void()> AOnChange) = 0;
+  virtual void StopWatchingForeground() = 0;
+  // Any thread: the full path of the program whose window is in front; "" when no window is,
+  // or its program cannot be asked (a protected process, one that has ended).
+  virtual std::string ForegroundProgram() = 0;
 };
 
 // Main thread: waits until ADone() holds, running the hand-overs of the threads it waits for

@@ -8,6 +8,7 @@
 #include "app/MouseMonitor.h"
 #include "app/ctl/ProfileTool.h"
 #include "platform/sim/SimWorld.h"
+#include "profile/ApplicationList.h"
 #include "profile/DMUnit.h"
 #include "profile/StoreArchive.h"
 
@@ -115,6 +116,21 @@ TEST_F(ProfileToolTest, ChangesAreCheckedWholeThenWrittenAndTheMonitorIsTold) {
   EXPECT_EQ(Profile(2).VWheelButtonFuncInfo[1].nDeviceCode, 16);
   EXPECT_EQ(Monitor.Take().size(), 3u);
 
+  // A profile's applications: ten entries at most, each once, as text.
+  ASSERT_EQ(Tool({"apps", "3", "on"}).Code, 0);
+  for (int Entry = 1; Entry <= 10; ++Entry) {
+    ASSERT_EQ(Tool({"apps", "3", "add", "C:\\Games\\" + std::to_string(Entry) + ".exe"}).Code, 0);
+  }
+  EXPECT_EQ(Profile(3).AutoSwitchProfileWhenAppRun, 1);
+  EXPECT_EQ(profile::ApplicationEntry(Profile(3), 9), "C:\\Games\\10.exe");
+  EXPECT_NE(Tool({"apps", "3", "add", "x.exe"}).Err.find("in use"), std::string::npos);
+  ASSERT_EQ(Tool({"apps", "3", "remove", "2"}).Code, 0);
+  EXPECT_NE(Tool({"apps", "3", "add", "c:/games/1.EXE"}).Err.find("entry 1"), std::string::npos);
+  const std::string Shown = Tool({"show", "3"}).Out;
+  EXPECT_NE(Shown.find("applications    on"), std::string::npos) << Shown;
+  EXPECT_NE(Shown.find("10            C:\\Games\\10.exe"), std::string::npos) << Shown;
+  Monitor.Take();
+
   // Refused, with nothing written: usage (2) and what the store rules out (1).
   const int Writes = World.Registry.WriteCount();
   const std::pair<std::vector<std::string>, int> Refused[] = {
@@ -130,7 +146,9 @@ TEST_F(ProfileToolTest, ChangesAreCheckedWholeThenWrittenAndTheMonitorIsTold) {
       {{"language", "3"}, 2},
       {{"frobnicate"}, 2},
       {{"show", "--frobnicate"}, 2},
-      {{"game", "2", "--dry-run"}, 2}};
+      {{"game", "2", "--dry-run"}, 2},
+      {{"apps", "1", "add", "a\tb"}, 2},
+      {{"apps", "1", "remove", "11"}, 2}};
   for (const auto& [Args, Code] : Refused) {
     const TRun Run = Tool(Args);
     EXPECT_EQ(Run.Code, Code) << Args[0] << " " << Run.Err;

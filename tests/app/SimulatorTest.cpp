@@ -104,7 +104,7 @@ TEST_P(ShippedScenarioTest, Passes) {
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, ShippedScenarioTest,
                          ::testing::Values("default", "not-plugged-at-start", "no-microphone",
-                                           "no-config-program"),
+                                           "no-config-program", "application-in-front"),
                          [](const auto& AInfo) {
                            std::string Name = AInfo.param;
                            std::replace(Name.begin(), Name.end(), '-', '_');

@@ -13,6 +13,7 @@
 #include "app/ctl/StoreView.h"
 #include "lang/LangFile.h"
 #include "platform/SysError.h"
+#include "profile/ApplicationList.h"
 #include "profile/DMUnit.h"
 #include "profile/StoreArchive.h"
 #include "rtl/CommandLine.h"
@@ -68,6 +69,12 @@ Commands:
   button PROFILE BUTTON mute      the button mutes and unmutes the microphone
   button PROFILE BUTTON default   the button's factory assignment
   button PROFILE BUTTON TYPE:INDEX  a raw assignment: function type 0..255, index 0..47
+  apps PROFILE on|off             the profile becomes the current one while a program of
+                                  its list is in front (the store's current profile returns
+                                  when none is), or not
+  apps PROFILE add PROGRAM        add to the list: a full path, a folder ending in \ (any
+                                  program below it) or a bare name (that name anywhere)
+  apps PROFILE remove ENTRY       remove entry 1 to 10 of the list
   wheel PROFILE up|down standard  the wheel direction scrolls as the system does
   wheel PROFILE up|down TYPE:INDEX  a raw assignment; the monitor then holds the system's
                                   scrolling in that direction back
@@ -80,7 +87,8 @@ Options (in any place):
                {"levels_in_use", "current_level", "min", "max", "bounds_from_profile",
                "levels": [{"level", "x", "y", "enabled", "in_use"}]}, "report_rate",
                "wheel" {"up", "down"}, "buttons": [{"button", "type", "index", "device_code",
-               "function_id", "name"}], "light", "light_zones"}]; the other commands:
+               "function_id", "name"}], "light", "light_zones", "applications" {"switch",
+               "entries": [{"entry", "program"}]}}]; the other commands:
                "command", "changes": [{"where", "change"}], "monitor_told", "dry_run")
   --force      change the store although the configuration program is open (it may write
                its own copy of the store over the change when it saves)
@@ -417,7 +425,72 @@ private:
         Assign(ARecord.ConfigInfo.VWheelButtonFuncInfo[Direction], Function.first, Function.second);
       });
     }
+    if (Command == "apps") {
+      return ParseApplications(AWords);
+    }
     throw EUsage("unknown command \"" + rtl::EscapeForDisplay(Command) + "\"");
+  }
+
+  static std::function<uint32_t(TTool&, TDM&)>
+  ParseApplications(const std::vector<std::string>& AWords) {
+    if (AWords.size() < 3) {
+      throw EUsage("\"apps\" needs a profile and on, off, add PROGRAM or remove ENTRY");
+    }
+    const int Profile = ProfileIndex(AWords[1]);
+    const std::string& What = AWords[2];
+    const auto Last = [&](std::size_t AIndex) {
+      if (AWords.size() != AIndex + 1) {
+        throw EUsage(AWords.size() <= AIndex
+                         ? "\"apps " + What + "\" needs more arguments"
+                         : "unexpected \"" + rtl::EscapeForDisplay(AWords[AIndex + 1]) + "\"");
+      }
+    };
+    if (What == "on" || What == "off") {
+      Last(2);
+      const uint16_t On = What == "on" ? 1 : 0;
+      return EditProfile(Profile, [=](TDM&, TMouseProfileInfo& ARecord) {
+        ARecord.ConfigInfo.AutoSwitchProfileWhenAppRun = On;
+      });
+    }
+    if (What == "remove") {
+      Last(3);
+      const int Entry =
+          static_cast<int>(Number(AWords[3], 1, profile::cApplicationCount, "the entry")) - 1;
+      return EditProfile(Profile, [=](TDM&, TMouseProfileInfo& ARecord) {
+        profile::StoreApplicationEntry(ARecord.ConfigInfo, Entry, "");
+      });
+    }
+    if (What != "add") {
+      throw EUsage("\"apps\" takes on, off, add PROGRAM or remove ENTRY, not \"" +
+                   rtl::EscapeForDisplay(What) + "\"");
+    }
+    Last(3);
+    const std::string Program = AWords[3];
+    profile::TMOUSECONFIGINFO Probe{};
+    if (Program.empty() || !profile::StoreApplicationEntry(Probe, 0, Program)) {
+      throw EUsage("\"" + rtl::EscapeForDisplay(Program) +
+                   "\" is not a program for the list: text of at most " +
+                   std::to_string(profile::cMaxApplicationUnits) +
+                   " UTF-16 units without control characters");
+    }
+    return EditProfile(Profile, [=](TDM&, TMouseProfileInfo& ARecord) {
+      profile::TMOUSECONFIGINFO& Config = ARecord.ConfigInfo;
+      int Free = -1;
+      for (int Entry = profile::cApplicationCount; Entry-- > 0;) {
+        const std::optional<std::string> Text = profile::ApplicationEntry(Config, Entry);
+        if (Text && Text->empty()) {
+          Free = Entry;
+        } else if (Text && profile::SameApplication(*Text, Program)) {
+          throw EToolError("\"" + Program + "\" is entry " + std::to_string(Entry + 1) +
+                           " of profile " + std::to_string(Profile + 1) + " already");
+        }
+      }
+      if (Free < 0) {
+        throw EToolError("the ten entries of profile " + std::to_string(Profile + 1) +
+                         " are in use: remove one first");
+      }
+      profile::StoreApplicationEntry(Config, Free, Program);
+    });
   }
 
   static std::function<uint32_t(TTool&, TDM&)> ParseCpi(const std::vector<std::string>& AWords) {

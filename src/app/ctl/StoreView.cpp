@@ -4,6 +4,7 @@
 
 #include "app/MouseMonitor.h"
 #include "hook/uiKeyCode.h"
+#include "profile/ApplicationList.h"
 #include "rtl/Utf.h"
 
 namespace ctl {
@@ -158,6 +159,15 @@ void ProfileText(std::string& AText, profile::TDM& AModule, const TStoreFacts& A
   for (int Zone = 0; Zone < profile::cLightZoneCount; ++Zone) {
     Line("light zone " + std::to_string(Zone + 1), LightText(Config.LIGHTS[Zone]));
   }
+  Line("applications", Config.AutoSwitchProfileWhenAppRun != 0
+                           ? "on: the profile follows these programs in front"
+                           : "off");
+  for (int Entry = 0; Entry < profile::cApplicationCount; ++Entry) {
+    const std::optional<std::string> Text = profile::ApplicationEntry(Config, Entry);
+    if (!Text || !Text->empty()) {
+      Line("  " + std::to_string(Entry + 1), Text ? *Text : "(damaged: not text, matches nothing)");
+    }
+  }
 }
 
 json ProfileJson(profile::TDM& AModule, const TStoreFacts& AFacts, int AIndex) {
@@ -190,6 +200,14 @@ json ProfileJson(profile::TDM& AModule, const TStoreFacts& AFacts, int AIndex) {
     Entry["standard"] = IsStandardWheel(Config.VWheelButtonFuncInfo[Direction], Direction);
     Wheel[Direction == 0 ? "up" : "down"] = Entry;
   }
+  json Applications = json::array();
+  for (int Entry = 0; Entry < profile::cApplicationCount; ++Entry) {
+    const std::optional<std::string> Text = profile::ApplicationEntry(Config, Entry);
+    if (!Text || !Text->empty()) {
+      Applications.push_back(
+          {{"entry", Entry + 1}, {"program", Text ? json(*Text) : json(nullptr)}});
+    }
+  }
   return {{"profile", AIndex + 1},
           {"stored", AFacts.Stored[static_cast<std::size_t>(AIndex)]},
           {"storage", StorageJson(AModule.ProfileSettingGroup().ProfileSettingList[AIndex])},
@@ -205,7 +223,9 @@ json ProfileJson(profile::TDM& AModule, const TStoreFacts& AFacts, int AIndex) {
           {"wheel", Wheel},
           {"buttons", Buttons},
           {"light", LightJson(Config.LEDConfig)},
-          {"light_zones", Zones}};
+          {"light_zones", Zones},
+          {"applications",
+           {{"switch", Config.AutoSwitchProfileWhenAppRun != 0}, {"entries", Applications}}}};
 }
 
 } // namespace

@@ -202,6 +202,12 @@ void ParseCommand(const std::vector<std::string>& AWords, TScenarioLine& ALine) 
     if (!Refusal.empty()) {
       throw ELineError("the profile tool refuses it: " + Refusal);
     }
+  } else if (Name == "foreground") {
+    if (AWords.size() > 2) {
+      throw ELineError("\"foreground\" takes one program's path (quotes keep spaces), or none");
+    }
+    ALine.Command = TCommand::Foreground;
+    ALine.Text = AWords.size() == 2 ? AWords[1] : "";
   } else if (Name == "microphone") {
     Choice({{"on", TCommand::MicrophoneOn}, {"off", TCommand::MicrophoneOff}});
     Count(AWords, 1);
@@ -265,8 +271,8 @@ EScenarioError::EScenarioError(std::string AName, int ALine, const std::string& 
 
 const std::vector<std::string>& EventKinds() {
   static const std::vector<std::string> Kinds = {
-      "monitor", "store", "tray",       "timer", "reader", "device", "driver",
-      "config",  "ctl",   "microphone", "shell", "debug",  "box"};
+      "monitor", "store", "tray",    "timer",      "reader", "device", "driver",
+      "config",  "ctl",   "profile", "microphone", "shell",  "debug",  "box"};
   return Kinds;
 }
 

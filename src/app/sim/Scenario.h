@@ -28,6 +28,7 @@ enum class TCommand {
   StoreLanguage,
   StoreButton,
   Ctl,
+  Foreground,
   MicrophoneOn,
   MicrophoneOff,
   Resume,

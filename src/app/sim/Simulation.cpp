@@ -191,7 +191,9 @@ struct TSimulation::TSeen {
   bool Started = false;
   bool Ended = false;
   std::vector<sim::TSimTrayIconState> Tray;
-  std::optional<uint64_t> Due[3];
+  std::optional<uint64_t> Due[5];
+  int Profile = -1;
+  std::size_t Watchers = 0;
   int Readers = 0;
   std::size_t Commands = 0;
   std::size_t Controls = 0;
@@ -455,6 +457,8 @@ void TSimulation::Settle(const std::function<void()>& AFirst) {
         FWorld->Desktop.ProcessMessages();
         app::TTARNMONMAIN* Main = app::TARNMONMAIN();
         FReadersRunning = Main != nullptr ? Main->HIDData().RunningReaders() : 0;
+        FMonitorProfile =
+            Main != nullptr && profile::DM() != nullptr ? profile::DM()->ProfileIndex() : -1;
         // Not inside a handler of the monitor's that handles messages itself (then this runs
         // in the middle of its work).
         Quiet = FWorld->Desktop.DispatchDepth() == 1 &&
@@ -524,16 +528,35 @@ void TSimulation::Observe() {
   FSeen->Tray = Tray;
 
   const platform::TWindowHandle Main = FWorld->Desktop.FindTopLevelWindow(app::cMainWindowClass);
-  for (uintptr_t Timer : {app::cTimerDeviceArrial, app::cTimerToSetCurrentCpi}) {
+  for (uintptr_t Timer :
+       {app::cTimerDeviceArrial, app::cTimerToSetCurrentCpi, app::cTimerForegroundSettle}) {
     const std::optional<uint64_t> Due =
         Main != 0 ? FWorld->Desktop.TimerDue(Main, Timer) : std::nullopt;
     if (Due && Due != FSeen->Due[Timer]) {
       const uint64_t In = *Due - FWorld->Clock.TickCount();
-      Emit("timer", (Timer == app::cTimerDeviceArrial ? "device check due in "
-                                                      : "level to the driver due in ") +
-                        std::to_string(In) + " ms");
+      Emit("timer",
+           std::string(Timer == app::cTimerDeviceArrial      ? "device check"
+                       : Timer == app::cTimerToSetCurrentCpi ? "level to the driver"
+                                                             : "the program in front taken") +
+               " due in " + std::to_string(In) + " ms");
     }
     FSeen->Due[Timer] = Due;
+  }
+  const std::size_t Watchers = FWorld->Session->ForegroundWatchers();
+  if (Watchers != FSeen->Watchers) {
+    Emit("profile", Watchers > FSeen->Watchers
+                        ? "the monitor watches the window in front (a profile's application "
+                          "switch is on)"
+                        : "the monitor no longer watches the window in front");
+    FSeen->Watchers = Watchers;
+  }
+  if (FMonitorProfile != FSeen->Profile) {
+    if (FSeen->Profile >= 0 && FMonitorProfile >= 0) {
+      const std::string Front = FWorld->Session->ForegroundProgram();
+      Emit("profile", "game profile " + std::to_string(FMonitorProfile + 1) + " is current (" +
+                          (Front.empty() ? "nothing" : Front) + " in front)");
+    }
+    FSeen->Profile = FMonitorProfile;
   }
 
   for (const sim::TSimFirmwareCommand& Command : FFirmware->Commands(FSeen->Commands)) {
@@ -665,6 +688,9 @@ std::string TSimulation::Meaning(const TScenarioLine& ALine) const {
     }
     return "the user runs the profile tool: " + std::string(ctl::cToolName) + Arguments;
   }
+  case TCommand::Foreground:
+    return ALine.Text.empty() ? "no window is in front (the desktop)"
+                              : "a window of " + ALine.Text + " comes to the front";
   case TCommand::MicrophoneOn:
     return "a microphone is plugged in";
   case TCommand::MicrophoneOff:
@@ -827,6 +853,9 @@ void TSimulation::Execute(const TScenarioLine& ALine, bool AStarted) {
          Ended);
     break;
   }
+  case TCommand::Foreground:
+    World.Session->SetForegroundProgram(ALine.Text);
+    break;
   case TCommand::MicrophoneOn:
     World.Audio.SetMicrophonePresent(true);
     break;

@@ -128,6 +128,8 @@ private:
   uint32_t FButtonsHeld = 0;
   // The readers the monitor ran at the last look (written on its thread during a hand-over).
   int FReadersRunning = 0;
+  // The monitor's current game profile at the last look (-1 before it has one).
+  int FMonitorProfile = -1;
   bool FMousePlugged = false;
 
   // Between the two threads.

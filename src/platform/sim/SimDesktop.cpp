@@ -30,6 +30,7 @@ TSimDesktop::TSimDesktop(TSimSession& ASession, IDebugOutput& ADebug)
       FMainThread(std::this_thread::get_id()) {}
 
 TSimDesktop::~TSimDesktop() {
+  StopWatchingForeground();
   std::vector<TWindowHandle> Own;
   {
     std::lock_guard<std::mutex> Guard(FSession.FLock);
@@ -600,6 +601,43 @@ void TSimDesktop::SetInfoPageTexts(TWindowHandle AWindow, const TInfoPageTexts& 
   if (Window != nullptr && Window->Page) {
     Window->Page->Texts = ATexts;
   }
+}
+
+bool TSimDesktop::WatchForeground(std::function<void()> AOnChange) {
+  StopWatchingForeground();
+  // The session tells a window of this process, as the platform calls a hook from the loop.
+  const TWindowHandle Window =
+      CreateHiddenWindow([this, OnChange = std::move(AOnChange)](TWindowMessage& AMsg) {
+        if (AMsg.Msg != cSimForegroundMessage) {
+          return false;
+        }
+        rtl::Guarded(FDebug, "Foreground change", OnChange);
+        return true;
+      });
+  if (Window == 0) {
+    return false;
+  }
+  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  FSession.FForegroundWatch[this] = Window;
+  return true;
+}
+
+void TSimDesktop::StopWatchingForeground() {
+  TWindowHandle Window = 0;
+  {
+    std::lock_guard<std::mutex> Guard(FSession.FLock);
+    const auto Found = FSession.FForegroundWatch.find(this);
+    if (Found == FSession.FForegroundWatch.end()) {
+      return;
+    }
+    Window = Found->second;
+    FSession.FForegroundWatch.erase(Found);
+  }
+  DestroyHiddenWindow(Window);
+}
+
+std::string TSimDesktop::ForegroundProgram() {
+  return FSession.ForegroundProgram();
 }
 
 } // namespace platform::sim

@@ -73,6 +73,9 @@ public:
   bool CreateInfoPage(TWindowHandle AWindow, const TInfoPageTexts& ATexts,
                       TInfoPageEvents AEvents) override;
   void SetInfoPageTexts(TWindowHandle AWindow, const TInfoPageTexts& ATexts) override;
+  bool WatchForeground(std::function<void()> AOnChange) override;
+  void StopWatchingForeground() override;
+  std::string ForegroundProgram() override;
 
   TSimSession& Session() { return FSession; }
   // Hand-overs waiting for the main thread to run them.

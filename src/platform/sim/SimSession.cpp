@@ -219,6 +219,30 @@ void TSimSession::BroadcastFromShell(uint32_t AMsg) {
   }
 }
 
+void TSimSession::SetForegroundProgram(const std::string& APath) {
+  std::vector<TWindowHandle> Watching;
+  {
+    std::lock_guard<std::mutex> Guard(FLock);
+    FForegroundProgram = APath;
+    for (const auto& [Desktop, Window] : FForegroundWatch) {
+      Watching.push_back(Window);
+    }
+  }
+  for (TWindowHandle Window : Watching) {
+    Post(nullptr, Window, {cSimForegroundMessage, 0, 0, 0});
+  }
+}
+
+std::string TSimSession::ForegroundProgram() const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FForegroundProgram;
+}
+
+std::size_t TSimSession::ForegroundWatchers() const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return FForegroundWatch.size();
+}
+
 uint32_t TSimSession::RegisterName(const std::string& AName) {
   if (AName.empty()) {
     return 0;

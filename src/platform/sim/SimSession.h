@@ -90,6 +90,14 @@ public:
   // notifications fail.
   void RefuseSessionNotifications(std::size_t ACount);
 
+  // ---- The program in front ----
+  // A window of the program at APath comes to the front ("" for none: the desktop itself);
+  // every process watching the foreground is told through its message loop.
+  void SetForegroundProgram(const std::string& APath);
+  std::string ForegroundProgram() const;
+  // The processes that watch the foreground now.
+  std::size_t ForegroundWatchers() const;
+
   // ---- The information page ----
   // The page's texts on a window; nothing when it has no page.
   std::optional<TInfoPageTexts> InfoPage(TWindowHandle AWindow) const;
@@ -156,6 +164,9 @@ private:
   std::size_t FTrayAddsRefused = 0;
   std::size_t FSessionNotificationsRefused = 0;
   std::vector<std::string> FMutexRaces;
+  std::string FForegroundProgram;
+  // Each watching process's window that is told of a change.
+  std::map<const TSimDesktop*, TWindowHandle> FForegroundWatch;
   // Mutexes other processes hold; last, so they go before the map they count in.
   std::vector<std::unique_ptr<INamedMutex>> FOtherHolders;
 };
@@ -163,6 +174,7 @@ private:
 // Private messages of the simulated backend, below the registered messages' range.
 inline constexpr uint32_t cSimTrayCallbackMessage = 0xBF00;
 inline constexpr uint32_t cSimInfoPageClickMessage = 0xBF01;
+inline constexpr uint32_t cSimForegroundMessage = 0xBF02;
 inline constexpr uintptr_t cSimTrayClick = 0;
 inline constexpr uintptr_t cSimTrayMenuItem = 1;
 inline constexpr uintptr_t cSimInfoPageOK = 0;

@@ -178,6 +178,7 @@ TWin32Desktop::TWin32Desktop(IDebugOutput& ADebug)
 }
 
 TWin32Desktop::~TWin32Desktop() {
+  StopWatchingForeground();
   while (!FWindows.empty()) {
     DestroyHiddenWindow(FWindows.begin()->first);
   }
@@ -595,6 +596,72 @@ HICON LoadProgramIcon(int ASize) {
 
 std::unique_ptr<IDesktop> CreateDesktopService(IDebugOutput& ADebug) {
   return std::make_unique<TWin32Desktop>(ADebug);
+}
+
+// ---- the window in front ----
+
+namespace {
+// The desktop whose hook runs: an out-of-context hook calls back on the thread that set it,
+// from its message loop, with no context of its own.
+TWin32Desktop* GForegroundDesktop = nullptr;
+std::function<void()>* GForegroundHandler = nullptr;
+
+void CALLBACK ForegroundChanged(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {
+  if (GForegroundDesktop != nullptr && GForegroundHandler != nullptr && *GForegroundHandler) {
+    rtl::Guarded(GForegroundDesktop->Debug(), "Foreground change", *GForegroundHandler);
+  }
+}
+} // namespace
+
+bool TWin32Desktop::WatchForeground(std::function<void()> AOnChange) {
+  StopWatchingForeground();
+  FOnForeground = std::move(AOnChange);
+  GForegroundDesktop = this;
+  GForegroundHandler = &FOnForeground;
+  FForegroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                    ForegroundChanged, 0, 0, WINEVENT_OUTOFCONTEXT);
+  if (FForegroundHook == nullptr) {
+    GForegroundDesktop = nullptr;
+    GForegroundHandler = nullptr;
+    FOnForeground = nullptr;
+    return false;
+  }
+  return true;
+}
+
+void TWin32Desktop::StopWatchingForeground() {
+  if (FForegroundHook != nullptr) {
+    UnhookWinEvent(FForegroundHook);
+    FForegroundHook = nullptr;
+  }
+  if (GForegroundDesktop == this) {
+    GForegroundDesktop = nullptr;
+    GForegroundHandler = nullptr;
+  }
+  FOnForeground = nullptr;
+}
+
+std::string TWin32Desktop::ForegroundProgram() {
+  const HWND Window = GetForegroundWindow();
+  DWORD Process = 0;
+  if (Window == nullptr || GetWindowThreadProcessId(Window, &Process) == 0 || Process == 0) {
+    return "";
+  }
+  // The limited query is what a process of ordinary rights may ask of any other, elevated
+  // ones included; a protected one still refuses.
+  const HANDLE Handle = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, Process);
+  if (Handle == nullptr) {
+    return "";
+  }
+  std::wstring Path(32768, L'\0');
+  DWORD Size = static_cast<DWORD>(Path.size());
+  const BOOL Found = QueryFullProcessImageNameW(Handle, 0, Path.data(), &Size);
+  CloseHandle(Handle);
+  if (!Found) {
+    return "";
+  }
+  Path.resize(Size);
+  return FromWide(Path);
 }
 
 } // namespace platform::win32

@@ -94,6 +94,9 @@ public:
   bool CreateInfoPage(TWindowHandle AWindow, const TInfoPageTexts& ATexts,
                       TInfoPageEvents AEvents) override;
   void SetInfoPageTexts(TWindowHandle AWindow, const TInfoPageTexts& ATexts) override;
+  bool WatchForeground(std::function<void()> AOnChange) override;
+  void StopWatchingForeground() override;
+  std::string ForegroundProgram() override;
 
   // A window of the backend's own kind (a tray icon's takes the shell's callbacks).
   TWindowHandle CreateOwnWindow(TWindowKind AKind, const std::wstring& AClassName,
@@ -126,6 +129,9 @@ private:
   std::wstring FTitle;
   // A quit that a pump other than the loop took from the queue; the loop ends on it.
   std::optional<int32_t> FQuit;
+  // The hook that tells the foreground changes, and what it runs; main thread only.
+  HWINEVENTHOOK FForegroundHook = nullptr;
+  std::function<void()> FOnForeground;
 };
 
 // Null when its window cannot be made.
