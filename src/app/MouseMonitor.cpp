@@ -289,6 +289,7 @@ void TTARNMONMAIN::WMMonitorDeviceEvent(uintptr_t AWParam, intptr_t ALParam) {
     if (!ReadAndSendCpiTable()) {
       return;
     }
+    ShowProfileNotice(AWParam - cFirstProfileEvent);
     if (Config != 0) {
       // Sent, not posted, as the configuration program expects; a hung receiver is given up.
       intptr_t Result = 0;
@@ -447,6 +448,7 @@ void TTARNMONMAIN::uiHIDData1Data(const std::string&, const std::string&, uint8_
     break;
   case cStatusCpiChanged:
     PostToConfigWindow(WM_CONFIG_CPI_CHANGED, Value);
+    ShowLevelNotice(Value);
     // The driver's table has no level beyond it: a level it does not have keeps the last one.
     if (Value <= device::cMaxCpiIndex) {
       FCPIUNIT.CurrentCpi = Value;
@@ -461,6 +463,36 @@ void TTARNMONMAIN::uiHIDData1Data(const std::string&, const std::string&, uint8_
     break;
   default:
     break;
+  }
+}
+
+bool TTARNMONMAIN::NoticeWanted() {
+  return CurrentProfile().ConfigInfo.UseCPIOnScreenFlyShow != 0 &&
+         FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass) == 0;
+}
+
+void TTARNMONMAIN::ShowLevelNotice(uint8_t ALevel) {
+  if (!NoticeWanted()) {
+    return;
+  }
+  const profile::TMOUSECONFIGINFO& Config = CurrentProfile().ConfigInfo;
+  // A level the profile's table does not have shows nothing.
+  if (ALevel >= profile::cCPILevelCount || ALevel >= Config.CPILevel ||
+      Config.CPIState[ALevel].Enabled == 0) {
+    return;
+  }
+  const profile::TCPISTATEITEM& Level = Config.CPIState[ALevel];
+  FPlatform.Desktop.ShowNotice(
+      std::to_string(Level.CPIX) +
+          (Level.CPIX != Level.CPIY ? " x " + std::to_string(Level.CPIY) : "") + " CPI\n" +
+          std::to_string(ALevel + 1) + " / " + std::to_string(Config.CPILevel),
+      cNoticeMs);
+}
+
+void TTARNMONMAIN::ShowProfileNotice(uintptr_t AProfile) {
+  if (NoticeWanted()) {
+    FPlatform.Desktop.ShowNotice(
+        lang::TranslateText("Profile") + " " + std::to_string(AProfile + 1), cNoticeMs);
   }
 }
 

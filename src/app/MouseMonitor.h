@@ -62,6 +62,8 @@ inline constexpr uintptr_t cTimerShellRetry = 3;
 // through windows with Alt+Tab switches nothing).
 inline constexpr uintptr_t cTimerForegroundSettle = 4;
 inline constexpr uint32_t cForegroundSettleMs = 300;
+// How long a new level or hardware profile stays on screen (when the profile asks for it).
+inline constexpr uint32_t cNoticeMs = 1500;
 inline constexpr uint32_t cDeviceArrialIntervalMs = 1500;
 inline constexpr uint32_t cSetCurrentCpiIntervalMs = 100;
 inline constexpr uint32_t cFirstShellRetryMs = 1000;
@@ -188,6 +190,11 @@ private:
   // Makes GameInFront current where the switch decides it (a switch on, or a profile chosen
   // by it before); with ASend the table and the wheel rules follow, as 7035 does.
   void ApplyGameInFront(bool ASend);
+  // The new level or hardware profile on screen, where the current profile asks for it and
+  // the configuration program is not open to show its own.
+  void ShowLevelNotice(uint8_t ALevel);
+  void ShowProfileNotice(uintptr_t AProfile);
+  bool NoticeWanted();
   void PostToConfigWindow(uint32_t AMsg, uintptr_t AWParam);
   platform::TInfoPageTexts InfoPageTexts() const;
   device::TCpiTarget CpiTarget();

@@ -264,6 +264,15 @@ public:
   // Any thread: the full path of the program whose window is in front; "" when no window is,
   // or its program cannot be asked (a protected process, one that has ended).
   virtual std::string ForegroundProgram() = 0;
+
+  // ---- A notice on screen ----
+
+  // Main thread: shows AText (lines split by "\n") for AMilliseconds in a small window that
+  // never takes the focus, the input or the foreground (a full-screen game keeps them): top-
+  // most, shown without activation, transparent to the mouse, on the monitor where the pointer
+  // is and sized for that monitor's DPI. One window, reused: a new notice replaces the one
+  // shown and starts its time again. False when it cannot be shown.
+  virtual bool ShowNotice(const std::string& AText, uint32_t AMilliseconds) = 0;
 };
 
 // Main thread: waits until ADone() holds, running the hand-overs of the threads it waits for

@@ -104,7 +104,8 @@ TEST_P(ShippedScenarioTest, Passes) {
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, ShippedScenarioTest,
                          ::testing::Values("default", "not-plugged-at-start", "no-microphone",
-                                           "no-config-program", "application-in-front"),
+                                           "no-config-program", "application-in-front",
+                                           "level-on-screen"),
                          [](const auto& AInfo) {
                            std::string Name = AInfo.param;
                            std::replace(Name.begin(), Name.end(), '-', '_');

@@ -66,6 +66,8 @@ Commands:
   cpi PROFILE level N on|off      use level N or leave it out
   cpi PROFILE levels COUNT        how many levels are in use
   cpi PROFILE current N           the current level
+  cpi PROFILE onscreen on|off     show a new level (and a hardware profile switch) on screen
+                                  for a moment, or not
   button PROFILE BUTTON mute      the button mutes and unmutes the microphone
   button PROFILE BUTTON default   the button's factory assignment
   button PROFILE BUTTON TYPE:INDEX  a raw assignment: function type 0..255, index 0..47
@@ -84,7 +86,7 @@ Options (in any place):
                "profile_folder", "stored", "current_profile", "language" {"index", "id"},
                "profile_group" {"current", "profiles"}, "profiles": [{"profile", "stored",
                "storage" {"kind", "name", "folder"}, "current", "resolution"
-               {"levels_in_use", "current_level", "min", "max", "bounds_from_profile",
+               {"levels_in_use", "current_level", "min", "max", "bounds_from_profile", "on_screen",
                "levels": [{"level", "x", "y", "enabled", "in_use"}]}, "report_rate",
                "wheel" {"up", "down"}, "buttons": [{"button", "type", "index", "device_code",
                "function_id", "name"}], "light", "light_zones", "applications" {"switch",
@@ -521,6 +523,16 @@ private:
         Config.CPILevel = Count;
       });
     }
+    if (What == "onscreen") {
+      Last(3);
+      if (AWords[3] != "on" && AWords[3] != "off") {
+        throw EUsage("\"cpi onscreen\" takes on or off");
+      }
+      const uint16_t On = AWords[3] == "on" ? 1 : 0;
+      return EditProfile(Profile, [=](TDM&, TMouseProfileInfo& ARecord) {
+        ARecord.ConfigInfo.UseCPIOnScreenFlyShow = On;
+      });
+    }
     if (What == "current") {
       Last(3);
       const int Current = Level();
@@ -537,8 +549,8 @@ private:
       });
     }
     if (What != "level") {
-      throw EUsage("\"cpi\" sets a level, levels or current, not \"" + rtl::EscapeForDisplay(What) +
-                   "\"");
+      throw EUsage("\"cpi\" sets a level, levels, current or onscreen, not \"" +
+                   rtl::EscapeForDisplay(What) + "\"");
     }
     if (AWords.size() < 5) {
       throw EUsage("\"cpi level\" needs the level and its resolution (or on or off)");

@@ -140,7 +140,8 @@ void ProfileText(std::string& AText, profile::TDM& AModule, const TStoreFacts& A
   Line("resolution", std::to_string(LevelsInUse(Config)) + " levels in use, current level " +
                          std::to_string(Config.CurrentCPIIndex + 1) + "; bounds " +
                          std::to_string(Bounds.Min) + ".." + std::to_string(Bounds.Max) +
-                         (Bounds.FromProfile ? "" : " (the profile names none)"));
+                         (Bounds.FromProfile ? "" : " (the profile names none)") +
+                         (Config.UseCPIOnScreenFlyShow != 0 ? "; shown on screen" : ""));
   for (int Level = 0; Level < LevelsInUse(Config); ++Level) {
     const profile::TCPISTATEITEM& State = Config.CPIState[Level];
     Line("  level " + std::to_string(Level + 1),
@@ -218,6 +219,7 @@ json ProfileJson(profile::TDM& AModule, const TStoreFacts& AFacts, int AIndex) {
             {"min", Bounds.Min},
             {"max", Bounds.Max},
             {"bounds_from_profile", Bounds.FromProfile},
+            {"on_screen", Config.UseCPIOnScreenFlyShow != 0},
             {"levels", Levels}}},
           {"report_rate", Config.ReportRate},
           {"wheel", Wheel},

@@ -271,8 +271,8 @@ EScenarioError::EScenarioError(std::string AName, int ALine, const std::string& 
 
 const std::vector<std::string>& EventKinds() {
   static const std::vector<std::string> Kinds = {
-      "monitor", "store", "tray",    "timer",      "reader", "device", "driver",
-      "config",  "ctl",   "profile", "microphone", "shell",  "debug",  "box"};
+      "monitor", "store",   "tray",   "timer",      "reader", "device", "driver", "config",
+      "ctl",     "profile", "screen", "microphone", "shell",  "debug",  "box"};
   return Kinds;
 }
 

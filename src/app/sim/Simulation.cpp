@@ -194,6 +194,7 @@ struct TSimulation::TSeen {
   std::optional<uint64_t> Due[5];
   int Profile = -1;
   std::size_t Watchers = 0;
+  std::size_t Notices = 0;
   int Readers = 0;
   std::size_t Commands = 0;
   std::size_t Controls = 0;
@@ -541,6 +542,12 @@ void TSimulation::Observe() {
                " due in " + std::to_string(In) + " ms");
     }
     FSeen->Due[Timer] = Due;
+  }
+  for (const sim::TSimDesktop::TNotice& Notice : FWorld->Desktop.Notices(FSeen->Notices)) {
+    std::string Text = Notice.Text;
+    std::replace(Text.begin(), Text.end(), '\n', '|');
+    Emit("screen", Quoted(Text) + " shown for " + std::to_string(Notice.Milliseconds) + " ms");
+    ++FSeen->Notices;
   }
   const std::size_t Watchers = FWorld->Session->ForegroundWatchers();
   if (Watchers != FSeen->Watchers) {

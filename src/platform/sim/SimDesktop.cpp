@@ -4,6 +4,7 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "platform/sim/SimRecord.h"
 #include "platform/sim/SimTray.h"
 #include "platform/sim/SimWorld.h"
 #include "rtl/Guarded.h"
@@ -638,6 +639,26 @@ void TSimDesktop::StopWatchingForeground() {
 
 std::string TSimDesktop::ForegroundProgram() {
   return FSession.ForegroundProgram();
+}
+
+bool TSimDesktop::ShowNotice(const std::string& AText, uint32_t AMilliseconds) {
+  std::lock_guard<std::mutex> Guard(FLock);
+  FNotices.push_back({AText, AMilliseconds, FClock.TickCount()});
+  return true;
+}
+
+std::vector<TSimDesktop::TNotice> TSimDesktop::Notices(std::size_t AFrom) const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  return RecordFrom(FNotices, AFrom);
+}
+
+std::optional<TSimDesktop::TNotice> TSimDesktop::NoticeShown() const {
+  std::lock_guard<std::mutex> Guard(FLock);
+  if (FNotices.empty() ||
+      FClock.TickCount() >= FNotices.back().ShownAt + FNotices.back().Milliseconds) {
+    return std::nullopt;
+  }
+  return FNotices.back();
 }
 
 } // namespace platform::sim

@@ -76,6 +76,18 @@ public:
   bool WatchForeground(std::function<void()> AOnChange) override;
   void StopWatchingForeground() override;
   std::string ForegroundProgram() override;
+  bool ShowNotice(const std::string& AText, uint32_t AMilliseconds) override;
+
+  // The notices shown, each with the clock's tick count when it was shown; the first from
+  // AFrom on. A notice is on screen until its time is up or the next one replaces it.
+  struct TNotice {
+    std::string Text;
+    uint32_t Milliseconds = 0;
+    uint64_t ShownAt = 0;
+  };
+  std::vector<TNotice> Notices(std::size_t AFrom = 0) const;
+  // The notice on screen now, if any.
+  std::optional<TNotice> NoticeShown() const;
 
   TSimSession& Session() { return FSession; }
   // Hand-overs waiting for the main thread to run them.
@@ -156,6 +168,7 @@ private:
   std::condition_variable FDone;
   std::atomic<bool> FElevated{false};
   std::string FTitle;
+  std::vector<TNotice> FNotices; // under FLock
   // The exit code of a Quit that the loop has not taken yet.
   std::optional<int32_t> FQuit;
   std::deque<std::pair<TWindowHandle, TWindowMessage>> FQueue;

@@ -179,6 +179,7 @@ TWin32Desktop::TWin32Desktop(IDebugOutput& ADebug)
 
 TWin32Desktop::~TWin32Desktop() {
   StopWatchingForeground();
+  DestroyWin32Notice();
   while (!FWindows.empty()) {
     DestroyHiddenWindow(FWindows.begin()->first);
   }

@@ -97,6 +97,7 @@ public:
   bool WatchForeground(std::function<void()> AOnChange) override;
   void StopWatchingForeground() override;
   std::string ForegroundProgram() override;
+  bool ShowNotice(const std::string& AText, uint32_t AMilliseconds) override;
 
   // A window of the backend's own kind (a tray icon's takes the shell's callbacks).
   TWindowHandle CreateOwnWindow(TWindowKind AKind, const std::wstring& AClassName,
@@ -133,6 +134,13 @@ private:
   HWINEVENTHOOK FForegroundHook = nullptr;
   std::function<void()> FOnForeground;
 };
+
+// The DPI of the system (of the primary monitor, for a process without per-monitor scaling).
+uint32_t SystemDpi();
+
+// The notice window of ShowNotice: one a process, made on first use.
+bool ShowWin32Notice(const std::string& AText, uint32_t AMilliseconds);
+void DestroyWin32Notice();
 
 // Null when its window cannot be made.
 std::unique_ptr<ITrayIcon> CreateWin32TrayIcon(TWin32Desktop& ADesktop, TTrayEvents AEvents);

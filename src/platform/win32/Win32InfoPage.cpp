@@ -7,6 +7,15 @@
 
 namespace platform::win32 {
 
+uint32_t SystemDpi() {
+  const HDC Screen = GetDC(nullptr);
+  const int Dpi = Screen != nullptr ? GetDeviceCaps(Screen, LOGPIXELSY) : 0;
+  if (Screen != nullptr) {
+    ReleaseDC(nullptr, Screen);
+  }
+  return Dpi > 0 ? static_cast<uint32_t>(Dpi) : cDefaultDpi;
+}
+
 namespace {
 
 constexpr int cOkId = IDOK;
@@ -35,15 +44,6 @@ const TDpiApi& DpiApi() {
     return Result;
   }();
   return Api;
-}
-
-uint32_t SystemDpi() {
-  const HDC Screen = GetDC(nullptr);
-  const int Dpi = Screen != nullptr ? GetDeviceCaps(Screen, LOGPIXELSY) : 0;
-  if (Screen != nullptr) {
-    ReleaseDC(nullptr, Screen);
-  }
-  return Dpi > 0 ? static_cast<uint32_t>(Dpi) : cDefaultDpi;
 }
 
 uint32_t WindowDpi(HWND AWindow) {
