@@ -14,6 +14,7 @@
 #include "platform/InfoPageLayout.h"
 #include "platform/SysError.h"
 #include "platform/sim/SimTray.h"
+#include "rtl/Component.h"
 #include "rtl/Utf.h"
 #include "support/Session.h"
 #include "support/TestHost.h"
@@ -765,6 +766,81 @@ TEST_P(DesktopServicesTest, TheInformationPageShowsItsTextsAndReportsItsButtons)
   if (Sim()) {
     EXPECT_THROW(Sim()->Session->ClickInfoPageOK(Main), std::logic_error);
   }
+}
+
+// ---- The window in front and the notice ----
+
+TEST_P(DesktopServicesTest, TheWindowInFrontIsToldAndNamedByItsProgram) {
+  int Changes = 0;
+  const auto Front = [&](int AWhich) {
+    if (Sim()) {
+      Sim()->Session->SetForegroundProgram(AWhich == 0 ? "C:\\Games\\a.exe" : "");
+      return;
+    }
+#ifdef _WIN32
+    static HWND Windows[2] = {};
+    if (Windows[AWhich] == nullptr) {
+      Windows[AWhich] = RawWindow(platform::win32::ToWide(UniqueName("TFront")), false);
+      SetWindowLongPtrW(Windows[AWhich], GWL_STYLE, WS_OVERLAPPEDWINDOW);
+      ShowWindow(Windows[AWhich], SW_SHOW);
+    }
+    SetForegroundWindow(Windows[AWhich]);
+#endif
+  };
+  Front(1);
+  ASSERT_TRUE(Desktop().WatchForeground([&] { ++Changes; }));
+  Front(0);
+  ASSERT_TRUE(PumpUntil(Desktop(), [&] { return Changes > 0; }))
+      << "no notification of the change in front";
+  std::string Program = "C:\\Games\\a.exe";
+#ifdef _WIN32
+  if (!Sim()) {
+    wchar_t Own[MAX_PATH];
+    Program =
+        platform::win32::FromWide(std::wstring(Own, GetModuleFileNameW(nullptr, Own, MAX_PATH)));
+  }
+#endif
+  EXPECT_TRUE(rtl::SameText(Desktop().ForegroundProgram(), Program))
+      << Desktop().ForegroundProgram();
+  // Once stopped nothing is told (the count above is the positive control).
+  Desktop().StopWatchingForeground();
+  const int Told = Changes;
+  Front(1);
+  Front(0);
+  PumpUntil(
+      Desktop(), [] { return false; }, 300);
+  EXPECT_EQ(Changes, Told);
+}
+
+TEST_P(DesktopServicesTest, ANoticeShowsWithoutTakingTheFrontAndGoesAfterItsTime) {
+  ASSERT_TRUE(Desktop().ShowNotice("1600 CPI\n3 / 5", 300));
+  if (Sim()) {
+    EXPECT_EQ(Sim()->Desktop.NoticeShown()->Text, "1600 CPI\n3 / 5");
+    Sim()->Desktop.Advance(299);
+    EXPECT_TRUE(Sim()->Desktop.NoticeShown());
+    Sim()->Desktop.Advance(1);
+    EXPECT_FALSE(Sim()->Desktop.NoticeShown());
+    return;
+  }
+#ifdef _WIN32
+  const HWND Notice = FindWindowW(L"TarnMonNotice", nullptr);
+  ASSERT_NE(Notice, nullptr);
+  EXPECT_TRUE(IsWindowVisible(Notice));
+  EXPECT_NE(GetForegroundWindow(), Notice);
+  const LONG_PTR Styles = GetWindowLongPtrW(Notice, GWL_EXSTYLE);
+  for (const LONG_PTR Style :
+       {WS_EX_TOPMOST, WS_EX_NOACTIVATE, WS_EX_TRANSPARENT, WS_EX_LAYERED, WS_EX_TOOLWINDOW}) {
+    EXPECT_EQ(Styles & Style, Style) << std::hex << Style;
+  }
+  RECT Frame{};
+  GetWindowRect(Notice, &Frame);
+  EXPECT_GT(Frame.right - Frame.left, 0);
+  // A second notice reuses the window and starts its time again.
+  ASSERT_TRUE(Desktop().ShowNotice("Profile 2", 300));
+  EXPECT_EQ(FindWindowW(L"TarnMonNotice", nullptr), Notice);
+  EXPECT_TRUE(PumpUntil(
+      Desktop(), [&] { return !IsWindowVisible(Notice); }, 2000));
+#endif
 }
 
 // ---- The shell ----
