@@ -69,8 +69,9 @@ Commands:
   button PROFILE BUTTON default   the button's factory assignment
   button PROFILE BUTTON TYPE:INDEX  a raw assignment: function type 0..255, index 0..47
   wheel PROFILE up|down standard  the wheel direction scrolls as the system does
-  wheel PROFILE up|down TYPE:INDEX  a raw assignment; the monitor then holds the system's
-                                  scrolling in that direction back
+  wheel PROFILE up|down TYPE:INDEX  a raw assignment; while the profile is current the
+                                  monitor watches that direction with its mouse hook (the
+                                  scrolling itself still reaches the system)
 
 Options (in any place):
   --json       the result as one JSON document on standard output (show: "registry_key",

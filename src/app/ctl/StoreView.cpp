@@ -87,7 +87,7 @@ std::string FunctionText(const TBUTTONFUNCINFO& AFunction) {
 std::string WheelText(const TBUTTONFUNCINFO& AFunction, int ADirection) {
   return IsStandardWheel(AFunction, ADirection)
              ? "standard"
-             : FunctionText(AFunction) + " (the monitor holds the system's scrolling back)";
+             : FunctionText(AFunction) + " (the monitor watches it with its mouse hook)";
 }
 
 std::string LightText(const profile::TLEDCONFIG& ALight) {
