@@ -121,6 +121,22 @@ std::string SanitizeUtf8(std::string_view AText) {
   return Result;
 }
 
+std::size_t UnfinishedUtf8Tail(std::string_view AText) {
+  // A sequence is at most four bytes: its lead byte is among the last three when unfinished.
+  for (std::size_t Back = 1; Back <= 3 && Back <= AText.size(); ++Back) {
+    const auto Byte = static_cast<uint8_t>(AText[AText.size() - Back]);
+    if ((Byte & 0xC0) == 0x80) {
+      continue;
+    }
+    const std::size_t Length = (Byte & 0xE0) == 0xC0   ? 2
+                               : (Byte & 0xF0) == 0xE0 ? 3
+                               : (Byte & 0xF8) == 0xF0 ? 4
+                                                       : 1;
+    return Back < Length ? Back : 0;
+  }
+  return 0;
+}
+
 void StoreFixedTextUnits(char16_t* AField, std::size_t ACount, std::string_view AText) {
   if (ACount == 0) {
     return;

@@ -17,6 +17,9 @@ std::u16string Utf8ToUtf16(std::string_view AText);
 std::string Utf16ToUtf8(std::u16string_view AText);
 // Replaces malformed UTF-8 sequences by U+FFFD.
 std::string SanitizeUtf8(std::string_view AText);
+// How many bytes at the end of AText begin a sequence that the text's next bytes may complete
+// (0 to 3), so that text handed on in pieces is never cut inside a character.
+std::size_t UnfinishedUtf8Tail(std::string_view AText);
 
 // Stores AText up to its first NUL in a field of ACount units: cut to ACount - 1 units (never
 // in the middle of a surrogate pair), terminated, and the units after the terminator zeroed.

@@ -11,6 +11,7 @@
 #include "profile/ApplicationList.h"
 #include "profile/DMUnit.h"
 #include "profile/StoreArchive.h"
+#include "rtl/Utf.h"
 
 namespace {
 
@@ -36,6 +37,19 @@ protected:
     Run.Out = Out.str();
     Run.Err = Err.str();
     return Run;
+  }
+  // The image of a T, edited as a T.
+  template <class T, class F>
+  static std::vector<uint8_t> Edited(std::vector<uint8_t> AImage, F AEdit) {
+    auto Record = std::make_unique<T>();
+    std::memcpy(Record.get(), AImage.data(), std::min(AImage.size(), sizeof(T)));
+    AEdit(*Record);
+    return std::vector<uint8_t>(reinterpret_cast<uint8_t*>(Record.get()),
+                                reinterpret_cast<uint8_t*>(Record.get() + 1));
+  }
+  template <class T, class F> void EditValue(const std::string& AName, F AEdit) {
+    World.Registry.PutValue(cUser, cKey, AName, platform::RegType::Binary,
+                            Edited<T>(Value(AName), AEdit));
   }
   std::vector<uint8_t> Value(const std::string& AName) {
     const auto Found = World.Registry.GetValue(cUser, cKey, AName);
@@ -92,10 +106,22 @@ TEST_F(ProfileToolTest, ShowsTheStoreAsTextAndJsonAndWritesNothing) {
   EXPECT_EQ(Tool({"game", "2"}).Code, 0);
   EXPECT_GT(World.Registry.WriteCount(), 0);
   EXPECT_NE(Tool({"show"}).Out.find("current profile 2"), std::string::npos);
+  // Texts from the store reach the console escaped, and the export holds them.
+  ASSERT_EQ(Tool({"reset", "1"}).Code, 0);
+  EditValue<profile::TMouseProfileInfo>("ZQProfile1.pfd", [](auto& A) {
+    A.ConfigInfo.ButtonFuncInfo[0].nFunctionType = 3;
+    rtl::StoreFixedText(A.ConfigInfo.ButtonFuncInfo[0].ComboKeyInfo.ComboKeyText, "a\x1b[2J\tb");
+    A.ConfigInfo.CurrentCPIIndex = INT32_MAX;
+  });
+  const TRun Odd = Tool({"show", "1"});
+  EXPECT_NE(Odd.Out.find("\"a\\x1b[2J\\x09b\""), std::string::npos) << Odd.Out;
+  EXPECT_NE(Odd.Out.find("current level 2147483648"), std::string::npos) << Odd.Out;
+  EXPECT_EQ(Tool({"export", World.Environment.RootFolder() + "/odd"}).Code, 0);
 }
 
 TEST_F(ProfileToolTest, ChangesAreCheckedWholeThenWrittenAndTheMonitorIsTold) {
   ASSERT_EQ(Tool({"reset", "all"}).Code, 0);
+  const profile::TBUTTONFUNCINFO FactoryDown = Profile(2).VWheelButtonFuncInfo[1];
   TWindow Monitor(World, app::cMainWindowClass);
   const TRun Level = Tool({"cpi", "1", "level", "3", "3200"});
   ASSERT_EQ(Level.Code, 0) << Level.Err;
@@ -114,7 +140,11 @@ TEST_F(ProfileToolTest, ChangesAreCheckedWholeThenWrittenAndTheMonitorIsTold) {
   ASSERT_EQ(Tool({"wheel", "2", "down", "1:5"}).Code, 0);
   EXPECT_EQ(Profile(2).VWheelButtonFuncInfo[1].nFunctionIndex, 5);
   EXPECT_EQ(Profile(2).VWheelButtonFuncInfo[1].nDeviceCode, 16);
-  EXPECT_EQ(Monitor.Take().size(), 3u);
+  ASSERT_EQ(Tool({"wheel", "2", "down", "standard"}).Code, 0);
+  const profile::TBUTTONFUNCINFO Down = Profile(2).VWheelButtonFuncInfo[1];
+  EXPECT_EQ(std::memcmp(&Down, &FactoryDown, sizeof(Down)), 0);
+  EXPECT_EQ(Tool({"cpi", "1", "level", "2", "on"}).Code, 0); // in bounds
+  EXPECT_EQ(Monitor.Take().size(), 4u);
 
   // A profile's applications: ten entries at most, each once, as text.
   ASSERT_EQ(Tool({"apps", "3", "on"}).Code, 0);
@@ -139,6 +169,7 @@ TEST_F(ProfileToolTest, ChangesAreCheckedWholeThenWrittenAndTheMonitorIsTold) {
       {{"cpi", "1", "current", "7"}, 1}, // not in use
       {{"cpi", "1", "levels", "0"}, 2},
       {{"cpi", "1", "level", "1", "off"}, 1}, // the current level
+      {{"cpi", "1", "level", "6", "on"}, 1},  // at 0, outside the bounds
       {{"button", "1", "25", "mute"}, 2},
       {{"button", "1", "2", "1:48"}, 2},
       {{"wheel", "1", "sideways", "standard"}, 2},
@@ -201,6 +232,11 @@ TEST_F(ProfileToolTest, AnExportImportsBackByteForByteAndDamagedFilesAreRefused)
     AEdit(Copy);
     return profile::WriteStoreArchive(Copy);
   };
+  const auto NameProfile1 = [](profile::TStoreArchive& A, const char* AName) {
+    A.Records[1].Bytes = Edited<profile::TProfileSettingGroup>(A.Records[1].Bytes, [&](auto& G) {
+      rtl::StoreFixedText(G.ProfileSettingList[0].szFileName, AName);
+    });
+  };
   std::string Flipped = Text;
   Flipped[Text.size() / 2] ^= 0x20;
   std::string Newer = Text;
@@ -212,7 +248,9 @@ TEST_F(ProfileToolTest, AnExportImportsBackByteForByteAndDamagedFilesAreRefused)
       {"PK\x03\x04 a zip file", "not"},
       {Rewritten([](auto& A) { A.Records[2].Bytes.resize(1000); }), "1000 bytes"},
       {Rewritten([](auto& A) { A.Records[2].Bytes[118044] = 99; }), "current level index 99"},
-      {Rewritten([](auto& A) { A.Records.erase(A.Records.begin() + 1); }), "missing"}};
+      {Rewritten([](auto& A) { A.Records.erase(A.Records.begin() + 1); }), "missing"},
+      {Rewritten([&](auto& A) { NameProfile1(A, "AllSettings.pfd"); }), "another record"},
+      {Rewritten([&](auto& A) { NameProfile1(A, "a\x01.pfd"); }), "not a plain name"}};
   ASSERT_EQ(Tool({"game", "2"}).Code, 0);
   const auto Before = Snapshot();
   for (const auto& [Bytes, Reason] : Damaged) {
@@ -256,6 +294,36 @@ TEST_F(ProfileToolTest, AChangeThatFailsHalfWayIsPutBackOrFinishedByTheNextComma
   EXPECT_NE(Next.Err.find("finished an unfinished change"), std::string::npos) << Next.Err;
   EXPECT_NE(Value("ZQProfile5.pfd"), Fifth);
   EXPECT_NE(Next.Out.find("level 2       2000"), std::string::npos) << Next.Out;
+  // A journal a scanner holds when it is to go stays for the next command: messages say so.
+  using platform::sim::TSimFileOp;
+  constexpr uint32_t cHeld = 32; // a sharing violation
+  ASSERT_EQ(Tool({"game", "2"}).Code, 0);
+  ASSERT_EQ(Tool({"cpi", "5", "level", "2", "1600"}).Code, 0);
+  World.Registry.FailAfter(TSimRegistryOp::SetValue, 1, cDiskFull);
+  World.Files.FailNext(TSimFileOp::Remove, cHeld);
+  const TRun Held = Tool({"import", File});
+  EXPECT_NE(Held.Err.find("put back, but the journal"), std::string::npos) << Held.Err;
+  World.Files.FailNext(TSimFileOp::Remove, cHeld);
+  EXPECT_NE(Tool({"game", "4"}).Err.find("cannot be removed"), std::string::npos);
+  EXPECT_NE(Value("ZQProfile5.pfd"), Fifth);
+  World.Files.FailNext(TSimFileOp::Remove, cHeld);
+  EXPECT_NE(Tool({"game", "5"}).Err.find("Warning: the journal"), std::string::npos);
+}
+
+TEST_F(ProfileToolTest, AProfileThatCannotBeWrittenWhereItIsStoredIsRefused) {
+  ASSERT_EQ(Tool({"reset", "all"}).Code, 0);
+  // One level of folder is made, as the data module makes it; two are not.
+  for (const std::string Folder : {"/gone/away/", "/made/"}) {
+    EditValue<profile::TProfileSettingGroup>("ProfileSettingGroup.pfd", [&](auto& A) {
+      A.ProfileSettingList[0].nStorage = profile::cStorageFile;
+      rtl::StoreFixedText(A.ProfileSettingList[0].szFilePath,
+                          World.Environment.RootFolder() + Folder);
+    });
+    const TRun Run = Tool({"cpi", "1", "level", "3", "3200"});
+    EXPECT_EQ(Run.Code, Folder == "/made/" ? 0 : 1) << Run.Err;
+    EXPECT_EQ(World.Files.FileExists(World.Environment.RootFolder() + Folder + "ZQProfile1.pfd"),
+              Folder == "/made/");
+  }
 }
 
 } // namespace

@@ -7,9 +7,7 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
 
 #include "app/MouseMonitor.h"
 #include "platform/DesktopPeer.h"
@@ -17,10 +15,8 @@
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32Text.h"
 #include "profile/DMUnit.h"
-#include "rtl/Paths.h"
+#include "support/MonitorFolder.h"
 #include "support/Session.h"
-#include "support/TestHost.h"
-#include "support/TestPlatform.h"
 
 namespace {
 
@@ -30,11 +26,6 @@ namespace fs = std::filesystem;
 using platform::TWindowHandle;
 using platform::TWindowMessage;
 using platform::win32::ToWide;
-
-const std::wstring cEnglishHint = L"GAMING MOUSE DRIVER";
-// The shipped language file's second language, Simplified Chinese.
-constexpr uint8_t cSimplifiedChinese = 1;
-const std::wstring cChineseHint = L"\u6E38\u620F\u9F20\u6807\u9A71\u52A8";
 
 // The environment of a program that runs from the monitor's folder.
 class TBesideMonitor : public platform::IEnvironment {
@@ -51,93 +42,9 @@ private:
   std::string FFolder;
 };
 
-// TARNMON.EXE started from a folder of its own (a name with a space, below the test's folder
-// whose name is not ASCII), with a "config.ini" that keeps its profile store apart from
-// every other test's; TARNCFG.EXE beside it is the desktop peer, which leaves a file where it
-// ran. Whatever still runs at the end is ended.
-class Win32MonitorProcess : public ::testing::Test {
+// TARNMON.EXE started from the monitor's folder as a user has it (support/MonitorFolder.h).
+class Win32MonitorProcess : public TMonitorFolderTest {
 protected:
-  Win32MonitorProcess() : FBackend(MakeTestPlatform("Win32")) {
-    FFolder = FBackend->Folder() + "Tarn Monitor\\";
-    fs::copy(ProgramFolder().parent_path() / "program", Path(FFolder), fs::copy_options::recursive);
-    fs::copy_file(ProgramFolder() / "desktop_peer.exe", Path(FFolder + cConfigProgramFile));
-    FProfileFolder = UniqueName("MonitorTestProfiles");
-    std::ofstream(Path(FFolder + "config.ini"))
-        << "[options]\nProfileRegFolder=" << FBackend->KeyPath().substr(sizeof("software\\") - 1)
-        << "\nprofileFolder=" << FProfileFolder << "\n";
-  }
-  ~Win32MonitorProcess() override {
-    PressEscape();
-    SetCursorPos(cPointerAway.x, cPointerAway.y);
-    for (PROCESS_INFORMATION& Process : FProcesses) {
-      // Closed as a user's logoff closes it, so that its tray icon goes with it; ended by
-      // force only when it does not end.
-      for (HWND Main : WindowsOf(Process.dwProcessId, ToWide(cMainWindowClass))) {
-        PostMessageW(Main, WM_CLOSE, 0, 0);
-      }
-      PumpUntil(
-          Desktop(), [&] { return WaitForSingleObject(Process.hProcess, 0) == WAIT_OBJECT_0; },
-          10000);
-      if (WaitForSingleObject(Process.hProcess, 0) != WAIT_OBJECT_0) {
-        TerminateProcess(Process.hProcess, 1);
-        WaitForSingleObject(Process.hProcess, 5000);
-      }
-      CloseHandle(Process.hThread);
-      CloseHandle(Process.hProcess);
-    }
-    std::error_code Ignored;
-    fs::remove_all(Path(Documents()), Ignored);
-  }
-
-  static fs::path Path(const std::string& AUtf8) { return fs::path(ToWide(AUtf8)); }
-  std::string Documents() {
-    return rtl::IncludeTrailingPathDelimiter(FBackend->Platform().Environment.DocumentsFolder()) +
-           FProfileFolder;
-  }
-  platform::IDesktop& Desktop() { return FBackend->Platform().Desktop; }
-
-  // Starts the monitor with another working folder than its own; the process's index.
-  std::size_t Start() {
-    const std::wstring Program = ToWide(FFolder + "TARNMON.EXE");
-    std::wstring CommandLine = L"\"" + Program + L"\"";
-    STARTUPINFOW Startup{};
-    Startup.cb = sizeof(Startup);
-    PROCESS_INFORMATION Process{};
-    EXPECT_TRUE(CreateProcessW(Program.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, ProgramFolder().c_str(), &Startup, &Process));
-    FProcesses.push_back(Process);
-    return FProcesses.size() - 1;
-  }
-  DWORD Id(std::size_t AIndex) const { return FProcesses[AIndex].dwProcessId; }
-  // The exit code once the process has ended within AMs, else STILL_ACTIVE. Messages sent
-  // from there are answered meanwhile.
-  DWORD EndOf(std::size_t AIndex, int AMs) {
-    const HANDLE Process = FProcesses[AIndex].hProcess;
-    PumpUntil(
-        Desktop(), [&] { return WaitForSingleObject(Process, 0) == WAIT_OBJECT_0; }, AMs);
-    DWORD Code = STILL_ACTIVE;
-    GetExitCodeProcess(Process, &Code);
-    return Code;
-  }
-  HWND MainWindowOf(std::size_t AIndex) {
-    HWND Main = nullptr;
-    PumpUntil(
-        Desktop(),
-        [&] {
-          const auto Found = WindowsOf(Id(AIndex), ToWide(cMainWindowClass));
-          Main = Found.empty() ? nullptr : Found.front();
-          return Main != nullptr;
-        },
-        20000);
-    return Main;
-  }
-  // Waits until the monitor has made its first device check (3 s after its start), so that
-  // the clicks meet it idle.
-  void LetItSettle() {
-    const auto Until = std::chrono::steady_clock::now() + std::chrono::milliseconds(3500);
-    PumpUntil(
-        Desktop(), [&] { return std::chrono::steady_clock::now() >= Until; }, 4000);
-  }
   // Switches the stored language as the configuration program does.
   void StoreLanguage(uint8_t AIndex) {
     platform::TPlatform Real = FBackend->Platform();
@@ -146,26 +53,6 @@ protected:
                        {Real.Registry, Real.Files, Beside, Real.Clock, Real.Locale, Real.Dialogs});
     Store.AllProfileSettingInfo().CurrentLanguage = AIndex;
     Store.SaveBackAllProfileSettingInfo();
-  }
-
-  std::unique_ptr<TTestPlatform> FBackend;
-  std::string FFolder;
-  std::string FProfileFolder;
-  std::vector<PROCESS_INFORMATION> FProcesses;
-};
-
-// The configuration program's main window, recording the monitor's messages to it.
-struct TConfigWindow {
-  std::vector<uint32_t> Received;
-  TWindowHandle Handle = 0;
-  explicit TConfigWindow(platform::IDesktop& ADesktop) {
-    Handle = ADesktop.CreateMainWindow(cConfigWindowClass, [this](TWindowMessage& AMessage) {
-      if (AMessage.Msg >= WM_MONITOR_RELOAD_PROFILES && AMessage.Msg <= WM_CONFIG_DEVICE_EVENT_7) {
-        Received.push_back(AMessage.Msg);
-        return true;
-      }
-      return false;
-    });
   }
 };
 

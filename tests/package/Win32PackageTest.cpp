@@ -39,9 +39,13 @@ const std::wstring cUninstallKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gaming Mouse Monitor";
 const std::wstring cShortcut = L"Gaming Mouse\\Gaming Mouse Monitor.lnk";
 // Every file of the package, as the program's folder holds them.
-const std::set<std::wstring> cPackageFiles = {L"TARNMON.EXE", L"uiHook.dll",
-                                              L"ui.local",    L"config.ini",
-                                              L"README.txt",  L"images\\0409\\icons\\logo.ico"};
+const std::set<std::wstring> cPackageFiles = {L"TARNMON.EXE",
+                                              L"TARNCTL.EXE",
+                                              L"uiHook.dll",
+                                              L"ui.local",
+                                              L"config.ini",
+                                              L"README.txt",
+                                              L"images\\0409\\icons\\logo.ico"};
 
 // The build folder, or the unpacked test bundle, which holds the packages as the build does.
 fs::path BuildFolder() {
@@ -346,25 +350,30 @@ TEST_F(Win32Package, TheUnpackedZipRunsTheMonitorFromAFolderWithSpacesAndNonAsci
     EXPECT_EQ(Bare, 0u) << "bare line ends in " << fs::path(Text).string();
   }
 
-  // The executable shows the version the package is named after.
-  const fs::path Program = Folder / cProgram;
-  DWORD Ignored = 0;
-  std::vector<uint8_t> Info(GetFileVersionInfoSizeW(Program.c_str(), &Ignored));
-  ASSERT_FALSE(Info.empty());
-  ASSERT_TRUE(
-      GetFileVersionInfoW(Program.c_str(), 0, static_cast<DWORD>(Info.size()), Info.data()));
-  VS_FIXEDFILEINFO* Fixed = nullptr;
-  UINT Length = 0;
-  ASSERT_TRUE(VerQueryValueW(Info.data(), L"\\", reinterpret_cast<void**>(&Fixed), &Length));
-  std::ostringstream Numbers;
-  Numbers << HIWORD(Fixed->dwFileVersionMS) << '.' << LOWORD(Fixed->dwFileVersionMS) << '.'
-          << HIWORD(Fixed->dwFileVersionLS);
-  EXPECT_EQ(Numbers.str(), MONITOR_PACKAGE_VERSION);
-  wchar_t* Text = nullptr;
-  ASSERT_TRUE(VerQueryValueW(Info.data(), L"\\StringFileInfo\\040904B0\\ProductVersion",
-                             reinterpret_cast<void**>(&Text), &Length));
-  EXPECT_EQ(std::wstring(Text).rfind(ToWide(MONITOR_PACKAGE_VERSION) + L".", 0), 0u) << Text;
+  // The executables show the version the package is named after, under their own names.
+  for (const std::wstring& Executable : {cProgram, std::wstring(L"TARNCTL.EXE")}) {
+    const fs::path File = Folder / Executable;
+    DWORD Ignored = 0;
+    std::vector<uint8_t> Info(GetFileVersionInfoSizeW(File.c_str(), &Ignored));
+    ASSERT_FALSE(Info.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(File.c_str(), 0, static_cast<DWORD>(Info.size()), Info.data()));
+    VS_FIXEDFILEINFO* Fixed = nullptr;
+    UINT Length = 0;
+    ASSERT_TRUE(VerQueryValueW(Info.data(), L"\\", reinterpret_cast<void**>(&Fixed), &Length));
+    std::ostringstream Numbers;
+    Numbers << HIWORD(Fixed->dwFileVersionMS) << '.' << LOWORD(Fixed->dwFileVersionMS) << '.'
+            << HIWORD(Fixed->dwFileVersionLS);
+    EXPECT_EQ(Numbers.str(), MONITOR_PACKAGE_VERSION);
+    wchar_t* Text = nullptr;
+    ASSERT_TRUE(VerQueryValueW(Info.data(), L"\\StringFileInfo\\040904B0\\ProductVersion",
+                               reinterpret_cast<void**>(&Text), &Length));
+    EXPECT_EQ(std::wstring(Text).rfind(ToWide(MONITOR_PACKAGE_VERSION) + L".", 0), 0u) << Text;
+    ASSERT_TRUE(VerQueryValueW(Info.data(), L"\\StringFileInfo\\040904B0\\OriginalFilename",
+                               reinterpret_cast<void**>(&Text), &Length));
+    EXPECT_EQ(std::wstring(Text), Executable);
+  }
 
+  const fs::path Program = Folder / cProgram;
   // The shipped options, with a profile store of the test's own in front.
   const std::string Shipped = ReadAll(Folder / L"config.ini");
   std::ofstream(Folder / L"config.ini", std::ios::binary) << StoreOptions() << Shipped;

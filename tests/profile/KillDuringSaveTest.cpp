@@ -49,19 +49,8 @@ void SaveAndKill(const fs::path& APath, int AMs) {
   STARTUPINFOW Startup{};
   Startup.cb = sizeof(Startup);
   PROCESS_INFORMATION Process{};
-  // Under Wine on a loaded machine a start now and then fails for want of resources; the
-  // saves are what is tested here, so a start is tried again before the test gives up.
-  DWORD Error = 0;
-  for (int Try = 0; Try < 5; ++Try) {
-    if (CreateProcessW(Program.c_str(), CommandLine.data(), nullptr, nullptr, FALSE,
-                       CREATE_NO_WINDOW, nullptr, nullptr, &Startup, &Process)) {
-      Error = 0;
-      break;
-    }
-    Error = GetLastError();
-    Sleep(200);
-  }
-  ASSERT_EQ(Error, 0u) << "the save loop did not start";
+  ASSERT_EQ(test::StartProcess(Program, CommandLine, CREATE_NO_WINDOW, Startup, Process), 0u)
+      << "the save loop did not start";
   WaitForTheLoop();
   TerminateProcess(Process.hProcess, 9);
   WaitForSingleObject(Process.hProcess, INFINITE);

@@ -27,6 +27,22 @@ TEST(Utf, MalformedInputBecomesReplacementCharacters) {
   EXPECT_EQ(rtl::SanitizeUtf8("ok\xE4\xB8"), "ok\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
+TEST(Utf, TextHandedOnInPiecesIsNeverCutInsideACharacter) {
+  const std::string Text = "a\xC3\xA9\xE4\xB8\xAD\xF0\x9D\x84\x9E"
+                           "b";
+  for (std::size_t Cut = 0; Cut <= Text.size(); ++Cut) {
+    const std::size_t Kept = rtl::UnfinishedUtf8Tail(Text.substr(0, Cut));
+    // What is handed on now and what comes after it convert as the whole text does.
+    EXPECT_EQ(rtl::Utf8ToUtf16(Text.substr(0, Cut - Kept)) +
+                  rtl::Utf8ToUtf16(Text.substr(Cut - Kept)),
+              rtl::Utf8ToUtf16(Text))
+        << Cut;
+  }
+  // Bytes that nothing can complete are handed on as they are.
+  EXPECT_EQ(rtl::UnfinishedUtf8Tail("a\x80\x80\x80"), 0u);
+  EXPECT_EQ(rtl::UnfinishedUtf8Tail("\xFF"), 0u);
+}
+
 TEST(FixedText, StoresCutTerminatedAndZeroFilled) {
   char16_t Field[6];
   std::memset(Field, 0xAB, sizeof(Field));

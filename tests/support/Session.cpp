@@ -221,6 +221,21 @@ void AnnounceShellStarted() {
   SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,
                       SMTO_ABORTIFHUNG, 2000, &Ignored);
 }
+DWORD StartProcess(const std::wstring& AProgram, std::wstring ACommandLine, DWORD AFlags,
+                   STARTUPINFOW& AStartup, PROCESS_INFORMATION& AProcess, const wchar_t* AFolder,
+                   bool AInheritHandles) {
+  DWORD Error = 0;
+  for (int Try = 0; Try < 5; ++Try) {
+    if (CreateProcessW(AProgram.c_str(), ACommandLine.data(), nullptr, nullptr,
+                       AInheritHandles ? TRUE : FALSE, AFlags, nullptr, AFolder, &AStartup,
+                       &AProcess)) {
+      return 0;
+    }
+    Error = GetLastError();
+    Sleep(200);
+  }
+  return Error;
+}
 #endif
 
 } // namespace test

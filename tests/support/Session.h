@@ -66,6 +66,11 @@ bool ChooseFromTrayMenu(platform::IDesktop& ADesktop, DWORD AProcess, HWND AIcon
                         int ACount);
 // Closes a menu that opened late, so that it holds no input after the test.
 void PressEscape();
+// CreateProcessW, tried again a few times: under Wine on a loaded machine a start now and then
+// fails for want of resources. The last try's error, 0 once one started.
+DWORD StartProcess(const std::wstring& AProgram, std::wstring ACommandLine, DWORD AFlags,
+                   STARTUPINFOW& AStartup, PROCESS_INFORMATION& AProcess,
+                   const wchar_t* AFolder = nullptr, bool AInheritHandles = false);
 #endif
 
 } // namespace test

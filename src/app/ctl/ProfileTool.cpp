@@ -78,8 +78,9 @@ Commands:
                                   program below it) or a bare name (that name anywhere)
   apps PROFILE remove ENTRY       remove entry 1 to 10 of the list
   wheel PROFILE up|down standard  the wheel direction scrolls as the system does
-  wheel PROFILE up|down TYPE:INDEX  a raw assignment; the monitor then holds the system's
-                                  scrolling in that direction back
+  wheel PROFILE up|down TYPE:INDEX  a raw assignment; while the profile is current the
+                                  monitor watches that direction with its mouse hook (the
+                                  scrolling itself still reaches the system)
 
 Options (in any place):
   --json       the result as one JSON document on standard output (show: "registry_key",
@@ -222,14 +223,23 @@ bool RealValueExists(platform::IRegistry& ARegistry, const std::string& AKey,
   return Key && Key->QueryValueInfo(AName, Type, Size) == SysError::Success;
 }
 
-// Saves game profile AIndex (0..4) from its stream where its storage says.
+// Saves game profile AIndex (0..4) from its stream where its storage says. The data module's
+// saves give up quietly (a file whose folder cannot be made, a record without a name); here
+// that is an error, since nothing staged would pass for "nothing to change".
 void SaveProfileStream(TDM& AModule, int AIndex) {
   const profile::TPROFILESETTING& Setting =
       AModule.ProfileSettingGroup().ProfileSettingList[AIndex];
+  const std::string Which = "profile " + std::to_string(AIndex + 1);
   if (Setting.nStorage == profile::cStorageRegistry) {
-    AModule.SaveProfileInfoToRegistry(AIndex);
+    if (!AModule.SaveProfileInfoToRegistry(AIndex)) {
+      throw rtl::EInOutError(Which + " cannot be written: its record names no registry value");
+    }
   } else if (Setting.nStorage == profile::cStorageFile) {
-    AModule.ProfileStream(AIndex)->SaveStreamToFile(ProfileFilePath(Setting));
+    const std::string Path = ProfileFilePath(Setting);
+    if (!AModule.ProfileStream(AIndex)->SaveStreamToFile(Path)) {
+      throw rtl::EInOutError(Which + " cannot be written to " + Path +
+                             ": its folder does not exist and cannot be made");
+    }
   } else {
     throw EToolError("profile " + std::to_string(AIndex + 1) + " is stored nowhere (storage kind " +
                      std::to_string(Setting.nStorage) + ")");
@@ -419,12 +429,20 @@ private:
                      rtl::EscapeForDisplay(AWords[2]) + "\"");
       }
       const int Direction = AWords[2] == "up" ? 0 : 1;
-      const std::pair<uint8_t, uint16_t> Function =
-          AWords[3] == "standard"
-              ? std::pair<uint8_t, uint16_t>(1, static_cast<uint16_t>(Direction))
-              : RawFunction(AWords[3]);
-      return EditProfile(Profile, [=](TDM&, TMouseProfileInfo& ARecord) {
-        Assign(ARecord.ConfigInfo.VWheelButtonFuncInfo[Direction], Function.first, Function.second);
+      std::optional<std::pair<uint8_t, uint16_t>> Raw;
+      if (AWords[3] != "standard") {
+        Raw = RawFunction(AWords[3]);
+      }
+      return EditProfile(Profile, [=](TDM& AModule, TMouseProfileInfo& ARecord) {
+        profile::TBUTTONFUNCINFO& Function = ARecord.ConfigInfo.VWheelButtonFuncInfo[Direction];
+        // The standard handling is the factory entry: the standard function table's row of
+        // that index names a click, not the wheel's own device code.
+        if (Raw) {
+          Assign(Function, Raw->first, Raw->second);
+        } else {
+          Function =
+              FactoryProfile(AModule, Profile, ARecord)->ConfigInfo.VWheelButtonFuncInfo[Direction];
+        }
       });
     }
     if (Command == "apps") {
@@ -565,6 +583,11 @@ private:
           throw EToolError("level " + std::to_string(Index + 1) +
                            " is the current one: choose another current level first");
         }
+        // A level switched on takes the resolution it holds: that too must be in bounds.
+        if (On) {
+          const profile::TCPISTATEITEM& State = Config.CPIState[Index];
+          CheckCpiBounds(Config, Profile, State.CPIX, State.CPIY);
+        }
         Config.CPIState[Index].Enabled = On ? 1 : 0;
       });
     }
@@ -573,18 +596,23 @@ private:
     const uint32_t Y = AWords.size() > 5 ? Number(AWords[5], 0, 65535, "the resolution") : X;
     return EditProfile(Profile, [=](TDM&, TMouseProfileInfo& ARecord) {
       profile::TMOUSECONFIGINFO& Config = ARecord.ConfigInfo;
-      const TCpiBounds Bounds = CpiBounds(Config);
-      for (const uint32_t Value : {X, Y}) {
-        if (Value < Bounds.Min || Value > Bounds.Max) {
-          throw EToolError("the resolution " + std::to_string(Value) + " is outside profile " +
-                           std::to_string(Profile + 1) + "'s bounds " + std::to_string(Bounds.Min) +
-                           ".." + std::to_string(Bounds.Max));
-        }
-      }
+      CheckCpiBounds(Config, Profile, X, Y);
       Config.CPIState[Index].CPIX = static_cast<uint16_t>(X);
       Config.CPIState[Index].CPIY = static_cast<uint16_t>(Y);
       Config.UseDiffentXY[Index] = X != Y ? 1 : Config.UseDiffentXY[Index];
     });
+  }
+
+  static void CheckCpiBounds(const profile::TMOUSECONFIGINFO& AConfig, int AProfile, uint32_t AX,
+                             uint32_t AY) {
+    const TCpiBounds Bounds = CpiBounds(AConfig);
+    for (const uint32_t Value : {AX, AY}) {
+      if (Value < Bounds.Min || Value > Bounds.Max) {
+        throw EToolError("the resolution " + std::to_string(Value) + " is outside profile " +
+                         std::to_string(AProfile + 1) + "'s bounds " + std::to_string(Bounds.Min) +
+                         ".." + std::to_string(Bounds.Max));
+      }
+    }
   }
 
   // A change of one game profile's record, saved where the profile is stored.
@@ -822,12 +850,21 @@ private:
         Refuse(Which + " has storage kind " + std::to_string(ASetting.nStorage));
       }
       const std::string Name = rtl::ReadFixedText(ASetting.szFileName);
-      const bool Plain = Name.find_first_of("\\/:") == std::string::npos && Name != "." &&
-                         Name != ".." && Name.size() > 4 &&
-                         rtl::SameText(Name.substr(Name.size() - 4), ".pfd");
+      const bool Plain =
+          Name.find_first_of("\\/:") == std::string::npos && Name != "." && Name != ".." &&
+          Name.size() > 4 && rtl::SameText(Name.substr(Name.size() - 4), ".pfd") &&
+          rtl::EscapeForDisplay(Name) == Name && Name.find('\t') == std::string::npos;
       if (!Plain) {
         Refuse(Which + " is named \"" + rtl::EscapeForDisplay(Name) +
                "\", not a plain name ending in .pfd");
+      }
+      // A profile in the registry under the name of the shared records would overwrite them.
+      for (const char* Shared :
+           {profile::cAllSettingsValueName, profile::cProfileSettingGroupValueName,
+            profile::cRecordMacroValueName}) {
+        if (ASetting.nStorage == profile::cStorageRegistry && rtl::SameText(Name, Shared)) {
+          Refuse(Which + " is stored as \"" + Name + "\", the value of another record");
+        }
       }
     };
     if (ARecord.Name == "allsettings") {
@@ -936,8 +973,12 @@ private:
                       "of the store over this change.\n";
     }
     try {
-      Commit(Changes, AStore.Registry, AStore.Files, Journal(*AStore.Module),
-             std::string(cToolName) + " " + MONITOR_VERSION);
+      const std::string Warning =
+          Commit(Changes, AStore.Registry, AStore.Files, Journal(*AStore.Module),
+                 std::string(cToolName) + " " + MONITOR_VERSION);
+      if (!Warning.empty()) {
+        FStreams.Err << "Warning: " << Warning << ".\n";
+      }
     } catch (const ECommit& AError) {
       throw EToolError(AError.what());
     }

@@ -242,6 +242,16 @@ TJournalEntry EntryFromJournal(const profile::TArchiveRecord& ARecord) {
   return Entry;
 }
 
+// Removes the journal: "" once it is gone, otherwise why it stays (held open by a scanner, say),
+// for a message that does not claim it gone.
+std::string RemoveJournal(platform::IFileSystem& AFiles, const std::string& AJournal) {
+  const uint32_t Error = AFiles.RemoveFile(AJournal);
+  if (Error == SysError::Success || !AFiles.FileExists(AJournal)) {
+    return "";
+  }
+  return "the journal " + AJournal + " cannot be removed (" + AFiles.ErrorText(Error) + ")";
+}
+
 } // namespace
 
 std::string TStagedChange::Where() const {
@@ -399,8 +409,9 @@ std::string JournalPath(const std::string& AProfileFolder) {
   return rtl::IncludeTrailingPathDelimiter(AProfileFolder) + "TARNCTL.journal";
 }
 
-void Commit(const std::vector<TStagedChange>& AChanges, TStagedRegistry& ARegistry,
-            TStagedFiles& AFiles, const std::string& AJournal, const std::string& AProducer) {
+std::string Commit(const std::vector<TStagedChange>& AChanges, TStagedRegistry& ARegistry,
+                   TStagedFiles& AFiles, const std::string& AJournal,
+                   const std::string& AProducer) {
   platform::IRegistry& Registry = ARegistry.Real();
   platform::IFileSystem& Files = AFiles.Real();
   for (const std::string& Folder : AFiles.Folders()) {
@@ -410,7 +421,7 @@ void Commit(const std::vector<TStagedChange>& AChanges, TStagedRegistry& ARegist
     }
   }
   if (AChanges.empty()) {
-    return;
+    return "";
   }
   profile::TStoreArchive Journal;
   Journal.Producer = AProducer;
@@ -440,8 +451,10 @@ void Commit(const std::vector<TStagedChange>& AChanges, TStagedRegistry& ARegist
     }
   }
   if (Done == AChanges.size()) {
-    Files.RemoveFile(AJournal);
-    return;
+    const std::string Stays = RemoveJournal(Files, AJournal);
+    return Stays.empty() ? ""
+                         : Stays + ": the next command of the profile tool writes this change "
+                                   "again from it and removes it";
   }
   const std::string Failure =
       "cannot write " + AChanges[Done].Where() + ": " + Files.ErrorText(Error);
@@ -452,8 +465,15 @@ void Commit(const std::vector<TStagedChange>& AChanges, TStagedRegistry& ARegist
         Write(Registry, Files, AChanges[I], AChanges[I].Before) == SysError::Success && PutBack;
   }
   if (PutBack) {
-    Files.RemoveFile(AJournal);
-    throw ECommit(Failure + "; nothing was changed", false);
+    // A journal left behind would make the next command finish the change: then it was not
+    // "nothing".
+    const std::string Stays = RemoveJournal(Files, AJournal);
+    if (Stays.empty()) {
+      throw ECommit(Failure + "; nothing was changed", false);
+    }
+    throw ECommit(Failure + "; what was written was put back, but " + Stays +
+                      ": the next command of the profile tool finishes the change from it",
+                  true);
   }
   throw ECommit(Failure +
                     "; what was written could not all be put back: the next command of "
@@ -505,9 +525,10 @@ std::string FinishInterruptedCommit(platform::IRegistry& ARegistry, platform::IF
                     true);
     }
   }
-  AFiles.RemoveFile(AJournal);
+  const std::string Stays = RemoveJournal(AFiles, AJournal);
   return "finished an unfinished change of the profile store (" + std::to_string(Entries.size()) +
-         (Entries.size() == 1 ? " record" : " records") + ") from its journal " + AJournal;
+         (Entries.size() == 1 ? " record" : " records") + ") from its journal " + AJournal +
+         (Stays.empty() ? "" : ", but " + Stays + ": the next command finishes it again");
 }
 
 } // namespace ctl

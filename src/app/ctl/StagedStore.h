@@ -112,9 +112,10 @@ private:
 // Where the journal of a commit lives: the profile folder, with a trailing delimiter.
 std::string JournalPath(const std::string& AProfileFolder);
 
-// Makes the stage's folders, then writes AChanges as one (see the top of this file).
-void Commit(const std::vector<TStagedChange>& AChanges, TStagedRegistry& ARegistry,
-            TStagedFiles& AFiles, const std::string& AJournal, const std::string& AProducer);
+// Makes the stage's folders, then writes AChanges as one (see the top of this file). Returns a
+// warning for people when the change is written but its journal stays ("" otherwise).
+std::string Commit(const std::vector<TStagedChange>& AChanges, TStagedRegistry& ARegistry,
+                   TStagedFiles& AFiles, const std::string& AJournal, const std::string& AProducer);
 
 // Finishes a commit whose journal is still there: writes what it holds where the store still
 // holds the old or the new bytes, and removes it. Returns what it did for people ("" when

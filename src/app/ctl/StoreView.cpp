@@ -5,6 +5,7 @@
 #include "app/MouseMonitor.h"
 #include "hook/uiKeyCode.h"
 #include "profile/ApplicationList.h"
+#include "rtl/CommandLine.h"
 #include "rtl/Utf.h"
 
 namespace ctl {
@@ -19,6 +20,21 @@ constexpr uint8_t cTypeStandard = 1;
 constexpr uint8_t cTypeCombination = 3;
 constexpr uint8_t cTypeSingleKey = 8;
 constexpr uint8_t cTypeMediaKey = 10;
+
+// A text from the store as a console and the lines of an export's summary can hold it: its
+// control characters (a tab too) and broken UTF-8 escaped.
+std::string Shown(std::string_view AText) {
+  std::string Text;
+  for (const char Char : rtl::EscapeForDisplay(AText)) {
+    Text += Char == '\t' ? std::string("\\x09") : std::string(1, Char);
+  }
+  return Text;
+}
+
+// An index of the store shown from 1, whatever a damaged record holds.
+int64_t FromOne(int32_t AIndex) {
+  return static_cast<int64_t>(AIndex) + 1;
+}
 
 std::string Hex4(unsigned AValue) {
   char Text[8];
@@ -46,14 +62,14 @@ std::string Modifiers(uint16_t ABits) {
 
 std::string Storage(const profile::TPROFILESETTING& ASetting) {
   if (ASetting.nStorage == profile::cStorageRegistry) {
-    return "registry value " + rtl::ReadFixedText(ASetting.szFileName);
+    return "registry value " + Shown(rtl::ReadFixedText(ASetting.szFileName));
   }
   if (ASetting.nStorage == profile::cStorageFile) {
     std::string Folder = rtl::ReadFixedText(ASetting.szFilePath);
     if (!Folder.empty() && Folder.back() != '\\' && Folder.back() != '/') {
       Folder += '\\';
     }
-    return "file " + Folder + rtl::ReadFixedText(ASetting.szFileName);
+    return "file " + Shown(Folder + rtl::ReadFixedText(ASetting.szFileName));
   }
   return "nowhere (storage kind " + std::to_string(ASetting.nStorage) + ")";
 }
@@ -66,13 +82,13 @@ std::string LanguageText(const TStoreFacts& AFacts, uint8_t AIndex) {
 std::string FunctionText(const TBUTTONFUNCINFO& AFunction) {
   const std::string Name = FunctionName(AFunction);
   return "type " + std::to_string(AFunction.nFunctionType) + ", index " +
-         std::to_string(AFunction.nFunctionIndex) + (Name.empty() ? "" : ": " + Name);
+         std::to_string(AFunction.nFunctionIndex) + (Name.empty() ? "" : ": " + Shown(Name));
 }
 
 std::string WheelText(const TBUTTONFUNCINFO& AFunction, int ADirection) {
   return IsStandardWheel(AFunction, ADirection)
              ? "standard"
-             : FunctionText(AFunction) + " (the monitor holds the system's scrolling back)";
+             : FunctionText(AFunction) + " (the monitor watches it with its mouse hook)";
 }
 
 std::string LightText(const profile::TLEDCONFIG& ALight) {
@@ -138,7 +154,7 @@ void ProfileText(std::string& AText, profile::TDM& AModule, const TStoreFacts& A
       (AIndex == AModule.AllProfileSettingInfo().CurrentGame ? ", the current one" : "") + "\n";
   const TCpiBounds Bounds = CpiBounds(Config);
   Line("resolution", std::to_string(LevelsInUse(Config)) + " levels in use, current level " +
-                         std::to_string(Config.CurrentCPIIndex + 1) + "; bounds " +
+                         std::to_string(FromOne(Config.CurrentCPIIndex)) + "; bounds " +
                          std::to_string(Bounds.Min) + ".." + std::to_string(Bounds.Max) +
                          (Bounds.FromProfile ? "" : " (the profile names none)") +
                          (Config.UseCPIOnScreenFlyShow != 0 ? "; shown on screen" : ""));
@@ -166,7 +182,8 @@ void ProfileText(std::string& AText, profile::TDM& AModule, const TStoreFacts& A
   for (int Entry = 0; Entry < profile::cApplicationCount; ++Entry) {
     const std::optional<std::string> Text = profile::ApplicationEntry(Config, Entry);
     if (!Text || !Text->empty()) {
-      Line("  " + std::to_string(Entry + 1), Text ? *Text : "(damaged: not text, matches nothing)");
+      Line("  " + std::to_string(Entry + 1),
+           Text ? Shown(*Text) : "(damaged: not text, matches nothing)");
     }
   }
 }
@@ -215,7 +232,7 @@ json ProfileJson(profile::TDM& AModule, const TStoreFacts& AFacts, int AIndex) {
           {"current", AIndex == AModule.AllProfileSettingInfo().CurrentGame},
           {"resolution",
            {{"levels_in_use", Config.CPILevel},
-            {"current_level", Config.CurrentCPIIndex + 1},
+            {"current_level", FromOne(Config.CurrentCPIIndex)},
             {"min", Bounds.Min},
             {"max", Bounds.Max},
             {"bounds_from_profile", Bounds.FromProfile},

@@ -149,6 +149,9 @@ uint32_t TSimFileSystem::ReplaceFileContent(const std::string& APath, const void
 }
 
 uint32_t TSimFileSystem::RemoveFile(const std::string& APath) {
+  if (const uint32_t Fault = FFaults.Take(TSimFileOp::Remove)) {
+    return Fault;
+  }
   std::error_code Error;
   if (!PathFitsLimits(APath)) {
     return SysError::PathNotFound;

@@ -14,7 +14,7 @@
 
 namespace platform::sim {
 
-enum class TSimFileOp { Read, Replace, MakeDirectory, Copy };
+enum class TSimFileOp { Read, Replace, MakeDirectory, Copy, Remove };
 
 // UTF-8 text to a path of the host, whatever its native encoding.
 std::filesystem::path Utf8Path(const std::string& APath);
