@@ -7,7 +7,10 @@
 //   on a plain window, without the monitor;
 // - idle: the main thread's activity in the monitor's own message loop while the mouse is
 //   attached and nothing happens, for some seconds of real time and for a minute of virtual
-//   time (the simulated desktop's timers run on the virtual clock), beside a bare loop.
+//   time (the simulated desktop's timers run on the virtual clock), beside a bare loop; and
+//   the same with a game profile's application switch on (the monitor then watches the
+//   window in front), followed by the processing time from a listed program coming to the
+//   front to the resolution table sent, the 300 ms settle time passed on the virtual clock.
 // Usage: monitor_weight [idle seconds, 5 by default] [reports measured, 10000 by default]
 #include <algorithm>
 #include <atomic>
@@ -20,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -30,6 +34,7 @@
 #endif
 
 #include "app/MouseMonitor.h"
+#include "app/ctl/ProfileTool.h"
 #include "lang/Translation.h"
 #include "platform/sim/SimMouseFirmware.h"
 #include "platform/sim/SimWorld.h"
@@ -309,8 +314,45 @@ struct TIdle {
   double Seconds = 0;
   double CpuMs = 0;
   uint64_t ReadWakeups = 0;
+  // With the application switch on: the processing from the change in front to the table.
+  double SwitchMicroseconds = -1;
   std::string Error;
 };
+
+constexpr const char* cListedProgram = "C:\\Games\\Bench\\bench.exe";
+
+// Profile 4 follows cListedProgram, set as the user would with the profile tool.
+void ListAnApplication(TSimWorld& AWorld) {
+  std::ostringstream Out;
+  std::ostringstream Err;
+  const ctl::TToolServices Services{AWorld.Registry, AWorld.Files,  AWorld.Environment,
+                                    AWorld.Clock,    AWorld.Locale, AWorld.Desktop};
+  for (const std::vector<std::string>& Args :
+       {std::vector<std::string>{"apps", "4", "add", cListedProgram},
+        std::vector<std::string>{"apps", "4", "on"}}) {
+    if (ctl::RunProfileTool(Args, Services, {Out, Err}) != ctl::cToolDone) {
+      throw std::runtime_error("the profile tool failed: " + Err.str());
+    }
+  }
+}
+
+// The processing from cListedProgram coming to the front to the table sent to the driver.
+double SwitchMicroseconds(TSimWorld& AWorld) {
+  const std::size_t Sent = AWorld.Drivers.Controls().size();
+  const auto Start = Clock::now();
+  AWorld.Session->SetForegroundProgram(cListedProgram);
+  AWorld.Desktop.Synchronize([&] {
+    AWorld.Desktop.ProcessMessages();
+    AWorld.Desktop.Advance(app::cForegroundSettleMs);
+  });
+  while (AWorld.Drivers.Controls().size() == Sent) {
+    if (Clock::now() - Start > std::chrono::seconds(10)) {
+      throw std::runtime_error("no table followed the program in front");
+    }
+    std::this_thread::yield();
+  }
+  return std::chrono::duration<double, std::micro>(Clock::now() - Start).count();
+}
 
 platform::sim::TSimDesktop::TActivity Minus(const platform::sim::TSimDesktop::TActivity& A,
                                             const platform::sim::TSimDesktop::TActivity& B) {
@@ -339,9 +381,12 @@ void MeasureIdle(TSimWorld& AWorld, int ASeconds, TIdle& AIdle, const std::funct
   Desktop.Synchronize(AEnd);
 }
 
-TIdle MonitorIdle(int ASeconds) {
+TIdle MonitorIdle(int ASeconds, bool ASwitchOn) {
   TSimWorld World;
   PrepareWorld(World);
+  if (ASwitchOn) {
+    ListAnApplication(World);
+  }
   TCountingDebug Debug;
   TIdle Idle;
   std::thread Driver([&] {
@@ -354,7 +399,11 @@ TIdle MonitorIdle(int ASeconds) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
-      MeasureIdle(World, ASeconds, Idle, [&] { World.Session->ChooseTrayMenuItem(app::cExit1); });
+      MeasureIdle(World, ASeconds, Idle, [] {});
+      if (ASwitchOn) {
+        Idle.SwitchMicroseconds = SwitchMicroseconds(World);
+      }
+      World.Desktop.Synchronize([&] { World.Session->ChooseTrayMenuItem(app::cExit1); });
     } catch (const std::exception& E) {
       Idle.Error = E.what();
       World.Desktop.Quit(1);
@@ -436,9 +485,10 @@ int main(int argc, char** argv) {
         static_cast<unsigned long long>(Monitor.DebugLines),
         static_cast<unsigned long long>(Monitor.ConfigMessages));
 
-    const TIdle MonitorIdleRun = MonitorIdle(IdleSeconds);
+    const TIdle MonitorIdleRun = MonitorIdle(IdleSeconds, false);
+    const TIdle SwitchIdleRun = MonitorIdle(IdleSeconds, true);
     const TIdle BaselineIdleRun = BaselineIdle(IdleSeconds);
-    for (const TIdle* Run : {&MonitorIdleRun, &BaselineIdleRun}) {
+    for (const TIdle* Run : {&MonitorIdleRun, &SwitchIdleRun, &BaselineIdleRun}) {
       if (!Run->Error.empty()) {
         std::fprintf(stderr, "idle measurement failed: %s\n", Run->Error.c_str());
         return 1;
@@ -450,7 +500,11 @@ int main(int argc, char** argv) {
     std::printf("  %-18s %10s %12s %9s %9s %10s %8s   %7s %7s\n", "", "waits/s", "hand-overs/s",
                 "posted/s", "timers/s", "read wake", "CPU ms", "v.post", "v.timer");
     PrintIdle("monitor", MonitorIdleRun);
+    PrintIdle("monitor, app switch", SwitchIdleRun);
     PrintIdle("bare message loop", BaselineIdleRun);
+    std::printf("a listed program in front to the resolution table sent: %.0f us of processing, "
+                "after the %u ms settle time\n",
+                SwitchIdleRun.SwitchMicroseconds, app::cForegroundSettleMs);
     return 0;
   } catch (const std::exception& E) {
     std::fprintf(stderr, "monitor_weight: %s\n", E.what());
