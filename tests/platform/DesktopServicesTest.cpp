@@ -828,8 +828,8 @@ TEST_P(DesktopServicesTest, ANoticeShowsWithoutTakingTheFrontAndGoesAfterItsTime
   EXPECT_TRUE(IsWindowVisible(Notice));
   EXPECT_NE(GetForegroundWindow(), Notice);
   const LONG_PTR Styles = GetWindowLongPtrW(Notice, GWL_EXSTYLE);
-  for (const LONG_PTR Style :
-       {WS_EX_TOPMOST, WS_EX_NOACTIVATE, WS_EX_TRANSPARENT, WS_EX_LAYERED, WS_EX_TOOLWINDOW}) {
+  for (const LONG_PTR Style : std::initializer_list<LONG_PTR>{
+           WS_EX_TOPMOST, WS_EX_NOACTIVATE, WS_EX_TRANSPARENT, WS_EX_LAYERED, WS_EX_TOOLWINDOW}) {
     EXPECT_EQ(Styles & Style, Style) << std::hex << Style;
   }
   RECT Frame{};
