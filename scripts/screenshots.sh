@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes the pictures of what a user sees of the monitor: the tray icon with its menu open and
-# the information page, in English and in Chinese. Runs the real TARNMON.EXE under Wine in a
-# virtual desktop with a taskbar on an Xvfb display, in a Wine prefix of its own, and writes
-# docs/images/{tray,info}-{en,zh}.png. With a DPI (144 for 150 %, 192 for 200 % display
+# the information page, in English and in Chinese, and the notice of a new resolution level.
+# Runs the real TARNMON.EXE under Wine in a virtual desktop with a taskbar on an Xvfb display,
+# in a Wine prefix of its own, and writes docs/images/{tray,info}-{en,zh}.png and
+# docs/images/notice.png. With a DPI (144 for 150 %, 192 for 200 % display
 # scaling), the pictures are taken at that scaling, as docs/images/{tray,info}-{en,zh}-DPI.png.
 # Installs what it needs when it can.
 # Usage: scripts/screenshots.sh [DPI]
@@ -99,5 +100,21 @@ for language in "0 en" "1 zh"; do
   helper hide >/dev/null
   say "docs/images/tray-$2$suffix.png and docs/images/info-$2$suffix.png"
 done
+# The notice of a new resolution level, over the desktop where a game would be.
+xdotool mousemove $((width / 2)) $((height / 2))
+rm -f "$work/notice.txt"
+(cd "$work/app" && exec wine screenshot_helper.exe notice "$(printf '1600 CPI\n3 / 5')" \
+  >"$work/notice.txt" 2>/dev/null) &
+shown=$!
+for _ in $(seq 1 50); do
+  [ -s "$work/notice.txt" ] && break
+  sleep 0.2
+done
+sleep 0.5
+read -r x y w h < <(tr -d '\r' <"$work/notice.txt")
+import -window root -crop "$((w + 20))x$((h + 20))+$((x - 10))+$((y - 10))" +repage \
+  "$out/notice$suffix.png" || failed=1
+wait "$shown"
+say "docs/images/notice$suffix.png"
 helper close >/dev/null
 exit $failed

@@ -1,7 +1,8 @@
 // Run beside TARNMON.EXE by scripts/screenshots.sh, as a user's other programs would act on a
 // running monitor: it says where the tray icon is, shows or hides the information page,
 // switches the stored language as the configuration program does and tells the monitor,
-// and ends the monitor. Prints what the script needs; the exit code says whether it worked.
+// shows the monitor's notice of a new level (as the monitor shows it), and ends the monitor. Prints
+// what the script needs; the exit code says whether it worked.
 #include <windows.h>
 // clang-format off
 #include <shellapi.h>
@@ -12,7 +13,9 @@
 #include <vector>
 
 #include "app/MouseMonitor.h"
+#include "platform/win32/Win32Desktop.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/Win32Text.h"
 #include "profile/DMUnit.h"
 
 namespace {
@@ -42,6 +45,26 @@ int Run(const std::vector<std::wstring>& AArgs) {
       if (HWND Host = FindWindowW(Tray, nullptr)) {
         EnumChildWindows(Host, PrintIcon, 0);
       }
+    }
+    return 0;
+  }
+  if (Command == L"notice" && AArgs.size() == 2) {
+    // The notice as the monitor shows it for a new level: its bounds, then its time on screen.
+    constexpr uint32_t cShownMs = 4000;
+    if (!platform::win32::ShowWin32Notice(platform::win32::FromWide(AArgs[1]), cShownMs)) {
+      return 1;
+    }
+    RECT Bounds{};
+    GetWindowRect(FindWindowW(L"TarnMonNotice", nullptr), &Bounds);
+    std::printf("%ld %ld %ld %ld\n", Bounds.left, Bounds.top, Bounds.right - Bounds.left,
+                Bounds.bottom - Bounds.top);
+    std::fflush(stdout);
+    for (const DWORD End = GetTickCount() + cShownMs; GetTickCount() < End;) {
+      MSG Message;
+      while (PeekMessageW(&Message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&Message);
+      }
+      Sleep(10);
     }
     return 0;
   }
