@@ -107,6 +107,8 @@ private:
   void Execute(const TScenarioLine& ALine, bool AStarted);
   void Check(const TScenarioLine& ALine);
   void StepTo(uint64_t ATimeMs);
+  // After a quiet look: whether the readers, their reports and the hand-overs stay as found.
+  bool StaysQuiet();
   void Observe();
   // An event at AAt, or now.
   void Emit(const std::string& AKind, const std::string& AText,

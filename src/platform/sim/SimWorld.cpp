@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/sim/SimProcess.h"
 #include "platform/sim/SimRecord.h"
@@ -28,6 +29,8 @@ std::string PathToUtf8(const fs::path& APath) {
 const std::string cFolderPrefix = "monitor-sim-\xC3\xA9\xE4\xB8\xAD-";
 
 std::mutex GFoldersLock;
+// Set once the folders in use were removed for a signal that ends the process.
+bool GFoldersRemoved = false;
 std::set<std::string>& FoldersInUse() {
   static std::set<std::string> Folders;
   return Folders;
@@ -63,9 +66,18 @@ void RemoveLeftoverWorldFolders() {
 
 void RemoveWorldFoldersInUse() {
   std::lock_guard<std::mutex> Guard(GFoldersLock);
+  GFoldersRemoved = true;
   for (const std::string& Folder : FoldersInUse()) {
+    // The process's other threads go on until the signal ends it: a file they write into the
+    // folder meanwhile makes a removal fail, so it is tried again until the folder is gone.
+    constexpr int cAttempts = 50;
     std::error_code Ignored;
-    fs::remove_all(Utf8Path(Folder), Ignored);
+    for (int Attempt = 0; Attempt < cAttempts && fs::exists(Utf8Path(Folder), Ignored); ++Attempt) {
+      fs::remove_all(Utf8Path(Folder), Ignored);
+      if (fs::exists(Utf8Path(Folder), Ignored)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    }
   }
 }
 
@@ -75,6 +87,12 @@ TSimEnvironment::TSimEnvironment() {
   std::random_device Seed;
   std::mt19937_64 Random(
       Seed() ^ static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  // Made and counted in use under one lock, so that a signal's removal of the folders in use
+  // either finds it or comes before it (and then no more are made).
+  std::lock_guard<std::mutex> Guard(GFoldersLock);
+  if (GFoldersRemoved) {
+    throw std::runtime_error("the process is ending: no new simulated world");
+  }
   for (int Attempt = 0; Attempt < 100 && FRootFolder.empty(); ++Attempt) {
     const fs::path Candidate =
         fs::temp_directory_path() / Utf8Path(cFolderPrefix + std::to_string(SimProcessId()) + "-" +
@@ -87,10 +105,7 @@ TSimEnvironment::TSimEnvironment() {
   if (FRootFolder.empty()) {
     throw std::runtime_error("cannot create the simulated world's folder");
   }
-  {
-    std::lock_guard<std::mutex> Guard(GFoldersLock);
-    FoldersInUse().insert(FRootFolder);
-  }
+  FoldersInUse().insert(FRootFolder);
   FModuleFolder = rtl::IncludeTrailingPathDelimiter(FRootFolder + rtl::PathDelim + "app");
   FDocumentsFolder = FRootFolder + rtl::PathDelim + "Documents";
   fs::create_directory(Utf8Path(FModuleFolder));
