@@ -386,7 +386,7 @@ void TSimulation::Commands(ILineSource& ASource) {
       Exited = true;
     }
     if (Started) {
-      Settle();
+      Settle(nullptr, FromTheMouse(Line->Command));
     }
     Observe();
   }
@@ -438,8 +438,8 @@ void TSimulation::StepTo(uint64_t ATimeMs) {
 
 bool TSimulation::StaysQuiet() {
   // A reader that took its report in the instant of the look, on a loaded machine, shows only
-  // a moment later: the world must stay as the look found it for a few turns of the scheduler.
-  constexpr int cTurns = 16;
+  // a moment later: after a report the world must stay as the look found it for a few turns.
+  constexpr int cTurns = 2;
   const uint64_t Taken = FWorld->Hid.ReportsTaken(cMousePath);
   for (int Turn = 0; Turn < cTurns; ++Turn) {
     std::this_thread::yield();
@@ -451,7 +451,7 @@ bool TSimulation::StaysQuiet() {
   return true;
 }
 
-void TSimulation::Settle(const std::function<void()>& AFirst) {
+void TSimulation::Settle(const std::function<void()>& AFirst, bool AAfterReport) {
   constexpr int cSettleSpins = 1000;
   // Looks that need no hand-over: while a report waits to be read, a hand-over is pending or
   // fewer readers wait than the monitor runs, the world is not quiet, whatever the monitor's
@@ -483,7 +483,7 @@ void TSimulation::Settle(const std::function<void()>& AFirst) {
                 FWorld->Desktop.PendingHandOvers() == 0;
       });
     }
-    if (Quiet && StaysQuiet()) {
+    if (Quiet && (!AAfterReport || StaysQuiet())) {
       FWorld->Audio.WaitForNotifications();
       return;
     }

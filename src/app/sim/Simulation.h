@@ -98,7 +98,7 @@ public:
   void OnMonitorThread(const std::function<void()>& AWork);
   // Until the readers wait in their reads and nothing is left to hand over or handle; AFirst
   // runs on the monitor's thread first, in the same hand-over as the first look.
-  void Settle(const std::function<void()>& AFirst = nullptr);
+  void Settle(const std::function<void()>& AFirst = nullptr, bool AAfterReport = false);
 
 private:
   class TConfigProgram;
@@ -107,7 +107,8 @@ private:
   void Execute(const TScenarioLine& ALine, bool AStarted);
   void Check(const TScenarioLine& ALine);
   void StepTo(uint64_t ATimeMs);
-  // After a quiet look: whether the readers, their reports and the hand-overs stay as found.
+  // After a quiet look that followed a report of the mouse: whether the readers, their
+  // reports and the hand-overs stay as found.
   bool StaysQuiet();
   void Observe();
   // An event at AAt, or now.
