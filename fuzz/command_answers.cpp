@@ -11,11 +11,11 @@
 
 #include "Bench.h"
 #include "FuzzInput.h"
+#include "backend/sim/SimMouseFirmware.h"
+#include "backend/sim/SimWorld.h"
 #include "device/CommandPackets.h"
 #include "device/CpiUnit.h"
 #include "platform/SysError.h"
-#include "platform/sim/SimMouseFirmware.h"
-#include "platform/sim/SimWorld.h"
 #include "profile/ProfileRecords.h"
 
 namespace {

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "Bench.h"
+#include "backend/sim/SimWorld.h"
 #include "device/uiStdCmd.h"
 #include "hid/uiHIDData.h"
-#include "platform/sim/SimWorld.h"
+#include "platform/ConfigFile.h"
 #include "profile/ConfigOptions.h"
-#include "rtl/ConfigFile.h"
 #include "rtl/IniFile.h"
 
 namespace {
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, std::size_t ASize) {
   }
 
   // The same bytes as the program's "config.ini", read by every component that reads it.
-  const std::string Path = rtl::ConfigFilePath(Sim.Environment);
+  const std::string Path = platform::ConfigFilePath(Sim.Environment);
   if (Sim.Files.ReplaceFileContent(Path, AData, ASize) != 0) {
     return 0;
   }
@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, std::size_t ASize) {
   profile::ReadOptionsFromConfigFile(Sim.Files, Sim.Environment, Options);
   profile::TOtherConfig Other;
   profile::ReadOtherConfig(Sim.Files, Sim.Environment, Other);
-  rtl::LoadConfigFile(Sim.Files, Sim.Environment).ReadIdList(hid::cIncludeHIDDeviceListSection);
+  platform::LoadConfigFile(Sim.Files, Sim.Environment)
+      .ReadIdList(hid::cIncludeHIDDeviceListSection);
   platform::sim::TSimDialogs Debug;
   hid::TuiHIDData Hid(nullptr, {Sim.Hid, Sim.Desktop, Sim.Files, Sim.Environment, Debug});
   device::TuiSTDCommand Command(nullptr,

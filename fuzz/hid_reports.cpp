@@ -16,9 +16,9 @@
 #include "Bench.h"
 #include "FuzzInput.h"
 #include "app/MouseMonitor.h"
+#include "backend/sim/SimMouseFirmware.h"
+#include "backend/sim/SimWorld.h"
 #include "lang/Translation.h"
-#include "platform/sim/SimMouseFirmware.h"
-#include "platform/sim/SimWorld.h"
 #include "profile/DMUnit.h"
 
 namespace {

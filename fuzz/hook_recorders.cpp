@@ -15,8 +15,8 @@
 
 #include "Bench.h"
 #include "FuzzInput.h"
+#include "backend/sim/SimWorld.h"
 #include "hook/uiHook.h"
-#include "platform/sim/SimWorld.h"
 
 namespace {
 

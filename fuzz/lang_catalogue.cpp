@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "Bench.h"
+#include "backend/sim/SimWorld.h"
 #include "lang/LangFile.h"
 #include "lang/Translation.h"
 #include "lang/uiLanguage.h"
-#include "platform/sim/SimWorld.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "Bench.h"
 #include "ConfinedFileSystem.h"
 #include "FuzzInput.h"
-#include "platform/sim/SimWorld.h"
+#include "backend/sim/SimWorld.h"
 #include "profile/DMUnit.h"
 #include "rtl/Paths.h"
 #include "rtl/Utf.h"

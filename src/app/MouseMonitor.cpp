@@ -5,10 +5,10 @@
 #include "hid/UsageAndPage.h"
 #include "lang/FormResources.h"
 #include "lang/Translation.h"
+#include "platform/ConfigFile.h"
+#include "platform/Guarded.h"
 #include "platform/SysError.h"
 #include "profile/DMUnit.h"
-#include "rtl/ConfigFile.h"
-#include "rtl/Guarded.h"
 #include "rtl/Paths.h"
 
 namespace app {
@@ -144,7 +144,7 @@ void TTARNMONMAIN::FormCreate(rtl::TComponent*) {
   if (TrayIcon1 && FPlatform.Files.FileExists(Folder + IconFile)) {
     TrayIcon1->LoadIconFile(Folder + IconFile);
   }
-  const rtl::TIniFile Config = rtl::LoadConfigFile(FPlatform.Files, FPlatform.Environment);
+  const rtl::TIniFile Config = platform::LoadConfigFile(FPlatform.Files, FPlatform.Environment);
   FIncludeHidDeviceList = Config.ReadIdList(hid::cIncludeHIDDeviceListSection);
 
   FWebAddress = cDefaultWebAddress;
@@ -775,7 +775,7 @@ int32_t MonitorMain(const platform::TPlatform& APlatform) {
     return 0;
   }
   int32_t ExitCode = 0;
-  rtl::Guarded(Platform.Debug, "TARNMON", [&] {
+  platform::Guarded(Platform.Debug, "TARNMON", [&] {
     profile::TDM DataModule(nullptr, {Platform.Registry, Platform.Files, Platform.Environment,
                                       Platform.Clock, Platform.Locale, Platform.Dialogs});
     TTARNMONMAIN MainWindow(Platform);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ConfigFile.h"
+#include "platform/Guarded.h"
 #include "platform/SysError.h"
-#include "rtl/ConfigFile.h"
-#include "rtl/Guarded.h"
 #include "rtl/Paths.h"
 
 namespace device {
@@ -109,7 +109,7 @@ TuiSTDCommand::TuiSTDCommand(rtl::TComponent* AOwner, const TStdCommandServices&
   FActive = false;
   FTimerWindow = FServices.Desktop.CreateHiddenWindow(
       [this](platform::TWindowMessage& AMessage) { return TimerWindowProc(AMessage); });
-  const rtl::TIniFile Ini = rtl::LoadConfigFile(FServices.Files, FServices.Environment);
+  const rtl::TIniFile Ini = platform::LoadConfigFile(FServices.Files, FServices.Environment);
   FHidDeviceList = Ini.ReadIdList("devicelist");
   FUsbDeviceList = Ini.ReadIdList("usbdevicelist");
   const TDriverInfo Defaults;
@@ -525,7 +525,7 @@ void TuiSTDCommand::RestartMonitorNow(bool AStart) {
 
 void TuiSTDCommand::RunWorker(int AWorker, TWorkerThread& AThread) {
   // Whatever escapes the loop ends this worker, never the process.
-  rtl::Guarded(FServices.Debug, cExceptionText, [&] { MonitorRun(AWorker, AThread); });
+  platform::Guarded(FServices.Debug, cExceptionText, [&] { MonitorRun(AWorker, AThread); });
   AThread.Terminate();
 }
 
@@ -551,8 +551,8 @@ void TuiSTDCommand::MonitorRun(int AWorker, TWorkerThread& AThread) {
     Other.Set();
     if (Bytes > 0 && FDataReceivedEvent.Assigned()) {
       // A failing handler loses this answer; the worker goes on with its turns.
-      rtl::Guarded(FServices.Debug, cExceptionText,
-                   [&] { FDataReceivedEvent(Output.data(), Bytes); });
+      platform::Guarded(FServices.Debug, cExceptionText,
+                        [&] { FDataReceivedEvent(Output.data(), Bytes); });
     }
   }
 }
@@ -588,7 +588,7 @@ bool TuiSTDCommand::TimerWindowProc(platform::TWindowMessage& AMessage) {
     return false;
   }
   // Nothing may unwind through the platform's window procedure (a thread may fail to start).
-  rtl::Guarded(FServices.Debug, cExceptionText, [&] {
+  platform::Guarded(FServices.Debug, cExceptionText, [&] {
     if (Timer) {
       FServices.Desktop.StopTimer(FTimerWindow, cRestartTimerId);
     }

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/ConfigFile.h"
+#include "platform/Guarded.h"
 #include "platform/SysError.h"
-#include "rtl/ConfigFile.h"
-#include "rtl/Guarded.h"
 
 namespace hid {
 
@@ -69,7 +69,7 @@ TuiHIDData::TuiHIDData(rtl::TComponent* AOwner, const THidServices& AServices)
     : rtl::TComponent(AOwner), FServices(AServices) {
   DeviceStopEvent().Reset();
   FHidGuid = FServices.Hid.HidGuid();
-  FHidDeviceList = rtl::LoadConfigFile(FServices.Files, FServices.Environment)
+  FHidDeviceList = platform::LoadConfigFile(FServices.Files, FServices.Environment)
                        .ReadIdList(cIncludeHIDDeviceListSection);
   FFastOnData = false;
   FWindow = FServices.Desktop.CreateHiddenWindow(
@@ -280,8 +280,8 @@ bool TuiHIDData::WndProc(platform::TWindowMessage& AMessage) {
   AMessage.Result = 1;
   // A failing step must not unwind through the platform's window procedure; a query is then
   // answered as far as the handle is concerned.
-  rtl::Guarded(FServices.Debug, "TuiHIDData",
-               [&] { AMessage.Result = RemovalEvent(AMessage.WParam, Registration); });
+  platform::Guarded(FServices.Debug, "TuiHIDData",
+                    [&] { AMessage.Result = RemovalEvent(AMessage.WParam, Registration); });
   return true;
 }
 
@@ -456,7 +456,7 @@ void TuiHidDeviceReadThread::WaitFor() {
 
 void TuiHidDeviceReadThread::Execute() {
   // Whatever escapes the loop ends the reader, never the process.
-  rtl::Guarded(FHIDData->FServices.Debug, cReaderExceptionText, [this] { ReadLoop(); });
+  platform::Guarded(FHIDData->FServices.Debug, cReaderExceptionText, [this] { ReadLoop(); });
   FDevice.reset();
   FFinished = true;
 }
@@ -490,8 +490,8 @@ void TuiHidDeviceReadThread::ReadLoop() {
       FTerminated = true;
       Debug.DebugOutput(cDeviceNotConnectedText);
       if (FHIDData->FOnDeviceNotConnected.Assigned()) {
-        rtl::Guarded(Debug, cReaderExceptionText,
-                     [this] { FHIDData->FOnDeviceNotConnected(FDeviceID, FDevicePath); });
+        platform::Guarded(Debug, cReaderExceptionText,
+                          [this] { FHIDData->FOnDeviceNotConnected(FDeviceID, FDevicePath); });
       }
     } else {
       FStop.WaitFor(cRetryPauseMs);
@@ -501,7 +501,7 @@ void TuiHidDeviceReadThread::ReadLoop() {
 
 void TuiHidDeviceReadThread::Deliver() {
   // A failing handler loses its report, not the reader: the loop reads on.
-  rtl::Guarded(FHIDData->FServices.Debug, cReaderExceptionText, [this] {
+  platform::Guarded(FHIDData->FServices.Debug, cReaderExceptionText, [this] {
     if (FHIDData->FastOnData()) {
       DoData();
     } else {

@@ -1,7 +1,7 @@
 #include "hid/uiHIDEvent.h"
 
+#include "platform/Guarded.h"
 #include "platform/Guid.h"
-#include "rtl/Guarded.h"
 
 namespace hid {
 
@@ -40,7 +40,7 @@ bool TuiHIDEvent::WndProc(platform::TWindowMessage& AMessage) {
     return false;
   }
   // A failing handler must not unwind through the platform's window procedure.
-  rtl::Guarded(FDebug, "TuiHIDEvent", [&] {
+  platform::Guarded(FDebug, "TuiHIDEvent", [&] {
     if (StartTimer) {
       // One-shot: stopped before the handler runs, so a failing handler cannot repeat it.
       FDesktop.StopTimer(FWindowHandle, cStartMonitorTimerId);

@@ -36,8 +36,8 @@
 #include <utility>
 #include <vector>
 
-#include "hook/HookRecords.h"
 #include "hook/HookTypes.h"
+#include "hooklib/HookRecords.h"
 #include "platform/Dialogs.h"
 #include "platform/Environment.h"
 #include "platform/Libraries.h"

@@ -1,12 +1,12 @@
 #include "profile/ConfigOptions.h"
 
-#include "rtl/ConfigFile.h"
+#include "platform/ConfigFile.h"
 
 namespace profile {
 
 void ReadOptionsFromConfigFile(platform::IFileSystem& AFiles, platform::IEnvironment& AEnvironment,
                                TOptionsFromConfigFile& AOptions) {
-  const rtl::TIniFile Ini = rtl::LoadConfigFile(AFiles, AEnvironment);
+  const rtl::TIniFile Ini = platform::LoadConfigFile(AFiles, AEnvironment);
   // The prefix goes in front of whatever is read, the default included: the configuration
   // program finds its key the same way.
   AOptions.ProfileRegFolder =
@@ -21,7 +21,7 @@ void ReadOptionsFromConfigFile(platform::IFileSystem& AFiles, platform::IEnviron
 
 void ReadOtherConfig(platform::IFileSystem& AFiles, platform::IEnvironment& AEnvironment,
                      TOtherConfig& AOtherConfig) {
-  const rtl::TIniFile Ini = rtl::LoadConfigFile(AFiles, AEnvironment);
+  const rtl::TIniFile Ini = platform::LoadConfigFile(AFiles, AEnvironment);
   // The lock-state options are not kept in the file.
   AOtherConfig.ShowNumLock = 0;
   AOtherConfig.ShowCapsLock = 0;

@@ -2,9 +2,9 @@
 // in place into a stream's memory, touching only the fields they list.
 #include <cstring>
 
-#include "device/FunctionKeyCodes.h"
 #include "lang/vgLang.h"
 #include "profile/DMUnit.h"
+#include "profile/FunctionKeyCodes.h"
 #include "profile/StreamRecords.h"
 #include "rtl/Paths.h"
 #include "rtl/Utf.h"
@@ -147,15 +147,15 @@ void ApplyGameDefaults(TMouseProfileInfo& AProfile, const TProfileUIDData& AUid)
 
 void SetMediaKey(TBUTTONFUNCINFO& AEntry, int AButton, uint16_t AFunctionIndex, int ABrowserRow) {
   SetFunction(AEntry, AButton, cMediaKey, AFunctionIndex);
-  device::THID_CODE_INFO Code{};
-  device::GetHidCodeInfo(ABrowserRow, Code);
+  profile::THID_CODE_INFO Code{};
+  profile::GetHidCodeInfo(ABrowserRow, Code);
   AEntry.nMediaUsageLow = Code.nKeyValue1 & 0xFF;
   AEntry.nMediaUsageHigh = Code.nKeyValue1 >> 8;
 }
 
 void SetComboKey(TBUTTONFUNCINFO& AEntry, int AButton, int ABrowserRow, const char* AText) {
   SetFunction(AEntry, AButton, cComboKey, 6);
-  device::GetComboKeyInfo(ABrowserRow, AEntry.ComboKeyInfo);
+  profile::GetComboKeyInfo(ABrowserRow, AEntry.ComboKeyInfo);
   rtl::StoreFixedText(AEntry.ComboKeyInfo.ComboKeyText, AText);
 }
 

@@ -9,12 +9,12 @@
 #include <random>
 
 #include "app/MouseMonitor.h"
+#include "backend/sim/SimMouseFirmware.h"
+#include "backend/sim/SimWorld.h"
 #include "device/CpiUnit.h"
 #include "device/uiStdCmd.h"
 #include "lang/Translation.h"
 #include "platform/SysError.h"
-#include "platform/sim/SimMouseFirmware.h"
-#include "platform/sim/SimWorld.h"
 #include "profile/DMUnit.h"
 #include "rtl/Paths.h"
 

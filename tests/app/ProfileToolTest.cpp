@@ -7,7 +7,7 @@
 
 #include "app/MouseMonitor.h"
 #include "app/ctl/ProfileTool.h"
-#include "platform/sim/SimWorld.h"
+#include "backend/sim/SimWorld.h"
 #include "profile/ApplicationList.h"
 #include "profile/DMUnit.h"
 #include "profile/StoreArchive.h"

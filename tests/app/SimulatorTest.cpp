@@ -18,7 +18,7 @@
 #include "app/sim/Scenario.h"
 #include "app/sim/Simulation.h"
 #include "app/sim/Timeline.h"
-#include "platform/sim/SimWorld.h"
+#include "backend/sim/SimWorld.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <filesystem>
 
 #include "app/MouseMonitor.h"
+#include "backend/sim/SimWorld.h"
+#include "backend/win32/Win32Platform.h"
+#include "backend/win32/Win32Text.h"
 #include "platform/DesktopPeer.h"
-#include "platform/sim/SimWorld.h"
-#include "platform/win32/Win32Platform.h"
-#include "platform/win32/Win32Text.h"
 #include "profile/DMUnit.h"
 #include "support/MonitorFolder.h"
 #include "support/Session.h"

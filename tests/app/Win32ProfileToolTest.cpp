@@ -16,7 +16,7 @@
 #include <random>
 
 #include "app/ctl/StagedStore.h"
-#include "platform/win32/Win32Text.h"
+#include "backend/win32/Win32Text.h"
 #include "support/MonitorFolder.h"
 #include "support/Session.h"
 

@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "backend/sim/SimMouseFirmware.h"
+#include "backend/sim/SimWorld.h"
 #include "device/CommandPackets.h"
 #include "device/CpiUnit.h"
 #include "platform/SysError.h"
-#include "platform/sim/SimMouseFirmware.h"
-#include "platform/sim/SimWorld.h"
 #include "rtl/Exceptions.h"
 
 namespace {

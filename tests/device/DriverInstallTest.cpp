@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "backend/sim/SimWorld.h"
 #include "device/uiStdCmd.h"
 #include "platform/SysError.h"
-#include "platform/sim/SimWorld.h"
 #include "rtl/Paths.h"
 
 namespace {

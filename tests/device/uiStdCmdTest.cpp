@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "backend/sim/SimWorld.h"
 #include "device/uiStdCmd.h"
-#include "platform/sim/SimWorld.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "support/TestHost.h"
 #include "support/TestPlatform.h"
 #ifdef _WIN32
-#include "platform/win32/Win32Platform.h"
+#include "backend/win32/Win32Platform.h"
 #endif
 
 namespace {

@@ -9,9 +9,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "backend/sim/SimWorld.h"
 #include "hid/uiHIDData.h"
 #include "platform/SysError.h"
-#include "platform/sim/SimWorld.h"
 
 namespace {
 

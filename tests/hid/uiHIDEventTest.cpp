@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
+#include "backend/sim/SimWorld.h"
 #include "hid/uiHIDEvent.h"
-#include "platform/sim/SimWorld.h"
 
 namespace {
 

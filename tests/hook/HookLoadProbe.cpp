@@ -4,10 +4,10 @@
 
 #include <string>
 
+#include "backend/sim/SimWorld.h"
+#include "backend/win32/Win32Platform.h"
 #include "hook/HookLoadProbe.h"
 #include "hook/uiHook.h"
-#include "platform/sim/SimWorld.h"
-#include "platform/win32/Win32Platform.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "backend/sim/SimWorld.h"
 #include "hook/uiHook.h"
-#include "platform/sim/SimWorld.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
+#include "backend/sim/SimWorld.h"
+#include "backend/win32/Win32Platform.h"
 #include "hook/HookLoadProbe.h"
 #include "hook/uiHook.h"
-#include "platform/sim/SimWorld.h"
-#include "platform/win32/Win32Platform.h"
 #include "support/Session.h"
 #include "support/TestHost.h"
 

@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "backend/sim/SimWorld.h"
 #include "hook/uiHook.h"
-#include "platform/sim/SimWorld.h"
 #include "rtl/Paths.h"
 
 namespace {

@@ -2,11 +2,11 @@
 
 #include <cstddef>
 
+#include "backend/sim/SimWorld.h"
 #include "lang/FormResources.h"
 #include "lang/Scene.h"
 #include "lang/Translation.h"
 #include "lang/uiLanguage.h"
-#include "platform/sim/SimWorld.h"
 #include "support/TestPlatform.h"
 
 extern const unsigned char ShippedUiLocal[];

@@ -8,11 +8,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "backend/sim/SimWorld.h"
 #include "device/uiStdCmd.h"
 #include "hid/uiHIDData.h"
-#include "platform/sim/SimWorld.h"
+#include "platform/ConfigFile.h"
 #include "profile/ConfigOptions.h"
-#include "rtl/ConfigFile.h"
 #include "support/TestHost.h"
 
 namespace {
@@ -23,8 +23,8 @@ TEST(ShippedConfig, SetsTheStoreAndTheDriverNameAndLeavesEveryDocumentedKeyAtIts
   ASSERT_FALSE(Text.empty());
   platform::sim::TSimWorld World;
   const auto Place = [&](const std::string& AText) {
-    ASSERT_EQ(World.Files.ReplaceFileContent(rtl::ConfigFilePath(World.Environment), AText.data(),
-                                             AText.size()),
+    ASSERT_EQ(World.Files.ReplaceFileContent(platform::ConfigFilePath(World.Environment),
+                                             AText.data(), AText.size()),
               0u);
   };
   Place(Text);

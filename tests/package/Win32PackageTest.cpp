@@ -18,7 +18,7 @@
 #include <sstream>
 
 #include "app/MouseMonitor.h"
-#include "platform/win32/Win32Text.h"
+#include "backend/win32/Win32Text.h"
 #include "support/Session.h"
 #include "support/TestHost.h"
 #include "support/TestPlatform.h"

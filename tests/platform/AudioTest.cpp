@@ -12,7 +12,7 @@
 #include "support/TestHost.h"
 #include "support/TestPlatform.h"
 #ifdef _WIN32
-#include "platform/win32/Win32AudioCallback.h"
+#include "backend/win32/Win32AudioCallback.h"
 #endif
 
 namespace {

@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
+#include "backend/win32/Win32Platform.h"
+#include "backend/win32/Win32Text.h"
 #include "platform/DesktopPeer.h"
-#include "platform/win32/Win32Platform.h"
-#include "platform/win32/Win32Text.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "backend/sim/SimTray.h"
 #include "platform/InfoPageLayout.h"
 #include "platform/SysError.h"
-#include "platform/sim/SimTray.h"
 #include "rtl/Component.h"
 #include "rtl/Utf.h"
 #include "support/Session.h"
@@ -22,8 +22,8 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "backend/win32/Win32Text.h"
 #include "platform/DesktopPeer.h"
-#include "platform/win32/Win32Text.h"
 #endif
 
 namespace {

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <thread>
 
+#include "backend/sim/SimFileSystem.h"
 #include "platform/SysError.h"
-#include "platform/sim/SimFileSystem.h"
 #include "rtl/Paths.h"
 #include "rtl/Utf.h"
 #include "support/TestHost.h"
@@ -19,7 +19,7 @@
 #include <sddl.h>
 // clang-format on
 
-#include "platform/win32/Win32Text.h"
+#include "backend/win32/Win32Text.h"
 #endif
 
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "app/MouseMonitor.h"
+#include "backend/win32/Win32Platform.h"
+#include "backend/win32/Win32SystemLibrary.h"
+#include "backend/win32/Win32Text.h"
 #include "platform/InfoPageLayout.h"
-#include "platform/win32/Win32Platform.h"
-#include "platform/win32/Win32SystemLibrary.h"
-#include "platform/win32/Win32Text.h"
 #include "profile/DMUnit.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // 1: anything else.
 #include <cstdio>
 
-#include "platform/win32/Win32Platform.h"
+#include "backend/win32/Win32Platform.h"
 
 int main() {
   const auto Debug = platform::win32::CreateDebugOutput();

@@ -4,9 +4,9 @@
 
 #include <stdexcept>
 
+#include "backend/sim/SimWorld.h"
 #include "device/uiStdCmd.h"
 #include "platform/SysError.h"
-#include "platform/sim/SimWorld.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "backend/win32/Win32Overlapped.h"
 #include "platform/SysError.h"
-#include "platform/win32/Win32Overlapped.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/sim/SimWorld.h"
+#include "backend/sim/SimWorld.h"
+#include "platform/ConfigFile.h"
 #include "profile/ConfigOptions.h"
-#include "rtl/ConfigFile.h"
 
 namespace {
 
@@ -11,8 +11,8 @@ using namespace profile;
 class ConfigOptionsTest : public ::testing::Test {
 protected:
   void WriteConfig(const std::string& AText) {
-    ASSERT_EQ(FWorld.Files.ReplaceFileContent(rtl::ConfigFilePath(FWorld.Environment), AText.data(),
-                                              AText.size()),
+    ASSERT_EQ(FWorld.Files.ReplaceFileContent(platform::ConfigFilePath(FWorld.Environment),
+                                              AText.data(), AText.size()),
               0u);
   }
   TOptionsFromConfigFile Options() {
@@ -50,7 +50,7 @@ TEST_F(ConfigOptionsTest, DamagedOrHugeFilesGiveTheDefaults) {
   WriteConfig(std::string("\x00\x01\xFF garbage [[[ ==\n", 20) + std::string(5000, '=') +
               "\n[options\nprofilePrefix\n");
   ExpectDefaults(Options(), Other());
-  WriteConfig("[options]\nprofilePrefix=Big\n" + std::string(rtl::cMaxIniFileSize, ' '));
+  WriteConfig("[options]\nprofilePrefix=Big\n" + std::string(platform::cMaxIniFileSize, ' '));
   ExpectDefaults(Options(), Other());
 }
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "platform/win32/Win32Platform.h"
+#include "backend/win32/Win32Platform.h"
 #else
-#include "platform/sim/SimFileSystem.h"
+#include "backend/sim/SimFileSystem.h"
 #endif
 #include "support/SaveLoop.h"
 

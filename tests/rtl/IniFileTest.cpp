@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "backend/sim/SimWorld.h"
+#include "platform/ConfigFile.h"
 #include "platform/SysError.h"
-#include "platform/sim/SimWorld.h"
-#include "rtl/ConfigFile.h"
 #include "rtl/IniFile.h"
 
 namespace {
@@ -139,20 +139,20 @@ TEST(IniFile, IdListsStopAtTheFirstMissingOrEmptyIdAndAt101) {
 
 TEST(IniFile, LoadingNeverRaisesAndFailuresGiveAnEmptyFile) {
   platform::sim::TSimWorld World;
-  const std::string Path = rtl::ConfigFilePath(World.Environment);
+  const std::string Path = platform::ConfigFilePath(World.Environment);
   EXPECT_EQ(Path, World.Environment.ModuleFolder() + "config.ini");
-  EXPECT_FALSE(rtl::LoadConfigFile(World.Files, World.Environment).SectionExists("s"));
+  EXPECT_FALSE(platform::LoadConfigFile(World.Files, World.Environment).SectionExists("s"));
 
   const std::string Text = "[s]\nk=v\n";
   ASSERT_EQ(World.Files.ReplaceFileContent(Path, Text.data(), Text.size()), 0u);
-  EXPECT_EQ(rtl::LoadConfigFile(World.Files, World.Environment).ReadString("s", "k", ""), "v");
+  EXPECT_EQ(platform::LoadConfigFile(World.Files, World.Environment).ReadString("s", "k", ""), "v");
 
   World.Files.FailNext(platform::sim::TSimFileOp::Read, platform::SysError::AccessDenied);
-  EXPECT_FALSE(rtl::LoadConfigFile(World.Files, World.Environment).SectionExists("s"));
+  EXPECT_FALSE(platform::LoadConfigFile(World.Files, World.Environment).SectionExists("s"));
 
-  std::string Huge = Text + std::string(rtl::cMaxIniFileSize, ';');
+  std::string Huge = Text + std::string(platform::cMaxIniFileSize, ';');
   ASSERT_EQ(World.Files.ReplaceFileContent(Path, Huge.data(), Huge.size()), 0u);
-  EXPECT_FALSE(rtl::LoadConfigFile(World.Files, World.Environment).SectionExists("s"));
+  EXPECT_FALSE(platform::LoadConfigFile(World.Files, World.Environment).SectionExists("s"));
 }
 
 } // namespace

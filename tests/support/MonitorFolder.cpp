@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include "app/MouseMonitor.h"
+#include "backend/win32/Win32Text.h"
 #include "platform/DesktopPeer.h"
-#include "platform/win32/Win32Text.h"
 #include "rtl/Paths.h"
 #include "support/Session.h"
 #include "support/TestHost.h"

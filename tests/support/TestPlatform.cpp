@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <random>
 
-#include "platform/sim/SimFileSystem.h"
+#include "backend/sim/SimFileSystem.h"
 #include "rtl/Paths.h"
 #ifdef _WIN32
 #include <windows.h>
 
-#include "platform/win32/Win32Platform.h"
-#include "platform/win32/Win32Text.h"
+#include "backend/win32/Win32Platform.h"
+#include "backend/win32/Win32Text.h"
 #endif
 
 namespace test {

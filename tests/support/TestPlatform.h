@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "backend/sim/SimWorld.h"
 #include "platform/Platform.h"
-#include "platform/sim/SimWorld.h"
 
 namespace test {
 

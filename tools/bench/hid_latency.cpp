@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "backend/sim/SimWorld.h"
 #include "hid/uiHIDData.h"
-#include "platform/sim/SimWorld.h"
 
 namespace {
 

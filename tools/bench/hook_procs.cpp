@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "backend/sim/SimWorld.h"
 #include "hook/uiHook.h"
-#include "platform/sim/SimWorld.h"
 
 namespace {
 

@@ -35,9 +35,9 @@
 
 #include "app/MouseMonitor.h"
 #include "app/ctl/ProfileTool.h"
+#include "backend/sim/SimMouseFirmware.h"
+#include "backend/sim/SimWorld.h"
 #include "lang/Translation.h"
-#include "platform/sim/SimMouseFirmware.h"
-#include "platform/sim/SimWorld.h"
 #include "profile/DMUnit.h"
 
 extern const unsigned char ShippedUiLocal[];

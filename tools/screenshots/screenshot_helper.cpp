@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "app/MouseMonitor.h"
-#include "platform/win32/Win32Desktop.h"
-#include "platform/win32/Win32Platform.h"
-#include "platform/win32/Win32Text.h"
+#include "backend/win32/Win32Desktop.h"
+#include "backend/win32/Win32Platform.h"
+#include "backend/win32/Win32Text.h"
 #include "profile/DMUnit.h"
 
 namespace {

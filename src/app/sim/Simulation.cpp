@@ -11,8 +11,8 @@
 #include "app/MouseMonitor.h"
 #include "app/ctl/ProfileTool.h"
 #include "device/CpiUnit.h"
+#include "platform/Guarded.h"
 #include "profile/DMUnit.h"
-#include "rtl/Guarded.h"
 
 extern const unsigned char ShippedUiLocal[];
 extern const std::size_t ShippedUiLocalSize;

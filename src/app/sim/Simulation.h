@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "app/sim/Scenario.h"
-#include "platform/sim/SimMouseFirmware.h"
-#include "platform/sim/SimWorld.h"
+#include "backend/sim/SimMouseFirmware.h"
+#include "backend/sim/SimWorld.h"
 
 namespace simulator {
 

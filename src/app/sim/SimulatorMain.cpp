@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "app/sim/Cli.h"
-#include "platform/sim/SimWorld.h"
+#include "backend/sim/SimWorld.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <exception>
 
 #include "app/ctl/ProfileTool.h"
-#include "platform/win32/Win32Console.h"
-#include "platform/win32/Win32Platform.h"
+#include "backend/win32/Win32Console.h"
+#include "backend/win32/Win32Platform.h"
 
 int main() {
   using namespace platform::win32;

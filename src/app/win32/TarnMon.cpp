@@ -1,6 +1,6 @@
 // TARNMON.EXE: the monitor over the real Win32 services.
 #include "app/MouseMonitor.h"
-#include "platform/win32/Win32Platform.h"
+#include "backend/win32/Win32Platform.h"
 
 int main() {
   platform::win32::TWin32Platform Real;

@@ -1,0 +1,3 @@
+// The other half of the loop.
+#pragma once
+#include "high/Top.h"

@@ -1,0 +1,3 @@
+// Includes a folder above its own.
+#pragma once
+#include "high/Top.h"
