@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchArguments.h"
 #include "backend/sim/SimWorld.h"
 #include "hid/uiHIDData.h"
 
@@ -98,7 +99,8 @@ void Idle(platform::sim::TSimWorld& AWorld, hid::TuiHIDData& AHid, int ASeconds)
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  bench::ReadWholeArguments(argc, argv, {});
   platform::sim::TSimWorld World;
   platform::sim::TSimHidInterface Mouse;
   Mouse.Path = cPath;

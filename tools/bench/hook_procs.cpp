@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "BenchArguments.h"
 #include "backend/sim/SimWorld.h"
 #include "hook/uiHook.h"
 
@@ -29,7 +30,8 @@ template <class TEvent> void Measure(const char* AName, int ACount, TEvent AEven
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  bench::ReadWholeArguments(argc, argv, {});
   platform::sim::TSimWorld World;
   hook::TuiHook Hook(nullptr,
                      {World.HookLibrary, World.HookLibrary, World.Dialogs, World.Environment});

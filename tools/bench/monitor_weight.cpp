@@ -33,6 +33,7 @@
 #include <malloc.h>
 #endif
 
+#include "BenchArguments.h"
 #include "app/MouseMonitor.h"
 #include "app/ctl/ProfileTool.h"
 #include "backend/sim/SimMouseFirmware.h"
@@ -463,8 +464,10 @@ void PrintIdle(const char* AName, const TIdle& AIdle) {
 
 int main(int argc, char** argv) {
   try {
-    const int IdleSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    const int Reports = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10000;
+    const std::vector<uint32_t> Arguments = bench::ReadWholeArguments(
+        argc, argv, {{"IDLE-SECONDS", 5, 1, 3600}, {"REPORTS", 10000, 1, 10000000}});
+    const int IdleSeconds = static_cast<int>(Arguments[0]);
+    const int Reports = static_cast<int>(Arguments[1]);
 
     const TMonitorRun Monitor = MonitorMemory(Reports);
     const TGrowth Baseline = BaselineMemory(Reports);

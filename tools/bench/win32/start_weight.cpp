@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "../BenchArguments.h"
 #include "support/Session.h"
 
 namespace {
@@ -297,7 +298,8 @@ int Count(const std::vector<TRun>& ARuns, bool (*AWhich)(const TRun&)) {
 
 int main(int argc, char** argv) {
   try {
-    const int Runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const int Runs =
+        static_cast<int>(bench::ReadWholeArguments(argc, argv, {{"RUNS", 5, 1, 1000}})[0]);
     wchar_t Module[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, Module, MAX_PATH);
     const std::wstring Here = FolderOf(Module);
