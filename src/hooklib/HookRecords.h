@@ -1,5 +1,6 @@
 // The hook library's interface as the system calls it, and the platform's low-level hook
-// records as this build lays them out.
+// records as this build lays them out. The library is loaded through ILibraries by its full
+// path beside the program; the four exports are resolved by the names below.
 #pragma once
 
 #include <cstddef>
@@ -7,12 +8,26 @@
 
 namespace hook {
 
-// The callback the library calls for every low-level event, on a thread of its own: the
-// context given at enable time, the hook code, the message, the platform's record and the
-// blocked flag (false when the call starts; true swallows the event).
+// The callback the library calls for every low-level event: the context given at enable
+// time, the hook code (always 0, an action), the message, the platform's record
+// (TMSLLHOOKSTRUCT or TKBDLLHOOKRECORD, valid during the call only) and the blocked flag
+// (false when the call starts; true swallows the event). It runs on the library's own thread,
+// never the caller's, one event at a time. The system holds the event, for the whole desktop,
+// until it returns, and drops a hook that keeps it waiting too long: it must return at once
+// and wait for nothing. What it throws is caught in the library and the event passes.
 using THookCallback = void (*)(void* AContext, int32_t ACode, uintptr_t AMessage, void* ARecord,
                                bool* ABlocked);
+// Enable: any thread. Installs the hook of its kind on the library's thread (started with the
+// first hook) with this callback and context, replacing one already there, and returns once it
+// is in place. A hook the system refuses is not told: the callback is then never called.
+// AReserved is not used. The context must stay valid until the hook is disabled.
 using TEnableHook = void (*)(THookCallback ACallback, void* AContext, int32_t AReserved);
+// Disable: any thread. Removes the hook of its kind and returns once no callback of it runs
+// (and, when no hook is left, once the library's thread has ended); nothing when none is
+// installed. Disable every hook before releasing the library: only a disable waits for a
+// callback in flight. While Enable and Disable wait, the real library answers what is sent to
+// the calling thread (a callback's hand-over to it); the simulated one does not.
+// From inside a callback both act at once, on the library's own thread, which stays.
 using TDisableHook = void (*)();
 
 inline constexpr const char* cHookLibraryName = "uiHook.dll";

@@ -14,11 +14,15 @@ namespace platform {
 inline constexpr uint64_t cMaxIniFileSize = 1024 * 1024;
 inline constexpr const char* cConfigFileName = "config.ini";
 
-// Reads an INI file. A missing, unreadable or oversized file gives an empty one; never raises.
+// Any thread; blocks while the file is read. Reads an INI file, its text taken in the
+// platform's ANSI code page. A missing, unreadable or oversized file gives an empty one, and
+// so does any standard exception on the way (out of memory included).
 rtl::TIniFile LoadIniFile(IFileSystem& AFiles, IEnvironment& AEnvironment,
                           const std::string& APath);
-// The executable's folder + "config.ini".
+// The executable's folder + "config.ini". With no folder known it is the delimiter +
+// "config.ini": on Windows the root of the current drive.
 std::string ConfigFilePath(IEnvironment& AEnvironment);
+// LoadIniFile of ConfigFilePath; read afresh on every call, the caller keeps the copy.
 rtl::TIniFile LoadConfigFile(IFileSystem& AFiles, IEnvironment& AEnvironment);
 
 } // namespace platform

@@ -7,10 +7,13 @@
 
 namespace platform {
 
-// Inside a catch block only: writes "<AWhere>: <what the exception says>".
+// Any thread, inside a catch block only: writes "<AWhere>: <what the exception says>"
+// ("unknown exception" for one that is not a standard exception). Never throws: a failing
+// debugger output is dropped.
 void ReportCaughtException(IDebugOutput& ADebug, const char* AWhere) noexcept;
 
-// Runs AWork; false when it threw (the exception is reported and dropped).
+// Any thread: runs AWork on the calling thread; false when it threw (the exception is
+// reported and dropped).
 template <class TWork>
 bool Guarded(IDebugOutput& ADebug, const char* AWhere, TWork&& AWork) noexcept {
   try {

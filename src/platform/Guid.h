@@ -1,4 +1,5 @@
-// A GUID as the platform lays it out, and its registry text form.
+// A GUID as the platform lays it out, and its registry text form. The functions are pure:
+// any thread, no blocking, results by value.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,8 @@ struct TGuid {
 };
 static_assert(sizeof(TGuid) == 16);
 
-// "{4d1e55b2-f16f-11cf-88cb-001111000030}", any letter case; nothing for other text.
+// "{4d1e55b2-f16f-11cf-88cb-001111000030}", any letter case; nothing for other text (no
+// braces, no hyphens, surrounding blanks); never throws.
 std::optional<TGuid> ParseGuid(std::string_view AText);
 // Lower-case registry form with braces.
 std::string GuidToString(const TGuid& AGuid);

@@ -1,5 +1,6 @@
 // The system's locales: the user's default locale, the system default language and the
-// supported locales with their names. Text is UTF-8. Any thread; never blocks for long.
+// supported locales with their names. Text is UTF-8. Any thread; never blocks for long; every
+// answer is a copy. A field that cannot be read is "".
 #pragma once
 
 #include <cstdint>
@@ -22,11 +23,13 @@ struct TLocaleEntry {
 class ILocale {
 public:
   virtual ~ILocale() = default;
-  // Abbreviated language and country names of the user's default locale ("ENU", "USA").
+  // Abbreviated language and country names of the user's default locale ("ENU", "USA"); ""
+  // when unreadable.
   virtual std::string UserAbbrevLanguageName() = 0;
   virtual std::string UserAbbrevCountryName() = 0;
   virtual uint16_t SystemDefaultLangID() = 0;
-  // Every locale the system supports, in the platform's order.
+  // Every locale the system supports, in the platform's order; empty when the platform lists
+  // none.
   virtual std::vector<TLocaleEntry> SupportedLocales() = 0;
 };
 

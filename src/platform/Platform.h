@@ -1,4 +1,8 @@
 // The services of one backend, handed down by reference from the edge that chose it.
+//
+// How the interfaces' contracts read: each method says, as far as it applies and in this
+// order, who calls it and on which thread; whether it blocks and on what; what failure looks
+// like; and who owns what it hands back and how long that lives.
 #pragma once
 
 #include "platform/Audio.h"
@@ -19,6 +23,12 @@
 
 namespace platform {
 
+// References only: the backend object made at the program's entry (the Win32 platform in the
+// programs, a simulated world in tests and the simulator) owns every service, and a TPlatform
+// is valid while that object lives. Whatever a service hands out (a device, a key, an
+// endpoint, a node list) ends before that object does: some backends allow more, none
+// promises it. The services live on no thread of their own; each method says where it may be
+// called.
 struct TPlatform {
   IRegistry& Registry;
   IFileSystem& Files;

@@ -1,6 +1,8 @@
 // The service control manager: opening it, and opening, creating, reconfiguring and deleting
-// services. Errors are system error codes (SysError), 0 for success. Every call blocks; a
-// handle is closed when its object is destroyed.
+// services. Errors are system error codes (SysError), 0 for success. Main thread (the driver
+// installation); every call blocks while the service control manager answers. A handle is
+// closed when its object is destroyed, and the caller owns it; a service's handle may
+// outlive the manager's that opened it.
 #pragma once
 
 #include <cstdint>
@@ -37,11 +39,12 @@ struct TServiceConfig {
 class IService {
 public:
   virtual ~IService() = default;
-  // Needs cServiceChangeConfig. DuplicateServiceName when another service has the display
-  // name; ServiceMarkedForDelete for a deleted service that has not gone yet.
+  // Needs cServiceChangeConfig (else AccessDenied). DuplicateServiceName when another service
+  // has the display name; ServiceMarkedForDelete for a deleted service that has not gone yet.
   virtual uint32_t ChangeConfig(const TServiceConfig& AConfig) = 0;
-  // Needs cServiceDeleteAccess. The service goes once it is stopped and no handle is open;
-  // until then it is marked for deletion (ServiceMarkedForDelete for a second delete).
+  // Needs cServiceDeleteAccess (else AccessDenied). The service goes once it is stopped and no
+  // handle is open; until then it is marked for deletion (ServiceMarkedForDelete for a second
+  // delete).
   virtual uint32_t Delete() = 0;
 };
 
@@ -49,12 +52,14 @@ class IServiceManager {
 public:
   virtual ~IServiceManager() = default;
   // Null with AError: ServiceDoesNotExist for a name no service has (names are compared
-  // without regard to case), InvalidName for a name the platform cannot hold.
+  // without regard to case), InvalidName for a name the platform cannot hold, AccessDenied
+  // for rights this process does not have.
   virtual std::unique_ptr<IService> OpenExisting(const std::string& AName, uint32_t AAccess,
                                                  uint32_t& AError) = 0;
-  // Needs cScManagerCreateService. Null with AError: ServiceExists when the name is taken,
-  // ServiceMarkedForDelete while a deleted service of that name has not gone,
-  // DuplicateServiceName when the display name is another service's name or display name.
+  // Needs cScManagerCreateService (else AccessDenied). Null with AError: ServiceExists when
+  // the name is taken, ServiceMarkedForDelete while a deleted service of that name has not
+  // gone, DuplicateServiceName when the display name is another service's name or display
+  // name. The service's handle has AAccess.
   virtual std::unique_ptr<IService> Create(const std::string& AName, const TServiceConfig& AConfig,
                                            uint32_t AAccess, uint32_t& AError) = 0;
 };

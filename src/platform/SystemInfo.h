@@ -33,11 +33,15 @@ struct TSystemFacts {
   uint8_t ProductType = 0;
 };
 
+// Any thread; every call returns at once and hands back a copy.
 class ISystemInfo {
 public:
   virtual ~ISystemInfo() = default;
-  // The system's Windows folder, without a trailing delimiter; "" when it cannot be found.
+  // The system's own Windows folder (not a terminal-server user's private one: drivers live
+  // there), without a trailing delimiter; "" when it cannot be found.
   virtual std::string WindowsFolder() = 0;
+  // Never fails: what the kernel does not tell keeps the defaults above (a version of zeros,
+  // NtFamily false).
   virtual TSystemFacts Facts() = 0;
 };
 
