@@ -44,7 +44,7 @@ cp "$root/build/windows/screenshot_helper.exe" "$work/app/"
 
 xvfb_pid=""
 trap stop_wine EXIT
-start_display "${width}x${height}"
+start_display "${width}x${height}" || exit 1
 use_prefix "$work"
 wineserver -p 60
 # Every program of the prefix runs in one virtual desktop that has the shell's taskbar; the

@@ -55,7 +55,7 @@ cleanup() {
 trap cleanup EXIT
 
 start_wine() {
-  start_display 1280x1024
+  start_display 1280x1024 || return 1
   use_prefix "$root/build/windows"
   # Keep the server warm between the test programs, and keep one idle Wine process alive for
   # the whole run: the service processes that Wine starts with its first program then have no
@@ -68,7 +68,12 @@ start_wine() {
 if install_wine_tools; then
   install_installer_tools || say "the installer is neither built nor tested: NSIS is missing"
   if build_lane windows; then
-    start_wine && lanes+=(windows)
+    if start_wine; then
+      lanes+=(windows)
+    else
+      say "the Windows suite cannot run without a display"
+      build_failed=1
+    fi
   else
     say "the windows lane did not build"
     build_failed=1

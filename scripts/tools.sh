@@ -70,20 +70,37 @@ install_installer_tools() {
 }
 
 # start_display WIDTHxHEIGHT: an Xvfb display on the first free number from 90, exported as
-# DISPLAY (before the first Wine process: the first one fixes the display driver); its
-# process id in xvfb_pid.
+# DISPLAY once its socket is there (before the first Wine process: the first one fixes the
+# display driver); its process id in xvfb_pid. When the server ends at once or its socket does
+# not appear within 10 seconds it says why, exports nothing and fails, so that nothing goes on
+# to run Wine without a display.
 start_display() {
-  local n
+  local n log
   for n in $(seq 90 140); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
   done
-  Xvfb ":$n" -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
+  log=$(mktemp)
+  Xvfb ":$n" -screen 0 "${1}x24" -nolisten tcp >"$log" 2>&1 &
   xvfb_pid=$!
-  for _ in $(seq 1 50); do
-    [ -e "/tmp/.X11-unix/X$n" ] && break
+  for _ in $(seq 1 100); do
+    if [ -e "/tmp/.X11-unix/X$n" ]; then
+      rm -f "$log"
+      export DISPLAY=":$n"
+      return 0
+    fi
+    kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.1
   done
-  export DISPLAY=":$n"
+  if kill -0 "$xvfb_pid" 2>/dev/null; then
+    say "Xvfb on :$n did not open its socket /tmp/.X11-unix/X$n within 10 s"
+    kill "$xvfb_pid" 2>/dev/null
+  else
+    say "Xvfb on :$n ended at its start; it said:"
+    tail -n 5 "$log" | sed 's/^/   /'
+  fi
+  rm -f "$log"
+  xvfb_pid=""
+  return 1
 }
 
 # stop_wine: ends the Wine server of the prefix in use and the display start_display made.
