@@ -350,8 +350,10 @@ TEST_F(Win32Package, TheUnpackedZipRunsTheMonitorFromAFolderWithSpacesAndNonAsci
     EXPECT_EQ(Bare, 0u) << "bare line ends in " << fs::path(Text).string();
   }
 
-  // The executables show the version the package is named after, under their own names.
-  for (const std::wstring& Executable : {cProgram, std::wstring(L"TARNCTL.EXE")}) {
+  // Every shipped binary shows the version the package is named after, under its own name,
+  // with the copyright line.
+  for (const std::wstring& Executable :
+       {cProgram, std::wstring(L"TARNCTL.EXE"), std::wstring(L"uiHook.dll")}) {
     const fs::path File = Folder / Executable;
     DWORD Ignored = 0;
     std::vector<uint8_t> Info(GetFileVersionInfoSizeW(File.c_str(), &Ignored));
@@ -371,6 +373,9 @@ TEST_F(Win32Package, TheUnpackedZipRunsTheMonitorFromAFolderWithSpacesAndNonAsci
     ASSERT_TRUE(VerQueryValueW(Info.data(), L"\\StringFileInfo\\040904B0\\OriginalFilename",
                                reinterpret_cast<void**>(&Text), &Length));
     EXPECT_EQ(std::wstring(Text), Executable);
+    ASSERT_TRUE(VerQueryValueW(Info.data(), L"\\StringFileInfo\\040904B0\\LegalCopyright",
+                               reinterpret_cast<void**>(&Text), &Length));
+    EXPECT_EQ(std::wstring(Text).rfind(L"Copyright", 0), 0u) << Text;
   }
 
   const fs::path Program = Folder / cProgram;
