@@ -17,7 +17,7 @@ status=0
 
 run_native() {
   say "building the native benchmarks"
-  cmake --preset native >/dev/null &&
+  configure_preset native >/dev/null &&
     cmake --build --preset native -j "$jobs" --target hid_latency hook_procs monitor_weight ||
     return 1
   local bench
@@ -70,7 +70,7 @@ run_windows() {
     return 0
   fi
   say "building the Windows benchmarks"
-  cmake --preset windows >/dev/null &&
+  configure_preset windows >/dev/null &&
     cmake --build --preset windows -j "$jobs" --target start_weight || return 1
   start_wine || return 1
   say "start_weight (under Wine on $DISPLAY)"

@@ -25,7 +25,7 @@ if [ ! -x "$root/build/native/tarnsim" ]; then
 else
   say "bringing the simulator up to date" >&2
 fi
-if ! { cmake --preset native && cmake --build --preset native -j "$jobs" --target tarnsim; } \
+if ! { configure_preset native && cmake --build --preset native -j "$jobs" --target tarnsim; } \
   >"$log" 2>&1; then
   cat "$log" >&2
   say "the simulator did not build" >&2

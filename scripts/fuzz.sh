@@ -37,7 +37,7 @@ if ! install_fuzz_tools; then
 fi
 say "building the fuzz lane"
 # The machine is shared: two jobs at most.
-cmake --preset fuzz >/dev/null && nice cmake --build --preset fuzz -j 2 || exit 1
+configure_preset fuzz >/dev/null && nice cmake --build --preset fuzz -j 2 || exit 1
 
 lane="$root/build/fuzz"
 summary=()

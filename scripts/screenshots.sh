@@ -33,7 +33,7 @@ if ! command -v import >/dev/null || ! command -v xdotool >/dev/null ||
 fi
 
 say "building TARNMON.EXE"
-cmake --preset windows >/dev/null &&
+configure_preset windows >/dev/null &&
   cmake --build --preset windows -j "$(nproc)" --target TARNMON screenshot_helper >/dev/null ||
   exit 1
 

@@ -14,7 +14,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 build_lane() {
   local preset=$1
   say "building the $preset lane"
-  cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs"
+  configure_preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs"
 }
 
 if ! install_native_tools; then

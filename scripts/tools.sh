@@ -9,12 +9,34 @@ native_tools_present() {
     [ -f /usr/src/googletest/CMakeLists.txt ] && [ -f /usr/include/nlohmann/json.hpp ]
 }
 
-# The compiler, CMake, make, GoogleTest's sources and the JSON library of the native build.
+# The compiler, CMake, make, GoogleTest's sources and the JSON library of the native build;
+# Ninja, which the presets use (make where it cannot be had), and clang-format, which checks
+# the sources' formatting.
 install_native_tools() {
+  if ! command -v ninja >/dev/null || ! command -v clang-format >/dev/null; then
+    install_packages "Ninja and clang-format" ninja-build clang-format ||
+      say "Ninja or clang-format could not be installed"
+  fi
   native_tools_present && return 0
   install_packages "the native build's tools" g++ cmake make googletest nlohmann-json3-dev ||
     return 1
   native_tools_present
+}
+
+# configure_preset PRESET: cmake --preset PRESET with its generator, Ninja, or with make where
+# Ninja is missing; a build folder made earlier with the other generator is configured anew
+# (its cache and CMake's files removed, nothing else).
+configure_preset() {
+  local preset=$1 generator=Ninja folder="$root/build/$1" cached
+  command -v ninja >/dev/null || generator="Unix Makefiles"
+  if [ -f "$folder/CMakeCache.txt" ]; then
+    cached=$(sed -n 's/^CMAKE_GENERATOR:INTERNAL=//p' "$folder/CMakeCache.txt")
+    if [ "$cached" != "$generator" ]; then
+      say "the $preset build folder was made for $cached: configuring it anew for $generator"
+      rm -rf "$folder/CMakeCache.txt" "$folder/CMakeFiles" "$folder/host-tools"
+    fi
+  fi
+  cmake --preset "$preset" -G "$generator"
 }
 
 # clang with libFuzzer's runtime, for the fuzzing lane.
