@@ -34,12 +34,13 @@ public:
     FWorld.Hid.SetFirmware([this](const std::string&, TSimHidOp AOp, uint8_t* ABuffer,
                                   uint32_t ALength) { return Answer(AOp, ABuffer, ALength); });
     FHid = std::make_unique<hid::TuiHIDData>(
-        nullptr,
-        hid::THidServices{FWorld.Hid, FWorld.Desktop, FWorld.Files, FWorld.Environment, FDebug});
+        nullptr, hid::THidServices{FWorld.Hid, FWorld.Desktop, FWorld.Desktop, FWorld.Files,
+                                   FWorld.Environment, FDebug});
     FCommand = std::make_unique<device::TuiSTDCommand>(
-        nullptr, device::TStdCommandServices{
-                     FWorld.Drivers, FWorld.Desktop, FWorld.Files, FWorld.Environment, FDebug,
-                     FWorld.Devices, FWorld.Services, FWorld.Shell, FWorld.System, FWorld.Clock});
+        nullptr,
+        device::TStdCommandServices{FWorld.Drivers, FWorld.Desktop, FWorld.Desktop, FWorld.Files,
+                                    FWorld.Environment, FDebug, FWorld.Devices, FWorld.Services,
+                                    FWorld.Shell, FWorld.System, FWorld.Clock});
   }
 
   void Run(fuzz::TFuzzInput& AInput) {

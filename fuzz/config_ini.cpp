@@ -73,10 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, std::size_t ASize) {
   platform::LoadConfigFile(Sim.Files, Sim.Environment)
       .ReadIdList(hid::cIncludeHIDDeviceListSection);
   platform::sim::TSimDialogs Debug;
-  hid::TuiHIDData Hid(nullptr, {Sim.Hid, Sim.Desktop, Sim.Files, Sim.Environment, Debug});
-  device::TuiSTDCommand Command(nullptr,
-                                {Sim.Drivers, Sim.Desktop, Sim.Files, Sim.Environment, Debug,
-                                 Sim.Devices, Sim.Services, Sim.Shell, Sim.System, Sim.Clock});
+  hid::TuiHIDData Hid(nullptr,
+                      {Sim.Hid, Sim.Desktop, Sim.Desktop, Sim.Files, Sim.Environment, Debug});
+  device::TuiSTDCommand Command(nullptr, {Sim.Drivers, Sim.Desktop, Sim.Desktop, Sim.Files,
+                                          Sim.Environment, Debug, Sim.Devices, Sim.Services,
+                                          Sim.Shell, Sim.System, Sim.Clock});
   Command.HardwareIdsInConfigHidList({"HID\\VID_1234&PID_5678&REV_0100&MI_01"});
   Command.HardwareIdsInConfigUsbList({"USB\\VID_1234&PID_5678"});
   return 0;

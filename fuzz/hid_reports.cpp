@@ -38,8 +38,8 @@ public:
                                       FWorld.Clock, FWorld.Locale, FWorld.Dialogs});
     FMain = std::make_unique<app::TTARNMONMAIN>(FWorld.Platform());
     FParsing = std::make_unique<hid::TuiHIDData>(
-        nullptr, hid::THidServices{FWorld.Hid, FWorld.Desktop, FWorld.Files, FWorld.Environment,
-                                   FWorld.Dialogs});
+        nullptr, hid::THidServices{FWorld.Hid, FWorld.Desktop, FWorld.Desktop, FWorld.Files,
+                                   FWorld.Environment, FWorld.Dialogs});
     FParsing->SetFastOnData(true);
     FParsing->SetOnData(
         [](const std::string&, const std::string&, uint8_t, const void* AData, uint16_t ASize) {

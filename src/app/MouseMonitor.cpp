@@ -8,6 +8,7 @@
 #include "platform/ConfigFile.h"
 #include "platform/Guarded.h"
 #include "platform/SysError.h"
+#include "platform/WindowMessages.h"
 #include "profile/DMUnit.h"
 #include "rtl/Paths.h"
 
@@ -39,10 +40,10 @@ constexpr uint32_t cReleaseSettleMs = 100;
 constexpr intptr_t cButtonEventParam = 1;
 constexpr intptr_t cWindowMessageTrue = 1;
 
-void ProcessMessagesAndSleep50ms(platform::TPlatform& APlatform) {
+void ProcessMessagesAndSleep50ms(platform::IMainThread& AMainThread, platform::IClock& AClock) {
   constexpr uint32_t cSleepMs = 50;
-  APlatform.Desktop.ProcessMessages();
-  APlatform.Clock.SleepMs(cSleepMs);
+  AMainThread.ProcessMessages();
+  AClock.SleepMs(cSleepMs);
 }
 
 // What the window does for these would send the driver a table, start reading or tell the
@@ -81,9 +82,9 @@ int32_t TMyEndpointVolumeCallback::OnNotify() {
 // ---- creation and destruction ----
 
 TTARNMONMAIN::TTARNMONMAIN(const platform::TPlatform& APlatform)
-    : rtl::TComponent(nullptr), FPlatform(APlatform) {
-  platform::IDesktop& Desktop = FPlatform.Desktop;
-  FWindowHandle = Desktop.CreateMainWindow(
+    : rtl::TComponent(nullptr), FPlatform(APlatform),
+      FDesktop(TMonitorDesktop::Of(APlatform.Desktop)) {
+  FWindowHandle = FDesktop.Session.CreateMainWindow(
       cMainWindowClass, [this](platform::TWindowMessage& AMessage) { return WndProc(AMessage); });
 
   uiLanguage1 = new lang::TuiLanguage(
@@ -92,28 +93,29 @@ TTARNMONMAIN::TTARNMONMAIN(const platform::TPlatform& APlatform)
   uiLanguage1->LoadResourcesBin(lang::MouseMonitorResourcesBin());
   uiLanguage1->Loaded();
 
-  TrayIcon1 = Desktop.CreateTrayIcon(FWindowHandle, {[this] { TrayIconDblClick(this); },
-                                                     [this](uint32_t AId) {
-                                                       if (AId == cConfig1) {
-                                                         Config1Click(this);
-                                                       } else if (AId == cAbout1) {
-                                                         About1Click(this);
-                                                       } else if (AId == cExit1) {
-                                                         Exit1Click(this);
-                                                       }
-                                                     }});
+  TrayIcon1 =
+      FDesktop.TrayAndPage.CreateTrayIcon(FWindowHandle, {[this] { TrayIconDblClick(this); },
+                                                          [this](uint32_t AId) {
+                                                            if (AId == cConfig1) {
+                                                              Config1Click(this);
+                                                            } else if (AId == cAbout1) {
+                                                              About1Click(this);
+                                                            } else if (AId == cExit1) {
+                                                              Exit1Click(this);
+                                                            }
+                                                          }});
   if (TrayIcon1) {
     TrayIcon1->SetMenu(
         {{cConfig1, "CONFIG", true}, {cAbout1, "About", false}, {cExit1, "EXIT", true}});
   }
 
-  uiHIDData1 = new hid::TuiHIDData(
-      this, {FPlatform.Hid, Desktop, FPlatform.Files, FPlatform.Environment, FPlatform.Debug});
+  uiHIDData1 = new hid::TuiHIDData(this, {FPlatform.Hid, FDesktop.Windows, FDesktop.MainThread,
+                                          FPlatform.Files, FPlatform.Environment, FPlatform.Debug});
   uiHIDData1->SetName("uiHIDData1");
   uiHIDData1->SetFastOnData(false);
   uiHIDData1->SetOnData({this, &TTARNMONMAIN::uiHIDData1Data});
 
-  uiHIDEvent1 = new hid::TuiHIDEvent(this, Desktop, FPlatform.Debug);
+  uiHIDEvent1 = new hid::TuiHIDEvent(this, FDesktop.Windows, FPlatform.Debug);
   uiHIDEvent1->SetName("uiHIDEvent1");
   uiHIDEvent1->SetOnDeviceArrival({this, &TTARNMONMAIN::uiHIDEvent1DeviceArrival});
 
@@ -131,13 +133,12 @@ TTARNMONMAIN::TTARNMONMAIN(const platform::TPlatform& APlatform)
 TTARNMONMAIN::~TTARNMONMAIN() {
   FormDestroy(this);
   if (FWindowHandle != 0) {
-    FPlatform.Desktop.DestroyHiddenWindow(FWindowHandle);
+    FDesktop.Windows.DestroyHiddenWindow(FWindowHandle);
     FWindowHandle = 0;
   }
 }
 
 void TTARNMONMAIN::FormCreate(rtl::TComponent*) {
-  platform::IDesktop& Desktop = FPlatform.Desktop;
   const std::string Folder = FPlatform.Environment.ModuleFolder();
   std::string IconFile = cTrayIconFile;
   std::replace(IconFile.begin(), IconFile.end(), '\\', rtl::PathDelim);
@@ -156,8 +157,9 @@ void TTARNMONMAIN::FormCreate(rtl::TComponent*) {
       FWebAddress = Other.ProductWebSite;
     }
   }
-  Desktop.CreateInfoPage(FWindowHandle, InfoPageTexts(),
-                         {[this] { BtnOKClick(this); }, [this] { BtnGoWebClick(this); }});
+  FDesktop.TrayAndPage.CreateInfoPage(
+      FWindowHandle, InfoPageTexts(),
+      {[this] { BtnOKClick(this); }, [this] { BtnGoWebClick(this); }});
 
   ApplyLanguageAndCaptions();
   if (profile::TDM* Module = profile::DM()) {
@@ -167,8 +169,8 @@ void TTARNMONMAIN::FormCreate(rtl::TComponent*) {
     ApplyGameInFront(false);
   }
   // A configuration program without elevation still reaches an elevated monitor.
-  Desktop.AllowMessageFromLowerIntegrity(FWindowHandle, WM_MONITOR_RELOAD_PROFILES);
-  Desktop.AllowMessageFromLowerIntegrity(FWindowHandle, WM_MONITOR_RELOAD_SETTINGS);
+  FDesktop.Session.AllowMessageFromLowerIntegrity(FWindowHandle, WM_MONITOR_RELOAD_PROFILES);
+  FDesktop.Session.AllowMessageFromLowerIntegrity(FWindowHandle, WM_MONITOR_RELOAD_SETTINGS);
   ConnectToShell();
 
   if (static_cast<int32_t>(FPlatform.Environment.OsVersion().Major) >=
@@ -186,12 +188,11 @@ void TTARNMONMAIN::FormDestroy(rtl::TComponent*) {
   // The audio service calls in on its own thread: no call may reach a window that is going.
   ReleaseAudioEndpoint();
   GMainWindow = nullptr;
-  platform::IDesktop& Desktop = FPlatform.Desktop;
-  Desktop.StopTimer(FWindowHandle, cTimerDeviceArrial);
-  Desktop.StopTimer(FWindowHandle, cTimerToSetCurrentCpi);
-  Desktop.StopTimer(FWindowHandle, cTimerShellRetry);
-  Desktop.StopTimer(FWindowHandle, cTimerForegroundSettle);
-  Desktop.StopWatchingForeground();
+  FDesktop.Windows.StopTimer(FWindowHandle, cTimerDeviceArrial);
+  FDesktop.Windows.StopTimer(FWindowHandle, cTimerToSetCurrentCpi);
+  FDesktop.Windows.StopTimer(FWindowHandle, cTimerShellRetry);
+  FDesktop.Windows.StopTimer(FWindowHandle, cTimerForegroundSettle);
+  FDesktop.Foreground.StopWatchingForeground();
   uiHIDData1->HidStopRead();
   device::SendCpiRelease(CpiTarget(), FCPIUNIT);
   FPlatform.Clock.SleepMs(cReleaseSettleMs);
@@ -201,22 +202,21 @@ void TTARNMONMAIN::FormDestroy(rtl::TComponent*) {
 // ---- the window's messages ----
 
 void TTARNMONMAIN::ConnectToShell() {
-  platform::IDesktop& Desktop = FPlatform.Desktop;
   if (!FTrayShown) {
     FTrayShown = !TrayIcon1 || TrayIcon1->Show();
   }
   // After sleep or an overnight lock the mouse is back at its own defaults: check it again.
   if (!FSessionNotification) {
-    FSessionNotification = Desktop.RegisterSessionNotification(FWindowHandle);
+    FSessionNotification = FDesktop.Session.RegisterSessionNotification(FWindowHandle);
   }
   // At logon the monitor may start before the shell and the session services can answer; the
   // shell's "TaskbarCreated" only covers a shell that was not there at all.
-  Desktop.StopTimer(FWindowHandle, cTimerShellRetry);
+  FDesktop.Windows.StopTimer(FWindowHandle, cTimerShellRetry);
   if (FTrayShown && FSessionNotification) {
     FShellRetryMs = cFirstShellRetryMs;
     return;
   }
-  Desktop.StartTimer(FWindowHandle, cTimerShellRetry, FShellRetryMs);
+  FDesktop.Windows.StartTimer(FWindowHandle, cTimerShellRetry, FShellRetryMs);
   FShellRetryMs = std::min(FShellRetryMs * 2, cLastShellRetryMs);
 }
 
@@ -249,7 +249,7 @@ bool TTARNMONMAIN::WndProc(platform::TWindowMessage& AMessage) {
       return true;
     }
     if (AMessage.WParam == cTimerForegroundSettle) {
-      FPlatform.Desktop.StopTimer(FWindowHandle, cTimerForegroundSettle);
+      FDesktop.Windows.StopTimer(FWindowHandle, cTimerForegroundSettle);
       ApplyGameInFront(true);
       return true;
     }
@@ -269,13 +269,13 @@ bool TTARNMONMAIN::WndProc(platform::TWindowMessage& AMessage) {
   case platform::WM_CLOSE_MESSAGE:
     // Closing the main window ends the monitor; the loop's end destroys the window.
     FTearingDown = true;
-    FPlatform.Desktop.Quit(0);
+    FDesktop.Loop.Quit(0);
     return true;
   case platform::WM_ENDSESSION_MESSAGE:
     // The process may end as soon as this returns: the driver gets its release packet now.
     if (AMessage.WParam != 0) {
       FormDestroy(this);
-      FPlatform.Desktop.Quit(0);
+      FDesktop.Loop.Quit(0);
     }
     return true;
   default:
@@ -284,7 +284,7 @@ bool TTARNMONMAIN::WndProc(platform::TWindowMessage& AMessage) {
 }
 
 void TTARNMONMAIN::WMMonitorDeviceEvent(uintptr_t AWParam, intptr_t ALParam) {
-  const platform::TWindowHandle Config = FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
+  const platform::TWindowHandle Config = FDesktop.Session.FindTopLevelWindow(cConfigWindowClass);
   if (AWParam >= cFirstProfileEvent && AWParam <= cLastProfileEvent) {
     if (!ReadAndSendCpiTable()) {
       return;
@@ -293,8 +293,8 @@ void TTARNMONMAIN::WMMonitorDeviceEvent(uintptr_t AWParam, intptr_t ALParam) {
     if (Config != 0) {
       // Sent, not posted, as the configuration program expects; a hung receiver is given up.
       intptr_t Result = 0;
-      FPlatform.Desktop.SendWindowMessage(Config, WM_CONFIG_PROFILE_SWITCHED,
-                                          AWParam - cFirstProfileEvent, 0, Result);
+      FDesktop.Session.SendWindowMessage(Config, WM_CONFIG_PROFILE_SWITCHED,
+                                         AWParam - cFirstProfileEvent, 0, Result);
     }
   } else if (AWParam <= cLastButtonEvent) {
     const auto Button = static_cast<std::size_t>(AWParam);
@@ -349,16 +349,15 @@ void TTARNMONMAIN::ReloadApplicationSwitches(bool AReload) {
   }
   const bool Wanted = std::any_of(FApplicationSwitches.begin(), FApplicationSwitches.end(),
                                   [](const profile::TApplicationSwitch& A) { return A.On; });
-  platform::IDesktop& Desktop = FPlatform.Desktop;
   if (Wanted && !FWatchingForeground) {
-    FWatchingForeground = Desktop.WatchForeground([this] {
+    FWatchingForeground = FDesktop.Foreground.WatchForeground([this] {
       if (!FTearingDown) {
         RestartTimer(cTimerForegroundSettle, cForegroundSettleMs);
       }
     });
   } else if (!Wanted && FWatchingForeground) {
-    Desktop.StopWatchingForeground();
-    Desktop.StopTimer(FWindowHandle, cTimerForegroundSettle);
+    FDesktop.Foreground.StopWatchingForeground();
+    FDesktop.Windows.StopTimer(FWindowHandle, cTimerForegroundSettle);
     FWatchingForeground = false;
   }
 }
@@ -367,7 +366,8 @@ int TTARNMONMAIN::GameInFront() {
   if (!FWatchingForeground) {
     return FStoredGame;
   }
-  return profile::ProfileForApplication(FApplicationSwitches, FPlatform.Desktop.ForegroundProgram())
+  return profile::ProfileForApplication(FApplicationSwitches,
+                                        FDesktop.Foreground.ForegroundProgram())
       .value_or(FStoredGame);
 }
 
@@ -401,8 +401,8 @@ void TTARNMONMAIN::ApplyLanguageAndCaptions() {
     TrayIcon1->SetMenuCaption(cExit1, lang::TranslateText("Exit"));
     TrayIcon1->SetHint(lang::TranslateText(cTrayHint));
   }
-  FPlatform.Desktop.SetApplicationTitle(lang::TranslateText(cApplicationTitle));
-  FPlatform.Desktop.SetInfoPageTexts(FWindowHandle, InfoPageTexts());
+  FDesktop.Session.SetApplicationTitle(lang::TranslateText(cApplicationTitle));
+  FDesktop.TrayAndPage.SetInfoPageTexts(FWindowHandle, InfoPageTexts());
 }
 
 platform::TInfoPageTexts TTARNMONMAIN::InfoPageTexts() const {
@@ -428,8 +428,8 @@ void TTARNMONMAIN::uiHIDData1Data(const std::string&, const std::string&, uint8_
     for (std::size_t J = 0; J < KeyReportTable.size(); ++J) {
       if (std::equal(KeyReportTable[J].begin() + 1, KeyReportTable[J].end(), Payload)) {
         FPlatform.Debug.DebugOutput("KeyIndex = " + std::to_string(J) + " postmessage record!");
-        FPlatform.Desktop.PostWindowMessage(FWindowHandle, WM_MONITOR_DEVICE_EVENT, J,
-                                            cButtonEventParam);
+        FDesktop.Windows.PostWindowMessage(FWindowHandle, WM_MONITOR_DEVICE_EVENT, J,
+                                           cButtonEventParam);
         return;
       }
     }
@@ -442,8 +442,8 @@ void TTARNMONMAIN::uiHIDData1Data(const std::string&, const std::string&, uint8_
   switch (Payload[0]) {
   case cStatusProfileSwitched:
     if (cFirstProfileEvent + Value <= cLastProfileEvent) {
-      FPlatform.Desktop.PostWindowMessage(FWindowHandle, WM_MONITOR_DEVICE_EVENT,
-                                          cFirstProfileEvent + Value, 0);
+      FDesktop.Windows.PostWindowMessage(FWindowHandle, WM_MONITOR_DEVICE_EVENT,
+                                         cFirstProfileEvent + Value, 0);
     }
     break;
   case cStatusCpiChanged:
@@ -468,7 +468,7 @@ void TTARNMONMAIN::uiHIDData1Data(const std::string&, const std::string&, uint8_
 
 bool TTARNMONMAIN::NoticeWanted() {
   return CurrentProfile().ConfigInfo.UseCPIOnScreenFlyShow != 0 &&
-         FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass) == 0;
+         FDesktop.Session.FindTopLevelWindow(cConfigWindowClass) == 0;
 }
 
 void TTARNMONMAIN::ShowLevelNotice(uint8_t ALevel) {
@@ -482,7 +482,7 @@ void TTARNMONMAIN::ShowLevelNotice(uint8_t ALevel) {
     return;
   }
   const profile::TCPISTATEITEM& Level = Config.CPIState[ALevel];
-  FPlatform.Desktop.ShowNotice(
+  FDesktop.Notice.ShowNotice(
       std::to_string(Level.CPIX) +
           (Level.CPIX != Level.CPIY ? " x " + std::to_string(Level.CPIY) : "") + " CPI\n" +
           std::to_string(ALevel + 1) + " / " + std::to_string(Config.CPILevel),
@@ -491,15 +491,15 @@ void TTARNMONMAIN::ShowLevelNotice(uint8_t ALevel) {
 
 void TTARNMONMAIN::ShowProfileNotice(uintptr_t AProfile) {
   if (NoticeWanted()) {
-    FPlatform.Desktop.ShowNotice(
-        lang::TranslateText("Profile") + " " + std::to_string(AProfile + 1), cNoticeMs);
+    FDesktop.Notice.ShowNotice(lang::TranslateText("Profile") + " " + std::to_string(AProfile + 1),
+                               cNoticeMs);
   }
 }
 
 void TTARNMONMAIN::PostToConfigWindow(uint32_t AMsg, uintptr_t AWParam) {
-  const platform::TWindowHandle Config = FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
+  const platform::TWindowHandle Config = FDesktop.Session.FindTopLevelWindow(cConfigWindowClass);
   if (Config != 0) {
-    FPlatform.Desktop.PostWindowMessage(Config, AMsg, AWParam, 0);
+    FDesktop.Windows.PostWindowMessage(Config, AMsg, AWParam, 0);
   }
 }
 
@@ -512,12 +512,12 @@ void TTARNMONMAIN::ExecuteKeyFunction(uint8_t, uint16_t AFunctionIndex, uint8_t)
 // ---- timers and the device's arrival ----
 
 void TTARNMONMAIN::RestartTimer(uintptr_t ATimer, uint32_t AIntervalMs) {
-  FPlatform.Desktop.StopTimer(FWindowHandle, ATimer);
-  FPlatform.Desktop.StartTimer(FWindowHandle, ATimer, AIntervalMs);
+  FDesktop.Windows.StopTimer(FWindowHandle, ATimer);
+  FDesktop.Windows.StartTimer(FWindowHandle, ATimer, AIntervalMs);
 }
 
 void TTARNMONMAIN::TimerToSetCurrentCpiTimer(rtl::TComponent*) {
-  FPlatform.Desktop.StopTimer(FWindowHandle, cTimerToSetCurrentCpi);
+  FDesktop.Windows.StopTimer(FWindowHandle, cTimerToSetCurrentCpi);
   device::SetCurrentCpi(*uiSTDCommand1, FCPIUNIT.CurrentCpi);
 }
 
@@ -529,12 +529,12 @@ void TTARNMONMAIN::uiHIDEvent1DeviceArrival(rtl::TComponent*) {
 }
 
 void TTARNMONMAIN::TimerDeviceArrialTimer(rtl::TComponent*) {
-  FPlatform.Desktop.StopTimer(FWindowHandle, cTimerDeviceArrial);
+  FDesktop.Windows.StopTimer(FWindowHandle, cTimerDeviceArrial);
   CheckDeviceAndStart();
 }
 
 void TTARNMONMAIN::CheckDeviceAndStart() {
-  FPlatform.Desktop.StopTimer(FWindowHandle, cTimerDeviceArrial);
+  FDesktop.Windows.StopTimer(FWindowHandle, cTimerDeviceArrial);
   hid::THIDDataParam Param;
   Param.UsageAndPage = hid::DeviceUsageAndPage();
   if (!uiHIDData1->IsDeviceExist(Param)) {
@@ -551,7 +551,7 @@ void TTARNMONMAIN::CheckDeviceAndStart() {
 void TTARNMONMAIN::RestartDeviceReading() {
   uiHIDData1->HidStopRead();
   // The end of the session may be among the messages handled here.
-  ProcessMessagesAndSleep50ms(FPlatform);
+  ProcessMessagesAndSleep50ms(FDesktop.MainThread, FPlatform.Clock);
   if (!FTearingDown) {
     uiHIDData1->HidFindAndReadDevice(hid::DeviceUsageAndPage(), hid::cAnyListedDevice);
   }
@@ -599,12 +599,12 @@ void TTARNMONMAIN::ShowConfigProgram() {
   if (FTearingDown) {
     return;
   }
-  const platform::TWindowHandle Config = FPlatform.Desktop.FindTopLevelWindow(cConfigWindowClass);
+  const platform::TWindowHandle Config = FDesktop.Session.FindTopLevelWindow(cConfigWindowClass);
   if (Config != 0) {
     // Never waits on the other program: a hung one would stop the monitor, its readers and the
     // mute button with it.
-    FPlatform.Desktop.PostShowCommand(Config, platform::SW_SHOW_VALUE);
-    FPlatform.Desktop.BringToForeground(Config);
+    FDesktop.Session.PostShowCommand(Config, platform::SW_SHOW_VALUE);
+    FDesktop.Session.BringToForeground(Config);
     return;
   }
   const std::string Folder = FPlatform.Environment.ModuleFolder();
@@ -625,21 +625,21 @@ void TTARNMONMAIN::Exit1Click(rtl::TComponent*) {
   }
   PostToConfigWindow(WM_CONFIG_EXIT, 0);
   FTearingDown = true;
-  FPlatform.Desktop.Quit(0);
+  FDesktop.Loop.Quit(0);
 }
 
 void TTARNMONMAIN::About1Click(rtl::TComponent*) {
-  FPlatform.Desktop.ShowWindowCommand(FWindowHandle, platform::SW_SHOW_VALUE);
-  ProcessMessagesAndSleep50ms(FPlatform);
-  FPlatform.Desktop.BringToForeground(FWindowHandle);
+  FDesktop.Session.ShowWindowCommand(FWindowHandle, platform::SW_SHOW_VALUE);
+  ProcessMessagesAndSleep50ms(FDesktop.MainThread, FPlatform.Clock);
+  FDesktop.Session.BringToForeground(FWindowHandle);
 }
 
 void TTARNMONMAIN::BtnOKClick(rtl::TComponent*) {
-  FPlatform.Desktop.ShowWindowCommand(FWindowHandle, platform::SW_HIDE_VALUE);
+  FDesktop.Session.ShowWindowCommand(FWindowHandle, platform::SW_HIDE_VALUE);
 }
 
 void TTARNMONMAIN::BtnCloseClick(rtl::TComponent*) {
-  FPlatform.Desktop.ShowWindowCommand(FWindowHandle, platform::SW_HIDE_VALUE);
+  FDesktop.Session.ShowWindowCommand(FWindowHandle, platform::SW_HIDE_VALUE);
 }
 
 void TTARNMONMAIN::BtnGoWebClick(rtl::TComponent*) {
@@ -648,7 +648,7 @@ void TTARNMONMAIN::BtnGoWebClick(rtl::TComponent*) {
 
 void TTARNMONMAIN::ProcessMessageAndSleep10ms() {
   constexpr uint32_t cSleepMs = 10;
-  FPlatform.Desktop.ProcessMessages();
+  FDesktop.MainThread.ProcessMessages();
   FPlatform.Clock.SleepMs(cSleepMs);
 }
 
@@ -752,7 +752,7 @@ void TTARNMONMAIN::MixerSetMute(uint8_t ASelector, bool AMute) {
 // ---- helpers ----
 
 device::TCpiTarget TTARNMONMAIN::CpiTarget() {
-  return {*uiHIDData1, *uiSTDCommand1, FPlatform.Desktop, FPlatform.Clock};
+  return {*uiHIDData1, *uiSTDCommand1, FDesktop.MainThread, FPlatform.Clock};
 }
 
 profile::TMouseProfileInfo& TTARNMONMAIN::CurrentProfile() {
@@ -763,14 +763,16 @@ profile::TMouseProfileInfo& TTARNMONMAIN::CurrentProfile() {
 
 int32_t MonitorMain(const platform::TPlatform& APlatform) {
   platform::TPlatform Platform = APlatform;
+  platform::INamedMutexes& Mutexes = Platform.Desktop;
+  platform::IMessageLoop& Loop = Platform.Desktop;
   // A monitor already runs: end at once, silently.
-  if (Platform.Desktop.NamedMutexExists(cMutexName)) {
+  if (Mutexes.NamedMutexExists(cMutexName)) {
     return 0;
   }
   // Another start may have created it since the check: the one that created it runs.
   bool AlreadyExisted = false;
   const std::unique_ptr<platform::INamedMutex> Mutex =
-      Platform.Desktop.CreateNamedMutex(cMutexName, AlreadyExisted);
+      Mutexes.CreateNamedMutex(cMutexName, AlreadyExisted);
   if (AlreadyExisted) {
     return 0;
   }
@@ -779,7 +781,7 @@ int32_t MonitorMain(const platform::TPlatform& APlatform) {
     profile::TDM DataModule(nullptr, {Platform.Registry, Platform.Files, Platform.Environment,
                                       Platform.Clock, Platform.Locale, Platform.Dialogs});
     TTARNMONMAIN MainWindow(Platform);
-    ExitCode = Platform.Desktop.RunMessageLoop();
+    ExitCode = Loop.RunMessageLoop();
   });
   return ExitCode;
 }

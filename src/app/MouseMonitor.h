@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ConfigProgramProtocol.h"
 #include "device/CpiUnit.h"
 #include "device/uiStdCmd.h"
 #include "hid/uiHIDData.h"
@@ -26,20 +27,9 @@
 
 namespace app {
 
-// The window messages exchanged with the configuration program, and the window's own.
-inline constexpr uint32_t WM_MONITOR_RELOAD_PROFILES = 7035;
-inline constexpr uint32_t WM_CONFIG_EXIT = 7036;
-inline constexpr uint32_t WM_MONITOR_RELOAD_SETTINGS = 7037;
-inline constexpr uint32_t WM_CONFIG_PROFILE_SWITCHED = 7040;
-inline constexpr uint32_t WM_CONFIG_CPI_CHANGED = 7042;
-inline constexpr uint32_t WM_CONFIG_DEVICE_EVENT_6 = 7043;
-inline constexpr uint32_t WM_CONFIG_DEVICE_EVENT_7 = 7044;
+// The window's own message: a button or a hardware profile switch the mouse reported.
 inline constexpr uint32_t WM_MONITOR_DEVICE_EVENT = 7524;
 
-inline constexpr const char* cConfigWindowClass = "TTARNCFGMAIN";
-inline constexpr const char* cConfigProgramFile = "TARNCFG.EXE";
-inline constexpr const char* cMutexName = "TTARNMONMAIN";
-inline constexpr const char* cMainWindowClass = "TTARNMONMAIN";
 inline constexpr const char* cApplicationTitle = "GAMING MOUSE MONITOR";
 inline constexpr const char* cTrayHint = "GAMING MOUSE DRIVER";
 // Below the executable's folder.
@@ -81,7 +71,6 @@ inline constexpr uint8_t cStatusDeviceEvent7 = 7;
 inline constexpr uintptr_t cLastButtonEvent = 20;
 inline constexpr uintptr_t cFirstProfileEvent = 21;
 inline constexpr uintptr_t cLastProfileEvent = 25;
-inline constexpr uint16_t cMicrophoneMuteFunction = 28;
 
 // The mixer line of each selector, and the mute control's type.
 inline constexpr std::array<uint32_t, 4> cMixerComponentTypes = {0x0004, 0x1003, 0x1008, 0x1004};
@@ -94,6 +83,22 @@ extern const std::array<TKeyReportEntry, 24> KeyReportTable;
 
 struct TMonitorServices {
   platform::TPlatform Platform;
+};
+
+// The parts of the desktop the main window calls: all but the named mutexes, which only
+// MonitorMain uses.
+struct TMonitorDesktop {
+  platform::IMessageWindows& Windows;
+  platform::IMainThread& MainThread;
+  platform::ISessionWindows& Session;
+  platform::IMessageLoop& Loop;
+  platform::ITrayAndInfoPage& TrayAndPage;
+  platform::IForeground& Foreground;
+  platform::INotice& Notice;
+
+  static TMonitorDesktop Of(platform::IDesktop& ADesktop) {
+    return {ADesktop, ADesktop, ADesktop, ADesktop, ADesktop, ADesktop, ADesktop};
+  }
 };
 
 class TTARNMONMAIN;
@@ -200,7 +205,9 @@ private:
   device::TCpiTarget CpiTarget();
   profile::TMouseProfileInfo& CurrentProfile();
 
+  // The main window calls the desktop through FDesktop only.
   platform::TPlatform FPlatform;
+  TMonitorDesktop FDesktop;
   platform::TWindowHandle FWindowHandle = 0;
   bool FDestroyed = false;
   bool FTearingDown = false;

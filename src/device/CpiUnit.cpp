@@ -65,7 +65,7 @@ void SetCurrentCpi(TuiSTDCommand& ACommand, uint16_t AValue) {
 void ReadCurrentCpiFromDevice(const TCpiTarget& ATarget, int32_t& ACurrentIndex,
                               profile::TMouseProfileInfo& AProfile) {
   SendCommand11(ATarget.HidData, 0);
-  ATarget.Desktop.ProcessMessages();
+  ATarget.MainThread.ProcessMessages();
   ATarget.Clock.SleepMs(cProcessMessagesPauseMs);
   ReadCurrentCpiIndex(ATarget.HidData, 0, ACurrentIndex);
   AProfile.ConfigInfo.CurrentCPIIndex = ACurrentIndex;

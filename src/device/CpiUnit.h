@@ -9,7 +9,7 @@
 #include "device/uiStdCmd.h"
 #include "hid/uiHIDData.h"
 #include "platform/Clock.h"
-#include "platform/Desktop.h"
+#include "platform/MainThread.h"
 #include "profile/ProfileRecords.h"
 
 namespace device {
@@ -77,7 +77,7 @@ void SetCurrentCpi(TuiSTDCommand& ACommand, uint16_t AValue);
 struct TCpiTarget {
   hid::TuiHIDData& HidData;
   TuiSTDCommand& Command;
-  platform::IDesktop& Desktop;
+  platform::IMainThread& MainThread;
   platform::IClock& Clock;
 };
 

@@ -6,6 +6,7 @@
 #include "platform/ConfigFile.h"
 #include "platform/Guarded.h"
 #include "platform/SysError.h"
+#include "platform/WindowMessages.h"
 #include "rtl/Paths.h"
 
 namespace device {
@@ -89,16 +90,16 @@ void TWorkerThread::Start(std::function<void(TWorkerThread&)> ARun) {
   }
 }
 
-bool TWorkerThread::WaitsForThisThread(platform::IDesktop& ADesktop) const {
-  return !FFinished && ADesktop.RunningHandOverFrom(FThread.get_id());
+bool TWorkerThread::WaitsForThisThread(platform::IMainThread& AMainThread) const {
+  return !FFinished && AMainThread.RunningHandOverFrom(FThread.get_id());
 }
 
-void TWorkerThread::TerminateAndWaitFor(platform::IDesktop& ADesktop) {
+void TWorkerThread::TerminateAndWaitFor(platform::IMainThread& AMainThread) {
   FTerminated = true;
-  if (WaitsForThisThread(ADesktop)) {
+  if (WaitsForThisThread(AMainThread)) {
     return;
   }
-  platform::WaitServingHandOvers(ADesktop, [this] { return FFinished.load(); });
+  platform::WaitServingHandOvers(AMainThread, [this] { return FFinished.load(); });
   if (FThread.joinable()) {
     FThread.join();
   }
@@ -107,7 +108,7 @@ void TWorkerThread::TerminateAndWaitFor(platform::IDesktop& ADesktop) {
 TuiSTDCommand::TuiSTDCommand(rtl::TComponent* AOwner, const TStdCommandServices& AServices)
     : rtl::TComponent(AOwner), FServices(AServices) {
   FActive = false;
-  FTimerWindow = FServices.Desktop.CreateHiddenWindow(
+  FTimerWindow = FServices.Windows.CreateHiddenWindow(
       [this](platform::TWindowMessage& AMessage) { return TimerWindowProc(AMessage); });
   const rtl::TIniFile Ini = platform::LoadConfigFile(FServices.Files, FServices.Environment);
   FHidDeviceList = Ini.ReadIdList("devicelist");
@@ -123,7 +124,7 @@ TuiSTDCommand::TuiSTDCommand(rtl::TComponent* AOwner, const TStdCommandServices&
   FDriverInfo.X32WHQL = Ini.ReadInteger("DEVICE", "X32WHQL", 0);
   FDriverInfo.UpperFilter = Ini.ReadInteger("DEVICE", "UpperFilter", 0);
   FDevicePath = cDevicePrefix + FDriverInfo.DeviceName;
-  FHIDEvent = new hid::TuiHIDEvent(this, FServices.Desktop, FServices.Debug);
+  FHIDEvent = new hid::TuiHIDEvent(this, FServices.Windows, FServices.Debug);
   FHIDEvent->SetOnDeviceArrival({this, &TuiSTDCommand::HIDEventDeviceArrival});
   FHIDEvent->SetOnDeviceRemove({this, &TuiSTDCommand::HIDEventDeviceRemove});
 }
@@ -135,13 +136,13 @@ TuiSTDCommand::~TuiSTDCommand() {
   StopWorkers();
   CloseReadSide();
   if (FTimerWindow != 0) {
-    FServices.Desktop.DestroyHiddenWindow(FTimerWindow);
+    FServices.Windows.DestroyHiddenWindow(FTimerWindow);
   }
 }
 
 void TuiSTDCommand::StopWorkers() {
-  FIdThreadComponentGetData1.TerminateAndWaitFor(FServices.Desktop);
-  FIdThreadComponentGetData2.TerminateAndWaitFor(FServices.Desktop);
+  FIdThreadComponentGetData1.TerminateAndWaitFor(FServices.MainThread);
+  FIdThreadComponentGetData2.TerminateAndWaitFor(FServices.MainThread);
 }
 
 bool TuiSTDCommand::WorkerRunning(int AWorker) const {
@@ -475,14 +476,14 @@ std::shared_ptr<platform::IDriverHandle> TuiSTDCommand::ReadSide() {
 }
 
 void TuiSTDCommand::RestartMonitor(bool AStart) {
-  platform::IDesktop& Desktop = FServices.Desktop;
-  if (!Desktop.IsMainThread() || FIdThreadComponentGetData1.WaitsForThisThread(Desktop) ||
-      FIdThreadComponentGetData2.WaitsForThisThread(Desktop)) {
+  platform::IMainThread& MainThread = FServices.MainThread;
+  if (!MainThread.IsMainThread() || FIdThreadComponentGetData1.WaitsForThisThread(MainThread) ||
+      FIdThreadComponentGetData2.WaitsForThisThread(MainThread)) {
     // Asked from a worker's own handler (or another thread): a worker cannot be waited for
     // from inside its delivery. The workers are told to stop now; the main thread does the
     // rest once the delivery has returned.
     FGlobalEvent.Set();
-    Desktop.PostWindowMessage(FTimerWindow, cDeferredRestartMessage, AStart ? 1 : 0, 0);
+    FServices.Windows.PostWindowMessage(FTimerWindow, cDeferredRestartMessage, AStart ? 1 : 0, 0);
     return;
   }
   RestartMonitorNow(AStart);
@@ -577,8 +578,8 @@ uint32_t TuiSTDCommand::ControlReadCycle(std::vector<uint8_t>& AInput,
 }
 
 void TuiSTDCommand::RestartTimer() {
-  FServices.Desktop.StopTimer(FTimerWindow, cRestartTimerId);
-  FServices.Desktop.StartTimer(FTimerWindow, cRestartTimerId, cRestartMonitorDelayMs);
+  FServices.Windows.StopTimer(FTimerWindow, cRestartTimerId);
+  FServices.Windows.StartTimer(FTimerWindow, cRestartTimerId, cRestartMonitorDelayMs);
 }
 
 bool TuiSTDCommand::TimerWindowProc(platform::TWindowMessage& AMessage) {
@@ -590,7 +591,7 @@ bool TuiSTDCommand::TimerWindowProc(platform::TWindowMessage& AMessage) {
   // Nothing may unwind through the platform's window procedure (a thread may fail to start).
   platform::Guarded(FServices.Debug, cExceptionText, [&] {
     if (Timer) {
-      FServices.Desktop.StopTimer(FTimerWindow, cRestartTimerId);
+      FServices.Windows.StopTimer(FTimerWindow, cRestartTimerId);
     }
     RestartMonitor(Timer || AMessage.WParam != 0);
   });

@@ -17,13 +17,14 @@
 
 #include "hid/uiHIDEvent.h"
 #include "platform/Clock.h"
-#include "platform/Desktop.h"
 #include "platform/DeviceSetup.h"
 #include "platform/Dialogs.h"
 #include "platform/Driver.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/Guid.h"
+#include "platform/MainThread.h"
+#include "platform/MessageWindows.h"
 #include "platform/Platform.h"
 #include "platform/Services.h"
 #include "platform/Shell.h"
@@ -64,7 +65,10 @@ using TDataReceivedEvent = rtl::TMethodEvent<void(const void* Buffer, uint32_t B
 
 struct TStdCommandServices {
   platform::IDriverDevices& Drivers;
-  platform::IDesktop& Desktop;
+  // Its hidden windows: the deferred restarts with their timer, and the arrival notifier.
+  platform::IMessageWindows& Windows;
+  // The main thread, whose hand-overs are served while a worker is waited for.
+  platform::IMainThread& MainThread;
   platform::IFileSystem& Files;
   platform::IEnvironment& Environment;
   platform::IDebugOutput& Debug;
@@ -77,9 +81,9 @@ struct TStdCommandServices {
 
   // The ones of a process's platform.
   static TStdCommandServices Of(const platform::TPlatform& APlatform) {
-    return {APlatform.Drivers, APlatform.Desktop, APlatform.Files,    APlatform.Environment,
-            APlatform.Debug,   APlatform.Devices, APlatform.Services, APlatform.Shell,
-            APlatform.System,  APlatform.Clock};
+    return {APlatform.Drivers,     APlatform.Desktop, APlatform.Desktop, APlatform.Files,
+            APlatform.Environment, APlatform.Debug,   APlatform.Devices, APlatform.Services,
+            APlatform.Shell,       APlatform.System,  APlatform.Clock};
   }
 };
 
@@ -92,10 +96,10 @@ public:
   void Terminate() { FTerminated = true; }
   bool Terminated() const { return FTerminated; }
   // Main thread: true while the worker waits for a hand-over running on this thread's stack.
-  bool WaitsForThisThread(platform::IDesktop& ADesktop) const;
+  bool WaitsForThisThread(platform::IMainThread& AMainThread) const;
   // Main thread: marks the worker and waits for it, serving hand-overs meanwhile; a worker
   // that waits for this thread is only marked and ends after its handler returns.
-  void TerminateAndWaitFor(platform::IDesktop& ADesktop);
+  void TerminateAndWaitFor(platform::IMainThread& AMainThread);
 
 private:
   std::atomic<bool> FTerminated{true};

@@ -5,6 +5,7 @@
 #include "platform/ConfigFile.h"
 #include "platform/Guarded.h"
 #include "platform/SysError.h"
+#include "platform/WindowMessages.h"
 
 namespace hid {
 
@@ -72,7 +73,7 @@ TuiHIDData::TuiHIDData(rtl::TComponent* AOwner, const THidServices& AServices)
   FHidDeviceList = platform::LoadConfigFile(FServices.Files, FServices.Environment)
                        .ReadIdList(cIncludeHIDDeviceListSection);
   FFastOnData = false;
-  FWindow = FServices.Desktop.CreateHiddenWindow(
+  FWindow = FServices.Windows.CreateHiddenWindow(
       [this](platform::TWindowMessage& AMessage) { return WndProc(AMessage); });
 }
 
@@ -85,7 +86,7 @@ TuiHIDData::~TuiHIDData() {
     }
   }
   if (FWindow != 0) {
-    FServices.Desktop.DestroyHiddenWindow(FWindow);
+    FServices.Windows.DestroyHiddenWindow(FWindow);
   }
 }
 
@@ -300,7 +301,7 @@ intptr_t TuiHIDData::RemovalEvent(uintptr_t AEvent, uintptr_t ARegistration) {
     // The handle must be closed before this returns. A reader whose delivery is on this
     // thread's stack cannot end now: it keeps its handle and reads on, and the removal is
     // refused.
-    platform::IDesktop& Desktop = FServices.Desktop;
+    platform::IMainThread& MainThread = FServices.MainThread;
     const TuiHidDeviceReadThread* Reader = nullptr;
     {
       std::lock_guard<std::mutex> Guard(FReadersLock);
@@ -310,7 +311,7 @@ intptr_t TuiHIDData::RemovalEvent(uintptr_t AEvent, uintptr_t ARegistration) {
       }
       for (const auto& Item : FReaders) {
         if (Item.get() == Watch->Reader) {
-          if (Desktop.RunningHandOverFrom(Item->ThreadId())) {
+          if (MainThread.RunningHandOverFrom(Item->ThreadId())) {
             return platform::BROADCAST_QUERY_DENY_VALUE;
           }
           Item->Terminate();
@@ -319,7 +320,7 @@ intptr_t TuiHIDData::RemovalEvent(uintptr_t AEvent, uintptr_t ARegistration) {
       Watch->Removing = true;
       Reader = Watch->Reader;
     }
-    platform::WaitServingHandOvers(Desktop, [&] {
+    platform::WaitServingHandOvers(MainThread, [&] {
       std::lock_guard<std::mutex> Guard(FReadersLock);
       return !ReaderRunning(Reader);
     });
@@ -358,7 +359,7 @@ intptr_t TuiHIDData::RemovalEvent(uintptr_t AEvent, uintptr_t ARegistration) {
 }
 
 void TuiHIDData::HidStopRead() {
-  platform::IDesktop& Desktop = FServices.Desktop;
+  platform::IMainThread& MainThread = FServices.MainThread;
   DeviceStopEvent().Set();
   {
     std::lock_guard<std::mutex> Guard(FReadersLock);
@@ -373,12 +374,12 @@ void TuiHIDData::HidStopRead() {
       }
     }
   }
-  if (Desktop.IsMainThread()) {
+  if (MainThread.IsMainThread()) {
     // A reader waiting for this thread to run its delivery is never waited for.
-    platform::WaitServingHandOvers(Desktop, [this, &Desktop] {
+    platform::WaitServingHandOvers(MainThread, [this, &MainThread] {
       std::lock_guard<std::mutex> Guard(FReadersLock);
-      return std::none_of(FReaders.begin(), FReaders.end(), [&Desktop](const auto& AReader) {
-        return !AReader->Finished() && !Desktop.RunningHandOverFrom(AReader->ThreadId());
+      return std::none_of(FReaders.begin(), FReaders.end(), [&MainThread](const auto& AReader) {
+        return !AReader->Finished() && !MainThread.RunningHandOverFrom(AReader->ThreadId());
       });
     });
     ReclaimFinishedReaders();
@@ -505,7 +506,7 @@ void TuiHidDeviceReadThread::Deliver() {
     if (FHIDData->FastOnData()) {
       DoData();
     } else {
-      FHIDData->FServices.Desktop.Synchronize([this] { DoData(); });
+      FHIDData->FServices.MainThread.Synchronize([this] { DoData(); });
     }
   });
 }

@@ -14,11 +14,12 @@
 #include <vector>
 
 #include "hid/UsageAndPage.h"
-#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/Hid.h"
+#include "platform/MainThread.h"
+#include "platform/MessageWindows.h"
 #include "rtl/Component.h"
 #include "rtl/Events.h"
 #include "rtl/ManualResetEvent.h"
@@ -67,7 +68,10 @@ void UsageListDifference(const uint16_t* APrevious, const uint16_t* ACurrent, ui
 
 struct THidServices {
   platform::IHid& Hid;
-  platform::IDesktop& Desktop;
+  // Its hidden window, for the removal queries of the interfaces it reads.
+  platform::IMessageWindows& Windows;
+  // Readers hand their reports over to the main thread; a stop serves hand-overs meanwhile.
+  platform::IMainThread& MainThread;
   platform::IFileSystem& Files;
   platform::IEnvironment& Environment;
   platform::IDebugOutput& Debug;

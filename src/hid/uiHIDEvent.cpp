@@ -2,28 +2,29 @@
 
 #include "platform/Guarded.h"
 #include "platform/Guid.h"
+#include "platform/WindowMessages.h"
 
 namespace hid {
 
-TuiHIDEvent::TuiHIDEvent(rtl::TComponent* AOwner, platform::IDesktop& ADesktop,
+TuiHIDEvent::TuiHIDEvent(rtl::TComponent* AOwner, platform::IMessageWindows& AWindows,
                          platform::IDebugOutput& ADebug)
-    : rtl::TComponent(AOwner), FDesktop(ADesktop), FDebug(ADebug) {
-  FWindowHandle = FDesktop.CreateHiddenWindow(
+    : rtl::TComponent(AOwner), FWindows(AWindows), FDebug(ADebug) {
+  FWindowHandle = FWindows.CreateHiddenWindow(
       [this](platform::TWindowMessage& AMessage) { return WndProc(AMessage); });
   if (FUsbGuid.empty()) {
     FUsbGuid = cHidInterfaceClassText;
   }
   if (const auto Class = platform::ParseGuid(FUsbGuid)) {
-    FRegistered = FDesktop.RegisterDeviceInterfaceNotification(FWindowHandle, *Class);
+    FRegistered = FWindows.RegisterDeviceInterfaceNotification(FWindowHandle, *Class);
   }
-  FDesktop.PostWindowMessage(FWindowHandle, platform::WM_DEVICECHANGE_MESSAGE,
+  FWindows.PostWindowMessage(FWindowHandle, platform::WM_DEVICECHANGE_MESSAGE,
                              platform::DBT_DEVNODES_CHANGED_VALUE, -1);
-  FDesktop.StartTimer(FWindowHandle, cStartMonitorTimerId, cStartMonitorDelayMs);
+  FWindows.StartTimer(FWindowHandle, cStartMonitorTimerId, cStartMonitorDelayMs);
 }
 
 TuiHIDEvent::~TuiHIDEvent() {
   if (FWindowHandle != 0) {
-    FDesktop.DestroyHiddenWindow(FWindowHandle);
+    FWindows.DestroyHiddenWindow(FWindowHandle);
   }
 }
 
@@ -43,7 +44,7 @@ bool TuiHIDEvent::WndProc(platform::TWindowMessage& AMessage) {
   platform::Guarded(FDebug, "TuiHIDEvent", [&] {
     if (StartTimer) {
       // One-shot: stopped before the handler runs, so a failing handler cannot repeat it.
-      FDesktop.StopTimer(FWindowHandle, cStartMonitorTimerId);
+      FWindows.StopTimer(FWindowHandle, cStartMonitorTimerId);
       Raise(FOnDeviceArrival);
     } else {
       DeviceChange(AMessage);

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "platform/MessageWindows.h"
 #include "rtl/Component.h"
 #include "rtl/Events.h"
 
@@ -19,7 +19,7 @@ inline constexpr const char* cHidInterfaceClassText = "{4d1e55b2-f16f-11cf-88cb-
 
 class TuiHIDEvent : public rtl::TComponent {
 public:
-  TuiHIDEvent(rtl::TComponent* AOwner, platform::IDesktop& ADesktop,
+  TuiHIDEvent(rtl::TComponent* AOwner, platform::IMessageWindows& AWindows,
               platform::IDebugOutput& ADebug);
   ~TuiHIDEvent() override;
   std::string ClassName() const override { return "TuiHIDEvent"; }
@@ -35,7 +35,7 @@ private:
   void DeviceChange(const platform::TWindowMessage& AMessage);
   void Raise(const rtl::TNotifyEvent& AEvent);
 
-  platform::IDesktop& FDesktop;
+  platform::IMessageWindows& FWindows;
   platform::IDebugOutput& FDebug;
   platform::TWindowHandle FWindowHandle = 0;
   bool FRegistered = false;

@@ -1,6 +1,6 @@
 #include "platform/InfoPageLayout.h"
 
-#include "platform/Desktop.h"
+#include "platform/TrayAndInfoPage.h"
 
 namespace platform {
 

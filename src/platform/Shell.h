@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Desktop.h"
+#include "platform/Window.h"
 
 namespace platform {
 

@@ -15,6 +15,7 @@
 #include "device/uiStdCmd.h"
 #include "lang/Translation.h"
 #include "platform/SysError.h"
+#include "platform/WindowMessages.h"
 #include "profile/DMUnit.h"
 #include "rtl/Paths.h"
 

@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "app/MouseMonitor.h"
+#include "app/ConfigProgramProtocol.h"
 #include "app/ctl/ProfileTool.h"
 #include "backend/sim/SimWorld.h"
 #include "profile/ApplicationList.h"
@@ -30,8 +30,8 @@ protected:
   TRun Tool(const std::vector<std::string>& AArgs) {
     std::ostringstream Out;
     std::ostringstream Err;
-    const ctl::TToolServices Services{World.Registry, World.Files,  World.Environment,
-                                      World.Clock,    World.Locale, World.Desktop};
+    const ctl::TToolServices Services{World.Registry, World.Files,   World.Environment, World.Clock,
+                                      World.Locale,   World.Desktop, World.Desktop};
     TRun Run;
     Run.Code = ctl::RunProfileTool(AArgs, Services, {Out, Err});
     Run.Out = Out.str();

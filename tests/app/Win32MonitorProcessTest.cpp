@@ -14,6 +14,7 @@
 #include "backend/win32/Win32Platform.h"
 #include "backend/win32/Win32Text.h"
 #include "platform/DesktopPeer.h"
+#include "platform/WindowMessages.h"
 #include "profile/DMUnit.h"
 #include "support/MonitorFolder.h"
 #include "support/Session.h"

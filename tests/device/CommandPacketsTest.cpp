@@ -35,8 +35,8 @@ protected:
     Mouse.Caps = {0x0001, 0xFFA0, 8, 8, 2048};
     World.Hid.Plug(Mouse);
     Hid = std::make_unique<hid::TuiHIDData>(
-        nullptr,
-        hid::THidServices{World.Hid, World.Desktop, World.Files, World.Environment, World.Dialogs});
+        nullptr, hid::THidServices{World.Hid, World.Desktop, World.Desktop, World.Files,
+                                   World.Environment, World.Dialogs});
     Command = std::make_unique<TuiSTDCommand>(nullptr, TStdCommandServices::Of(World.Platform()));
   }
   TCpiTarget Target() { return {*Hid, *Command, World.Desktop, World.Clock}; }

@@ -10,6 +10,7 @@
 #include "hid/uiHIDData.h"
 #include "hid/uiHIDEvent.h"
 #include "platform/SysError.h"
+#include "platform/WindowMessages.h"
 #include "support/TestHost.h"
 #include "support/TestPlatform.h"
 #ifdef _WIN32
@@ -180,12 +181,12 @@ TEST(Win32Hid, EnumeratesOpensAndStopsAReadThatNeverCompletes) {
   EXPECT_TRUE(Device->SetInputBufferCount(cMaxInputBuffers));
   EXPECT_FALSE(Device->SetInputBufferCount(cMaxInputBuffers + 1));
   // The handle notification is taken (Wine never asks to remove a device).
-  IDesktop& Desktop = Real.Platform().Desktop;
-  const TWindowHandle Window = Desktop.CreateHiddenWindow([](TWindowMessage&) { return false; });
+  IMessageWindows& Windows = Real.Platform().Desktop;
+  const TWindowHandle Window = Windows.CreateHiddenWindow([](TWindowMessage&) { return false; });
   const uintptr_t Registration = Hid.RegisterRemovalNotification(Window, *Device);
   EXPECT_NE(Registration, 0u);
   Hid.UnregisterRemovalNotification(Registration);
-  Desktop.DestroyHiddenWindow(Window);
+  Windows.DestroyHiddenWindow(Window);
   rtl::TManualResetEvent Stop;
   std::thread Stopper([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -205,8 +206,8 @@ TEST(Win32Hid, MissingDevicesAreQuietFailures) {
   EXPECT_NE(Error, 0u);
   hid::TuiHIDData Data(nullptr,
                        hid::THidServices{Real.Platform().Hid, Real.Platform().Desktop,
-                                         Real.Platform().Files, Real.Platform().Environment,
-                                         Real.Platform().Debug});
+                                         Real.Platform().Desktop, Real.Platform().Files,
+                                         Real.Platform().Environment, Real.Platform().Debug});
   hid::THIDDataParam Param;
   Param.UsageAndPage = hid::cVendorUsageAndPage;
   Param.Data.DATASIZE = 8;
@@ -255,10 +256,10 @@ TEST(Win32Driver, TheMissingDeviceObjectAnswers21) {
   uint32_t Error = 0;
   EXPECT_FALSE(Platform.Drivers.OpenDeviceObject("\\\\.\\usbkmfx00001", false, Error));
   EXPECT_EQ(Error, platform::SysError::FileNotFound);
-  device::TuiSTDCommand Command(nullptr, {Platform.Drivers, Platform.Desktop, Platform.Files,
-                                          Platform.Environment, Platform.Debug, Platform.Devices,
-                                          Platform.Services, Platform.Shell, Platform.System,
-                                          Platform.Clock});
+  device::TuiSTDCommand Command(nullptr, {Platform.Drivers, Platform.Desktop, Platform.Desktop,
+                                          Platform.Files, Platform.Environment, Platform.Debug,
+                                          Platform.Devices, Platform.Services, Platform.Shell,
+                                          Platform.System, Platform.Clock});
   uint8_t Level[2] = {1, 0};
   EXPECT_EQ(Command.DeviceRW(Level, 2, 0x8000800C), 21u);
   EXPECT_FALSE(Command.IsDeviceExist());

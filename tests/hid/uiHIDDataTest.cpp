@@ -44,7 +44,8 @@ protected:
               0u);
   }
   std::unique_ptr<TuiHIDData> MakeHid() {
-    return std::make_unique<TuiHIDData>(nullptr, THidServices{World.Hid, World.Desktop, World.Files,
+    return std::make_unique<TuiHIDData>(nullptr, THidServices{World.Hid, World.Desktop,
+                                                              World.Desktop, World.Files,
                                                               World.Environment, World.Dialogs});
   }
   static THIDDataParam Param(const std::string& ADeviceID, uint32_t ASize) {

@@ -4,6 +4,7 @@
 
 #include "backend/sim/SimWorld.h"
 #include "hid/uiHIDEvent.h"
+#include "platform/WindowMessages.h"
 
 namespace {
 

@@ -61,8 +61,8 @@ TEST(ShippedConfig, SetsTheStoreAndTheDriverNameAndLeavesEveryDocumentedKeyAtIts
   EXPECT_TRUE(Command->GetUSBDeviceList().empty());
   const auto MakeHid = [&] {
     return std::make_unique<hid::TuiHIDData>(
-        nullptr,
-        hid::THidServices{World.Hid, World.Desktop, World.Files, World.Environment, World.Dialogs});
+        nullptr, hid::THidServices{World.Hid, World.Desktop, World.Desktop, World.Files,
+                                   World.Environment, World.Dialogs});
   };
   EXPECT_TRUE(MakeHid()->GetHIDDeviceList().empty());
 

@@ -17,7 +17,7 @@
 #include <set>
 #include <sstream>
 
-#include "app/MouseMonitor.h"
+#include "app/ConfigProgramProtocol.h"
 #include "backend/win32/Win32Text.h"
 #include "support/Session.h"
 #include "support/TestHost.h"

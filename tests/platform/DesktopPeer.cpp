@@ -19,27 +19,28 @@ using namespace test;
 
 int Run(const std::vector<std::string>& AArgs) {
   platform::win32::TWin32Platform Real;
-  platform::IDesktop& Desktop = Real.Platform().Desktop;
+  platform::INamedMutexes& Mutexes = Real.Platform().Desktop;
+  platform::ISessionWindows& Session = Real.Platform().Desktop;
   if (AArgs.empty()) {
     std::ofstream(cPeerStartedFile) << "started";
     return 0;
   }
   if (AArgs[0] == "mutex" && AArgs.size() == 2) {
-    return Desktop.NamedMutexExists(AArgs[1]) ? cPeerMutexPresent : cPeerMutexAbsent;
+    return Mutexes.NamedMutexExists(AArgs[1]) ? cPeerMutexPresent : cPeerMutexAbsent;
   }
   if (AArgs[0] == "send" && AArgs.size() == 3) {
-    const platform::TWindowHandle Window = Desktop.FindTopLevelWindow(AArgs[1]);
+    const platform::TWindowHandle Window = Session.FindTopLevelWindow(AArgs[1]);
     if (Window == 0) {
       return cPeerNoWindow;
     }
     intptr_t Answer = 0;
     const platform::TSendResult Result =
-        Desktop.SendWindowMessage(Window, cPeerQuestion, std::stoul(AArgs[2]), 0, Answer);
+        Session.SendWindowMessage(Window, cPeerQuestion, std::stoul(AArgs[2]), 0, Answer);
     return Result == platform::TSendResult::Sent ? static_cast<int>(Answer)
                                                  : cPeerSendFailed + static_cast<int>(Result);
   }
   if (AArgs[0] == "ask" && AArgs.size() == 3) {
-    const platform::TWindowHandle Window = Desktop.FindTopLevelWindow(AArgs[1]);
+    const platform::TWindowHandle Window = Session.FindTopLevelWindow(AArgs[1]);
     if (Window == 0) {
       return cPeerNoWindow;
     }

@@ -14,6 +14,7 @@
 #include "backend/sim/SimTray.h"
 #include "platform/InfoPageLayout.h"
 #include "platform/SysError.h"
+#include "platform/WindowMessages.h"
 #include "rtl/Component.h"
 #include "rtl/Utf.h"
 #include "support/Session.h"
@@ -400,23 +401,23 @@ class TTrayDriver {
 public:
   virtual ~TTrayDriver() = default;
   // Whether the area shows an icon with that hint.
-  virtual bool ShowsHint(IDesktop& ADesktop, const std::string& AHint) = 0;
-  virtual void Click(IDesktop& ADesktop, const std::string& AHint) = 0;
+  virtual bool ShowsHint(IMainThread& AMainThread, const std::string& AHint) = 0;
+  virtual void Click(IMainThread& AMainThread, const std::string& AHint) = 0;
   // Opens the menu of the icon with that hint, chooses AId and returns the captions shown.
-  virtual std::vector<std::string> ChooseMenuItem(IDesktop& ADesktop, const std::string& AHint,
-                                                  uint32_t AId) = 0;
+  virtual std::vector<std::string> ChooseMenuItem(IMainThread& AMainThread,
+                                                  const std::string& AHint, uint32_t AId) = 0;
   // The shell loses every icon and announces that it has started again.
-  virtual void RestartShell(IDesktop& ADesktop) = 0;
+  virtual void RestartShell(IMainThread& AMainThread) = 0;
 };
 
 class TSimTrayDriver : public TTrayDriver {
 public:
   explicit TSimTrayDriver(sim::TSimSession& ASession) : FSession(ASession) {}
-  bool ShowsHint(IDesktop&, const std::string& AHint) override { return Index(AHint) >= 0; }
-  void Click(IDesktop&, const std::string& AHint) override {
+  bool ShowsHint(IMainThread&, const std::string& AHint) override { return Index(AHint) >= 0; }
+  void Click(IMainThread&, const std::string& AHint) override {
     FSession.ClickTrayIcon(static_cast<std::size_t>(Index(AHint)));
   }
-  std::vector<std::string> ChooseMenuItem(IDesktop&, const std::string& AHint,
+  std::vector<std::string> ChooseMenuItem(IMainThread&, const std::string& AHint,
                                           uint32_t AId) override {
     const auto Icon = static_cast<std::size_t>(Index(AHint));
     std::vector<std::string> Captions;
@@ -429,7 +430,7 @@ public:
     FSession.ChooseTrayMenuItem(AId, Icon);
     return Captions;
   }
-  void RestartShell(IDesktop&) override { FSession.RestartShell(); }
+  void RestartShell(IMainThread&) override { FSession.RestartShell(); }
 
 private:
   int Index(const std::string& AHint) {
@@ -490,17 +491,17 @@ void CALLBACK VisitMenu(HWND, UINT, UINT_PTR ATimer, DWORD) {
 class TWin32TrayDriver : public TTrayDriver {
 public:
   ~TWin32TrayDriver() override { SetCursorPos(cPointerAway.x, cPointerAway.y); }
-  bool ShowsHint(IDesktop& ADesktop, const std::string& AHint) override {
-    return Find(ADesktop, AHint) != nullptr;
+  bool ShowsHint(IMainThread& AMainThread, const std::string& AHint) override {
+    return Find(AMainThread, AHint) != nullptr;
   }
-  void Click(IDesktop& ADesktop, const std::string& AHint) override {
-    const HWND Icon = Find(ADesktop, AHint);
+  void Click(IMainThread& AMainThread, const std::string& AHint) override {
+    const HWND Icon = Find(AMainThread, AHint);
     ASSERT_NE(Icon, nullptr);
     ClickAt(IconCentre(Icon), MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
   }
-  std::vector<std::string> ChooseMenuItem(IDesktop& ADesktop, const std::string& AHint,
+  std::vector<std::string> ChooseMenuItem(IMainThread& AMainThread, const std::string& AHint,
                                           uint32_t AId) override {
-    const HWND Icon = Find(ADesktop, AHint);
+    const HWND Icon = Find(AMainThread, AHint);
     if (Icon == nullptr) {
       return {};
     }
@@ -511,22 +512,22 @@ public:
     SetTimer(nullptr, 0, cMenuOpenMs, VisitMenu);
     ClickAt(IconCentre(Icon), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
     // The menu's loop runs inside the icon's handler, within this pump.
-    PumpUntil(ADesktop, [&] { return !Visit.Captions.empty(); });
-    ADesktop.WaitAndProcess(100);
+    PumpUntil(AMainThread, [&] { return !Visit.Captions.empty(); });
+    AMainThread.WaitAndProcess(100);
     GMenuVisit = nullptr;
     return Visit.Captions;
   }
-  void RestartShell(IDesktop& ADesktop) override {
+  void RestartShell(IMainThread& AMainThread) override {
     // This process's icon leaves the area, as it does when the shell ends; then the shell
     // announces that it has started again.
     ASSERT_TRUE(RemoveTrayIconOf(GetCurrentProcessId()));
-    ADesktop.WaitAndProcess(100);
+    AMainThread.WaitAndProcess(100);
     AnnounceShellStarted();
   }
 
 private:
-  HWND Find(IDesktop& ADesktop, const std::string& AHint) {
-    return FindTrayIcon(ADesktop, win32::ToWide(AHint));
+  HWND Find(IMainThread& AMainThread, const std::string& AHint) {
+    return FindTrayIcon(AMainThread, win32::ToWide(AHint));
   }
 };
 #endif
@@ -890,7 +891,7 @@ INSTANTIATE_TEST_SUITE_P(Backends, DesktopServicesTest,
 #ifdef _WIN32
 // Another process of the session sees this one's mutex and finds its main window by class,
 // and a message sent from there is answered here.
-DWORD RunPeer(IDesktop& ADesktop, const std::wstring& AArguments) {
+DWORD RunPeer(IMainThread& AMainThread, const std::wstring& AArguments) {
   const std::wstring Program = (test::ProgramFolder() / L"desktop_peer.exe").wstring();
   std::wstring CommandLine = L"\"" + Program + L"\" " + AArguments;
   STARTUPINFOW Startup{};
@@ -902,7 +903,8 @@ DWORD RunPeer(IDesktop& ADesktop, const std::wstring& AArguments) {
   }
   // The peer's send comes in while this thread waits: keep handling messages.
   PumpUntil(
-      ADesktop, [&] { return WaitForSingleObject(Process.hProcess, 0) == WAIT_OBJECT_0; }, 60000);
+      AMainThread, [&] { return WaitForSingleObject(Process.hProcess, 0) == WAIT_OBJECT_0; },
+      60000);
   DWORD Code = test::cPeerBroken + 2;
   GetExitCodeProcess(Process.hProcess, &Code);
   CloseHandle(Process.hThread);
@@ -973,7 +975,7 @@ TEST(Win32Shell, AProgramWaitedForIsAnsweredWhileItRuns) {
 // other process finds it, and what its message points to runs only when this process sent it.
 TEST(Win32Desktop, TheHandOverWindowTakesOnlyTheProcesssOwnWork) {
   auto Backend = test::MakeTestPlatform("Win32");
-  IDesktop& Desktop = Backend->Platform().Desktop;
+  IMainThread& MainThread = Backend->Platform().Desktop;
   std::vector<HWND> HandOvers;
   for (HWND Window = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); Window != nullptr;
        Window = FindWindowExW(HWND_MESSAGE, Window, nullptr, nullptr)) {
@@ -1004,17 +1006,17 @@ TEST(Win32Desktop, TheHandOverWindowTakesOnlyTheProcesssOwnWork) {
     Sent = true;
   });
   EXPECT_TRUE(PumpUntil(
-      Desktop, [&] { return Sent.load(); }, 20000));
+      MainThread, [&] { return Sent.load(); }, 20000));
   Stray.join();
   EXPECT_EQ(StrayRan, 0);
   // The positive control: work handed over by this process still runs, once.
   int Ran = 0;
   std::atomic<bool> Done{false};
   std::thread Worker([&] {
-    Desktop.Synchronize([&] { ++Ran; });
+    MainThread.Synchronize([&] { ++Ran; });
     Done = true;
   });
-  EXPECT_TRUE(PumpUntil(Desktop, [&] { return Done.load(); }));
+  EXPECT_TRUE(PumpUntil(MainThread, [&] { return Done.load(); }));
   Worker.join();
   EXPECT_EQ(Ran, 1);
 }

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <fstream>
 
-#include "app/MouseMonitor.h"
+#include "app/ConfigProgramProtocol.h"
 #include "backend/win32/Win32Text.h"
 #include "platform/DesktopPeer.h"
 #include "rtl/Paths.h"
@@ -99,8 +99,8 @@ void TMonitorFolderTest::LetItSettle() {
       Desktop(), [&] { return std::chrono::steady_clock::now() >= Until; }, 4000);
 }
 
-TConfigWindow::TConfigWindow(platform::IDesktop& ADesktop) {
-  Handle = ADesktop.CreateMainWindow(app::cConfigWindowClass,
+TConfigWindow::TConfigWindow(platform::ISessionWindows& ASession) {
+  Handle = ASession.CreateMainWindow(app::cConfigWindowClass,
                                      [this](platform::TWindowMessage& AMessage) {
                                        if (AMessage.Msg >= app::WM_MONITOR_RELOAD_PROFILES &&
                                            AMessage.Msg <= app::WM_CONFIG_DEVICE_EVENT_7) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/Desktop.h"
+#include "platform/SessionWindows.h"
 #include "support/TestPlatform.h"
 
 namespace test {
@@ -63,7 +64,7 @@ protected:
 struct TConfigWindow {
   std::vector<uint32_t> Received;
   platform::TWindowHandle Handle = 0;
-  explicit TConfigWindow(platform::IDesktop& ADesktop);
+  explicit TConfigWindow(platform::ISessionWindows& ASession);
 };
 
 } // namespace test

@@ -118,7 +118,7 @@ POINT IconCentre(HWND AIcon) {
   return Centre(AIcon);
 }
 
-HWND FindTrayIcon(platform::IDesktop& ADesktop, const std::wstring& AHint, int AWaitMs) {
+HWND FindTrayIcon(platform::IMainThread& AMainThread, const std::wstring& AHint, int AWaitMs) {
   const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AWaitMs);
   for (;;) {
     // Wine's shell shows each icon in a window of its own; Windows draws them all into its
@@ -126,12 +126,12 @@ HWND FindTrayIcon(platform::IDesktop& ADesktop, const std::wstring& AHint, int A
     for (HWND Icon : UnderWine() ? ShellIconWindows() : PlacedNotifyIcons()) {
       SetCursorPos(cPointerAway.x, cPointerAway.y);
       PumpUntil(
-          ADesktop, [] { return ShownTooltip().empty(); }, 1500);
+          AMainThread, [] { return ShownTooltip().empty(); }, 1500);
       const POINT Middle = IconCentre(Icon);
       SetCursorPos(Middle.x, Middle.y);
       std::wstring Shown;
       PumpUntil(
-          ADesktop, [&] { return !(Shown = ShownTooltip()).empty(); }, 2500);
+          AMainThread, [&] { return !(Shown = ShownTooltip()).empty(); }, 2500);
       if (Shown == AHint) {
         return Icon;
       }
@@ -139,7 +139,7 @@ HWND FindTrayIcon(platform::IDesktop& ADesktop, const std::wstring& AHint, int A
     if (std::chrono::steady_clock::now() >= Deadline) {
       return nullptr;
     }
-    ADesktop.WaitAndProcess(200);
+    AMainThread.WaitAndProcess(200);
   }
 }
 
@@ -175,14 +175,14 @@ bool RemoveTrayIconOf(DWORD AProcess) {
   return Shell_NotifyIconW(NIM_DELETE, &Data) != FALSE;
 }
 
-bool ChooseFromTrayMenu(platform::IDesktop& ADesktop, DWORD AProcess, HWND AIcon, int APosition,
-                        int ACount) {
+bool ChooseFromTrayMenu(platform::IMainThread& AMainThread, DWORD AProcess, HWND AIcon,
+                        int APosition, int ACount) {
   HWND Menu = nullptr;
   // A click that came while the shell or the process was busy is given again.
   for (int Attempt = 0; Attempt < 3 && Menu == nullptr; ++Attempt) {
     ClickAt(IconCentre(AIcon), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
     PumpUntil(
-        ADesktop,
+        AMainThread,
         [&] {
           for (HWND Window : WindowsOf(AProcess, L"#32768")) {
             if (IsWindowVisible(Window)) {
@@ -205,7 +205,7 @@ bool ChooseFromTrayMenu(platform::IDesktop& ADesktop, DWORD AProcess, HWND AIcon
       {(Bounds.left + Bounds.right) / 2, Bounds.top + Height * (2 * APosition + 1) / (2 * ACount)},
       MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
   SetCursorPos(cPointerAway.x, cPointerAway.y);
-  return PumpUntil(ADesktop, [&] { return !IsWindowVisible(Menu); });
+  return PumpUntil(AMainThread, [&] { return !IsWindowVisible(Menu); });
 }
 
 void PressEscape() {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Desktop.h"
+#include "platform/MainThread.h"
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -18,13 +18,13 @@ std::string UniqueName(const std::string& APrefix);
 
 // Handles the desktop's messages until the condition holds or AMs have passed.
 template <class TCondition>
-bool PumpUntil(platform::IDesktop& ADesktop, TCondition ACondition, int AMs = 5000) {
+bool PumpUntil(platform::IMainThread& AMainThread, TCondition ACondition, int AMs = 5000) {
   const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AMs);
   while (!ACondition()) {
     if (std::chrono::steady_clock::now() > Deadline) {
       return false;
     }
-    ADesktop.WaitAndProcess(10);
+    AMainThread.WaitAndProcess(10);
   }
   return true;
 }
@@ -52,7 +52,8 @@ POINT IconCentre(HWND AIcon);
 // The icon whose tooltip reads AHint, each icon hovered in turn, looked for again until AWaitMs
 // have passed (the shell adds and changes icons after the call that asked for it); null when
 // none does.
-HWND FindTrayIcon(platform::IDesktop& ADesktop, const std::wstring& AHint, int AWaitMs = 15000);
+HWND FindTrayIcon(platform::IMainThread& AMainThread, const std::wstring& AHint,
+                  int AWaitMs = 15000);
 // Takes the tray icon of a process's tray window out of the area, as the shell's end does.
 bool RemoveTrayIconOf(DWORD AProcess);
 // What the shell broadcasts when it has started again.
@@ -62,8 +63,8 @@ std::vector<HWND> WindowsOf(DWORD AProcess, const std::wstring& AClass);
 // Opens the icon's menu with the right button, as a user does, and clicks the item at
 // APosition of ACount shown items in the menu that the process opens; false when no menu
 // opened or it stayed open.
-bool ChooseFromTrayMenu(platform::IDesktop& ADesktop, DWORD AProcess, HWND AIcon, int APosition,
-                        int ACount);
+bool ChooseFromTrayMenu(platform::IMainThread& AMainThread, DWORD AProcess, HWND AIcon,
+                        int APosition, int ACount);
 // Closes a menu that opened late, so that it holds no input after the test.
 void PressEscape();
 // CreateProcessW, tried again a few times: under Wine on a loaded machine a start now and then

@@ -107,8 +107,8 @@ int main(int argc, char** argv) {
   Mouse.HardwareIds = {"HID\\VID_1234&PID_5678&MI_01"};
   Mouse.Caps = {0x0001, 0xFFA0, 8, 8, 65};
   World.Hid.Plug(Mouse);
-  hid::TuiHIDData Hid(nullptr,
-                      {World.Hid, World.Desktop, World.Files, World.Environment, World.Dialogs});
+  hid::TuiHIDData Hid(nullptr, {World.Hid, World.Desktop, World.Desktop, World.Files,
+                                World.Environment, World.Dialogs});
   Rate(World, Hid, 1000, 2);
   constexpr int cRuns = 10;
   int Lost = 0;

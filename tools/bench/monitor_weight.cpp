@@ -327,7 +327,8 @@ void ListAnApplication(TSimWorld& AWorld) {
   std::ostringstream Out;
   std::ostringstream Err;
   const ctl::TToolServices Services{AWorld.Registry, AWorld.Files,  AWorld.Environment,
-                                    AWorld.Clock,    AWorld.Locale, AWorld.Desktop};
+                                    AWorld.Clock,    AWorld.Locale, AWorld.Desktop,
+                                    AWorld.Desktop};
   for (const std::vector<std::string>& Args :
        {std::vector<std::string>{"apps", "4", "add", cListedProgram},
         std::vector<std::string>{"apps", "4", "on"}}) {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/MouseMonitor.h"
+#include "app/ConfigProgramProtocol.h"
 #include "backend/win32/Win32Desktop.h"
 #include "backend/win32/Win32Platform.h"
 #include "backend/win32/Win32Text.h"

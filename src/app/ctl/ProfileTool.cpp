@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/MouseMonitor.h"
+#include "app/ConfigProgramProtocol.h"
 #include "app/ctl/StagedStore.h"
 #include "app/ctl/StoreView.h"
 #include "lang/LangFile.h"
@@ -964,7 +964,7 @@ private:
       FStreams.Err << "Nothing was written (--dry-run).\n";
       return Finish(Report);
     }
-    if (FServices.Desktop.FindTopLevelWindow(app::cConfigWindowClass) != 0) {
+    if (FServices.Session.FindTopLevelWindow(app::cConfigWindowClass) != 0) {
       if (!FOptions.Force) {
         throw EToolError("the configuration program is open: it may write its own copy of the "
                          "store over this change when it saves. Close it first, or give --force");
@@ -983,13 +983,13 @@ private:
       throw EToolError(AError.what());
     }
     const platform::TWindowHandle Monitor =
-        FServices.Desktop.FindTopLevelWindow(app::cMainWindowClass);
+        FServices.Session.FindTopLevelWindow(app::cMainWindowClass);
     bool Told = Monitor != 0;
     if (Told && (ATell & cTellSettings) != 0) {
-      Told = FServices.Desktop.PostWindowMessage(Monitor, app::WM_MONITOR_RELOAD_SETTINGS, 0, 0);
+      Told = FServices.Windows.PostWindowMessage(Monitor, app::WM_MONITOR_RELOAD_SETTINGS, 0, 0);
     }
     if (Told && (ATell & cTellProfiles) != 0) {
-      Told = FServices.Desktop.PostWindowMessage(Monitor, app::WM_MONITOR_RELOAD_PROFILES, 0, 0);
+      Told = FServices.Windows.PostWindowMessage(Monitor, app::WM_MONITOR_RELOAD_PROFILES, 0, 0);
     }
     FStreams.Err << (Monitor == 0 ? "The monitor is not running: it reads the store when it "
                                     "starts.\n"

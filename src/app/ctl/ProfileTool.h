@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "platform/Clock.h"
-#include "platform/Desktop.h"
 #include "platform/Environment.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
+#include "platform/MessageWindows.h"
 #include "platform/Registry.h"
+#include "platform/SessionWindows.h"
 
 namespace ctl {
 
@@ -31,7 +32,9 @@ struct TToolServices {
   platform::IEnvironment& Environment;
   platform::IClock& Clock;
   platform::ILocale& Locale;
-  platform::IDesktop& Desktop;
+  // Finding the configuration program and the monitor, and posting the monitor a reload.
+  platform::ISessionWindows& Session;
+  platform::IMessageWindows& Windows;
 };
 
 struct TToolStreams {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/MouseMonitor.h"
+#include "app/ConfigProgramProtocol.h"
 #include "hook/uiKeyCode.h"
 #include "profile/ApplicationList.h"
 #include "rtl/CommandLine.h"

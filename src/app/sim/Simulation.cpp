@@ -12,6 +12,7 @@
 #include "app/ctl/ProfileTool.h"
 #include "device/CpiUnit.h"
 #include "platform/Guarded.h"
+#include "platform/WindowMessages.h"
 #include "profile/DMUnit.h"
 
 extern const unsigned char ShippedUiLocal[];
@@ -856,10 +857,10 @@ void TSimulation::Execute(const TScenarioLine& ALine, bool AStarted) {
     OnWorld([&] {
       sim::TSimDialogs Dialogs;
       sim::TSimDesktop Desktop(*World.Session, Dialogs);
-      Code = ctl::RunProfileTool(
-          ALine.Words,
-          {World.Registry, World.Files, World.Environment, World.Clock, World.Locale, Desktop},
-          {Out, Err});
+      Code = ctl::RunProfileTool(ALine.Words,
+                                 {World.Registry, World.Files, World.Environment, World.Clock,
+                                  World.Locale, Desktop, Desktop},
+                                 {Out, Err});
       // All of its output at the time it ended, before what the monitor did in answer.
       Ended = NowMs();
     });

@@ -21,9 +21,9 @@ int main() {
     // Finds a running monitor or configuration program and posts to it; it holds nothing but
     // its own message-only window.
     const auto Desktop = CreateDesktopService(*Debug);
-    return ctl::RunProfileTool(CommandLineArguments(),
-                               {*Registry, *Files, *Environment, *Clock, *Locale, *Desktop},
-                               {*Out, *Err});
+    return ctl::RunProfileTool(
+        CommandLineArguments(),
+        {*Registry, *Files, *Environment, *Clock, *Locale, *Desktop, *Desktop}, {*Out, *Err});
   } catch (const std::exception& AError) {
     *Err << ctl::cToolName << ": " << AError.what() << "\n";
     return ctl::cToolFailed;

@@ -381,15 +381,16 @@ private:
 
 } // namespace
 
-TSimAudio::TSimAudio(IDesktop& ADesktop, IEnvironment& AEnvironment, IDebugOutput& ADebug)
-    : FDesktop(ADesktop), FEnvironment(AEnvironment), FState(std::make_shared<TState>(ADebug)) {}
+TSimAudio::TSimAudio(IMainThread& AMainThread, IEnvironment& AEnvironment, IDebugOutput& ADebug)
+    : FMainThread(AMainThread), FEnvironment(AEnvironment),
+      FState(std::make_shared<TState>(ADebug)) {}
 
 TSimAudio::~TSimAudio() {
   FState->StopNotifier();
 }
 
 std::unique_ptr<ICaptureEndpoint> TSimAudio::OpenDefaultCaptureEndpoint(uint32_t& AError) {
-  if (!FDesktop.IsMainThread()) {
+  if (!FMainThread.IsMainThread()) {
     throw std::logic_error("the capture endpoint is opened on the main thread only");
   }
   const bool HasEndpoints = FEnvironment.OsVersion().Major >= cFirstEndpointVersion;

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "platform/Audio.h"
-#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/Environment.h"
+#include "platform/MainThread.h"
 
 namespace platform::sim {
 
@@ -32,9 +32,9 @@ struct TSimMixerCall {
 
 class TSimAudio : public IAudio {
 public:
-  // The endpoint is opened on the main thread only (ADesktop says which it is); before NT 6
+  // The endpoint is opened on the main thread only (AMainThread says which it is); before NT 6
   // (AEnvironment's version) there are no endpoints; ADebug takes what handlers throw.
-  TSimAudio(IDesktop& ADesktop, IEnvironment& AEnvironment, IDebugOutput& ADebug);
+  TSimAudio(IMainThread& AMainThread, IEnvironment& AEnvironment, IDebugOutput& ADebug);
   ~TSimAudio() override;
   TSimAudio(const TSimAudio&) = delete;
   TSimAudio& operator=(const TSimAudio&) = delete;
@@ -76,7 +76,7 @@ public:
   struct TState;
 
 private:
-  IDesktop& FDesktop;
+  IMainThread& FMainThread;
   IEnvironment& FEnvironment;
   std::shared_ptr<TState> FState;
 };

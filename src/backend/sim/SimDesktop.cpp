@@ -8,6 +8,7 @@
 #include "backend/sim/SimTray.h"
 #include "backend/sim/SimWorld.h"
 #include "platform/Guarded.h"
+#include "platform/WindowMessages.h"
 
 namespace platform::sim {
 

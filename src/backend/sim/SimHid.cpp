@@ -4,8 +4,8 @@
 #include <deque>
 #include <stdexcept>
 
-#include "platform/Desktop.h"
 #include "platform/SysError.h"
+#include "platform/WindowMessages.h"
 #include "rtl/Component.h"
 
 namespace platform::sim {

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Desktop.h"
 #include "platform/Hid.h"
+#include "platform/WindowMessages.h"
 
 namespace platform::sim {
 

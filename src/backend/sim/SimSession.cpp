@@ -7,6 +7,7 @@
 #include "backend/sim/SimDesktop.h"
 #include "backend/sim/SimFileSystem.h"
 #include "backend/sim/SimTray.h"
+#include "platform/WindowMessages.h"
 #include "rtl/Utf.h"
 
 namespace platform::sim {

@@ -13,7 +13,7 @@
 
 namespace platform::sim {
 
-TSimShell::TSimShell(IDesktop& ADesktop) : FDesktop(ADesktop) {}
+TSimShell::TSimShell(IMainThread& AMainThread) : FMainThread(AMainThread) {}
 
 namespace {
 
@@ -103,8 +103,8 @@ uint32_t TSimShell::RunAndWait(const std::string& AFile, const std::string& APar
   });
   // What the program asks of this process's main thread meanwhile (a removal query while it
   // restarts a device) is answered while the main thread waits.
-  if (FDesktop.IsMainThread()) {
-    WaitServingHandOvers(FDesktop, [&] { return Ended.load(); });
+  if (FMainThread.IsMainThread()) {
+    WaitServingHandOvers(FMainThread, [&] { return Ended.load(); });
   }
   Process.join();
   if (Failure) {

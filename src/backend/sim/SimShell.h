@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/MainThread.h"
 #include "platform/Shell.h"
 
 namespace platform::sim {
@@ -30,9 +31,8 @@ public:
   static constexpr intptr_t cStarted = 33;
   static constexpr intptr_t cAddressOpened = 42;
 
-  // ADesktop is the process's own: its main thread serves hand-overs while it waits for a
-  // program.
-  explicit TSimShell(IDesktop& ADesktop);
+  // AMainThread is the process's own: it serves hand-overs while it waits for a program.
+  explicit TSimShell(IMainThread& AMainThread);
 
   intptr_t Open(TWindowHandle AOwner, const std::string& AFile, const std::string& AFolder,
                 int32_t AShowCommand) override;
@@ -56,7 +56,7 @@ private:
   std::vector<TSimShellOpen> FOpens;
   std::vector<TSimShellOpen> FRuns;
   std::map<std::string, std::function<void(const TSimShellOpen&)>> FPrograms;
-  IDesktop& FDesktop;
+  IMainThread& FMainThread;
 };
 
 } // namespace platform::sim

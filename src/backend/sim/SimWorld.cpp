@@ -11,6 +11,7 @@
 
 #include "backend/sim/SimProcess.h"
 #include "backend/sim/SimRecord.h"
+#include "platform/WindowMessages.h"
 #include "rtl/Component.h"
 #include "rtl/Paths.h"
 

@@ -13,8 +13,8 @@
 #include "backend/win32/Win32Platform.h"
 #include "backend/win32/Win32SystemLibrary.h"
 #include "backend/win32/Win32Text.h"
-#include "platform/Desktop.h"
 #include "platform/SysError.h"
+#include "platform/WindowMessages.h"
 
 namespace platform::win32 {
 
