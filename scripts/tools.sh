@@ -23,11 +23,12 @@ install_native_tools() {
   native_tools_present
 }
 
-# configure_preset PRESET: cmake --preset PRESET with its generator, Ninja, or with make where
-# Ninja is missing; a build folder made earlier with the other generator is configured anew
-# (its cache and CMake's files removed, nothing else).
+# configure_preset PRESET [CMAKE ARGUMENT...]: cmake --preset PRESET with its generator, Ninja,
+# or with make where Ninja is missing; a build folder made earlier with the other generator is
+# configured anew (its cache and CMake's files removed, nothing else).
 configure_preset() {
   local preset=$1 generator=Ninja folder="$root/build/$1" cached
+  shift
   command -v ninja >/dev/null || generator="Unix Makefiles"
   if [ -f "$folder/CMakeCache.txt" ]; then
     cached=$(sed -n 's/^CMAKE_GENERATOR:INTERNAL=//p' "$folder/CMakeCache.txt")
@@ -36,7 +37,7 @@ configure_preset() {
       rm -rf "$folder/CMakeCache.txt" "$folder/CMakeFiles" "$folder/host-tools"
     fi
   fi
-  cmake --preset "$preset" -G "$generator"
+  cmake --preset "$preset" -G "$generator" "$@"
 }
 
 # clang with libFuzzer's runtime, for the fuzzing lane.

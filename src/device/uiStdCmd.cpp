@@ -450,7 +450,7 @@ void TuiSTDCommand::SetMonitorData(const void* DeviceInitData, uint32_t DeviceIn
 }
 
 bool TuiSTDCommand::OpenReadSide() {
-  std::lock_guard<std::mutex> Guard(FReadSideLock);
+  rtl::TLockGuard Guard(FReadSideLock);
   if (!FHidOverlappedRead) {
     uint32_t Error = 0;
     FHidOverlappedRead = FServices.Drivers.OpenDeviceObject(FDevicePath, true, Error);
@@ -461,7 +461,7 @@ bool TuiSTDCommand::OpenReadSide() {
 void TuiSTDCommand::CloseReadSide() {
   std::shared_ptr<platform::IDriverHandle> Closing;
   {
-    std::lock_guard<std::mutex> Guard(FReadSideLock);
+    rtl::TLockGuard Guard(FReadSideLock);
     Closing = std::move(FHidOverlappedRead);
   }
   // A worker still in a read keeps the handle alive until its read has ended.
@@ -471,7 +471,7 @@ void TuiSTDCommand::CloseReadSide() {
 }
 
 std::shared_ptr<platform::IDriverHandle> TuiSTDCommand::ReadSide() {
-  std::lock_guard<std::mutex> Guard(FReadSideLock);
+  rtl::TLockGuard Guard(FReadSideLock);
   return FHidOverlappedRead;
 }
 

@@ -32,6 +32,7 @@
 #include "rtl/Component.h"
 #include "rtl/Events.h"
 #include "rtl/ManualResetEvent.h"
+#include "rtl/Mutex.h"
 
 namespace device {
 
@@ -196,9 +197,9 @@ private:
   // 0, or the failure that ends the worker; ABytes is what the driver returned.
   uint32_t ControlReadCycle(std::vector<uint8_t>& AInput, std::vector<uint8_t>& AOutput,
                             uint32_t& ABytes);
-  bool OpenReadSide();
-  void CloseReadSide();
-  std::shared_ptr<platform::IDriverHandle> ReadSide();
+  bool OpenReadSide() MONITOR_EXCLUDES(FReadSideLock);
+  void CloseReadSide() MONITOR_EXCLUDES(FReadSideLock);
+  std::shared_ptr<platform::IDriverHandle> ReadSide() MONITOR_EXCLUDES(FReadSideLock);
   void HIDEventDeviceArrival(rtl::TComponent* Sender);
   void HIDEventDeviceRemove(rtl::TComponent* Sender);
   void RestartTimer();
@@ -206,8 +207,8 @@ private:
   void StopWorkers();
 
   TStdCommandServices FServices;
-  std::mutex FReadSideLock;
-  std::shared_ptr<platform::IDriverHandle> FHidOverlappedRead;
+  rtl::TMutex FReadSideLock;
+  std::shared_ptr<platform::IDriverHandle> FHidOverlappedRead MONITOR_GUARDED_BY(FReadSideLock);
   std::string FDevicePath;
   int32_t FInputReportLength = 0;
   int32_t FOutputReportLength = 0;

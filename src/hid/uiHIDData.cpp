@@ -21,8 +21,8 @@ constexpr uint32_t cRetryPauseMs = 10;
 
 // The usages of the previous report, shared by every reader of the process.
 struct TPreviousUsages {
-  std::mutex Lock;
-  uint16_t List[cUsageListSize] = {};
+  rtl::TMutex Lock;
+  uint16_t List[cUsageListSize] MONITOR_GUARDED_BY(Lock) = {};
 };
 
 TPreviousUsages& PreviousUsageList() {
@@ -80,7 +80,7 @@ TuiHIDData::TuiHIDData(rtl::TComponent* AOwner, const THidServices& AServices)
 TuiHIDData::~TuiHIDData() {
   HidStopRead();
   {
-    std::lock_guard<std::mutex> Guard(FReadersLock);
+    rtl::TLockGuard Guard(FReadersLock);
     while (!FRemovalWatches.empty()) {
       ForgetWatch(FRemovalWatches.size() - 1);
     }
@@ -209,7 +209,7 @@ uint32_t TuiHIDData::HidFindAndSetFeatureReport(THIDDataParam& ReportData) {
 void TuiHIDData::ReclaimFinishedReaders() {
   std::vector<std::unique_ptr<TuiHidDeviceReadThread>> Ended;
   {
-    std::lock_guard<std::mutex> Guard(FReadersLock);
+    rtl::TLockGuard Guard(FReadersLock);
     std::vector<std::unique_ptr<TuiHidDeviceReadThread>> Running;
     for (auto& Reader : FReaders) {
       (Reader->Finished() ? Ended : Running).push_back(std::move(Reader));
@@ -249,7 +249,7 @@ void TuiHIDData::StartReader(const std::string& ADeviceID, const std::string& AD
           Registration = FServices.Hid.RegisterRemovalNotification(FWindow, ADevice);
         }
       });
-  std::lock_guard<std::mutex> Guard(FReadersLock);
+  rtl::TLockGuard Guard(FReadersLock);
   if (Registration != 0) {
     FRemovalWatches.push_back({Registration, ADeviceID, ADevicePath, Reader.get(), false});
   }
@@ -287,7 +287,7 @@ bool TuiHIDData::WndProc(platform::TWindowMessage& AMessage) {
 }
 
 intptr_t TuiHIDData::RemovalEvent(uintptr_t AEvent, uintptr_t ARegistration) {
-  const auto Find = [this, ARegistration]() -> TRemovalWatch* {
+  const auto Find = [this, ARegistration]() MONITOR_REQUIRES(FReadersLock) -> TRemovalWatch* {
     for (TRemovalWatch& Watch : FRemovalWatches) {
       if (Watch.Registration == ARegistration) {
         return &Watch;
@@ -304,7 +304,7 @@ intptr_t TuiHIDData::RemovalEvent(uintptr_t AEvent, uintptr_t ARegistration) {
     platform::IMainThread& MainThread = FServices.MainThread;
     const TuiHidDeviceReadThread* Reader = nullptr;
     {
-      std::lock_guard<std::mutex> Guard(FReadersLock);
+      rtl::TLockGuard Guard(FReadersLock);
       TRemovalWatch* Watch = Find();
       if (Watch == nullptr || Watch->Reader == nullptr) {
         return Allow;
@@ -321,7 +321,7 @@ intptr_t TuiHIDData::RemovalEvent(uintptr_t AEvent, uintptr_t ARegistration) {
       Reader = Watch->Reader;
     }
     platform::WaitServingHandOvers(MainThread, [&] {
-      std::lock_guard<std::mutex> Guard(FReadersLock);
+      rtl::TLockGuard Guard(FReadersLock);
       return !ReaderRunning(Reader);
     });
     ReclaimFinishedReaders();
@@ -331,7 +331,7 @@ intptr_t TuiHIDData::RemovalEvent(uintptr_t AEvent, uintptr_t ARegistration) {
     std::string DeviceID;
     std::string DevicePath;
     {
-      std::lock_guard<std::mutex> Guard(FReadersLock);
+      rtl::TLockGuard Guard(FReadersLock);
       TRemovalWatch* Watch = Find();
       if (Watch == nullptr || !Watch->Removing) {
         return Allow;
@@ -347,7 +347,7 @@ intptr_t TuiHIDData::RemovalEvent(uintptr_t AEvent, uintptr_t ARegistration) {
   case platform::DBT_DEVICEREMOVEPENDING_VALUE:
   case platform::DBT_DEVICEREMOVECOMPLETE_VALUE: {
     // The device went. A reader still on it sees its reads fail and reports the loss.
-    std::lock_guard<std::mutex> Guard(FReadersLock);
+    rtl::TLockGuard Guard(FReadersLock);
     if (TRemovalWatch* Watch = Find()) {
       ForgetWatch(static_cast<std::size_t>(Watch - FRemovalWatches.data()));
     }
@@ -362,7 +362,7 @@ void TuiHIDData::HidStopRead() {
   platform::IMainThread& MainThread = FServices.MainThread;
   DeviceStopEvent().Set();
   {
-    std::lock_guard<std::mutex> Guard(FReadersLock);
+    rtl::TLockGuard Guard(FReadersLock);
     for (const auto& Reader : FReaders) {
       Reader->Terminate();
     }
@@ -377,7 +377,7 @@ void TuiHIDData::HidStopRead() {
   if (MainThread.IsMainThread()) {
     // A reader waiting for this thread to run its delivery is never waited for.
     platform::WaitServingHandOvers(MainThread, [this, &MainThread] {
-      std::lock_guard<std::mutex> Guard(FReadersLock);
+      rtl::TLockGuard Guard(FReadersLock);
       return std::none_of(FReaders.begin(), FReaders.end(), [&MainThread](const auto& AReader) {
         return !AReader->Finished() && !MainThread.RunningHandOverFrom(AReader->ThreadId());
       });
@@ -388,12 +388,12 @@ void TuiHIDData::HidStopRead() {
 }
 
 int TuiHIDData::WatchedHandles() const {
-  std::lock_guard<std::mutex> Guard(FReadersLock);
+  rtl::TLockGuard Guard(FReadersLock);
   return static_cast<int>(FRemovalWatches.size());
 }
 
 int TuiHIDData::RunningReaders() const {
-  std::lock_guard<std::mutex> Guard(FReadersLock);
+  rtl::TLockGuard Guard(FReadersLock);
   return static_cast<int>(std::count_if(FReaders.begin(), FReaders.end(),
                                         [](const auto& AReader) { return !AReader->Finished(); }));
 }
@@ -544,7 +544,7 @@ uint32_t TuiHidDeviceReadThread::ParseButtons() {
   }
   TPreviousUsages& Previous = PreviousUsageList();
   {
-    std::lock_guard<std::mutex> Guard(Previous.Lock);
+    rtl::TLockGuard Guard(Previous.Lock);
     UsageListDifference(Previous.List, Current, Released, Pressed, Length);
     std::copy_n(Current, Length, Previous.List);
   }

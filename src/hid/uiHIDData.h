@@ -23,6 +23,7 @@
 #include "rtl/Component.h"
 #include "rtl/Events.h"
 #include "rtl/ManualResetEvent.h"
+#include "rtl/Mutex.h"
 
 namespace hid {
 
@@ -185,9 +186,8 @@ private:
   bool WndProc(platform::TWindowMessage& AMessage);
   // A handle notification: the answer to the device-change message.
   intptr_t RemovalEvent(uintptr_t AEvent, uintptr_t ARegistration);
-  // Called with the readers' lock held.
-  bool ReaderRunning(const TuiHidDeviceReadThread* AReader) const;
-  void ForgetWatch(std::size_t AIndex);
+  bool ReaderRunning(const TuiHidDeviceReadThread* AReader) const MONITOR_REQUIRES(FReadersLock);
+  void ForgetWatch(std::size_t AIndex) MONITOR_REQUIRES(FReadersLock);
 
   THidServices FServices;
   USAGE_AND_PAGE FUsageAndPage{0, 0};
@@ -200,12 +200,12 @@ private:
   TuiHIDDataReceived FOnFastData;
   std::atomic<bool> FFastOnData{false};
   // Guards the list itself: a handler on a reader may stop the readers too.
-  mutable std::mutex FReadersLock;
-  std::vector<std::unique_ptr<TuiHidDeviceReadThread>> FReaders;
+  mutable rtl::TMutex FReadersLock;
+  std::vector<std::unique_ptr<TuiHidDeviceReadThread>> FReaders MONITOR_GUARDED_BY(FReadersLock);
   // A reader's handle notification. The platform asks before the device goes (a device
   // manager's disable, a driver update): the reader is stopped and its handle closed, so that
   // the removal is not refused; it reads again on the interface when the removal fails, and
-  // the notification is forgotten once the device went. Guarded by the readers' lock.
+  // the notification is forgotten once the device went.
   struct TRemovalWatch {
     uintptr_t Registration = 0;
     std::string DeviceID;
@@ -214,7 +214,7 @@ private:
     const TuiHidDeviceReadThread* Reader = nullptr;
     bool Removing = false;
   };
-  std::vector<TRemovalWatch> FRemovalWatches;
+  std::vector<TRemovalWatch> FRemovalWatches MONITOR_GUARDED_BY(FReadersLock);
   platform::TWindowHandle FWindow = 0;
 };
 

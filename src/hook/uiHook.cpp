@@ -266,7 +266,7 @@ void TuiHook::StopHookKeyboard() {
 void TuiHook::AddMouseHookObject(std::unique_ptr<TMouseHookDetailObject> AObject) {
   if (AObject) {
     std::string Text = std::to_string(static_cast<int>(AObject->FMouseHookDetail.MouseButton));
-    std::lock_guard<std::mutex> Guard(FRuleLock);
+    rtl::TLockGuard Guard(FRuleLock);
     FMouseHookObjectList.emplace_back(std::move(Text), std::move(AObject));
   }
 }
@@ -274,7 +274,7 @@ void TuiHook::AddMouseHookObject(std::unique_ptr<TMouseHookDetailObject> AObject
 void TuiHook::RemoveAllMouseHookObject() {
   TMouseHookObjectList Removed;
   {
-    std::lock_guard<std::mutex> Guard(FRuleLock);
+    rtl::TLockGuard Guard(FRuleLock);
     Removed.swap(FMouseHookObjectList);
   }
 }
@@ -282,7 +282,7 @@ void TuiHook::RemoveAllMouseHookObject() {
 void TuiHook::AddKeyboardHookObject(std::unique_ptr<TKeyBoardHookDetailObject> AObject) {
   if (AObject) {
     std::string Text = std::to_string(AObject->FKeyBoardHookDetail.KeyboardVKKey);
-    std::lock_guard<std::mutex> Guard(FRuleLock);
+    rtl::TLockGuard Guard(FRuleLock);
     FKeyboardHookObjectList.emplace_back(std::move(Text), std::move(AObject));
   }
 }
@@ -290,9 +290,27 @@ void TuiHook::AddKeyboardHookObject(std::unique_ptr<TKeyBoardHookDetailObject> A
 void TuiHook::RemoveAllKeyboardHookObject() {
   TKeyboardHookObjectList Removed;
   {
-    std::lock_guard<std::mutex> Guard(FRuleLock);
+    rtl::TLockGuard Guard(FRuleLock);
     Removed.swap(FKeyboardHookObjectList);
   }
+}
+
+std::vector<std::pair<std::string, TMouseHookDetail>> TuiHook::MouseHookObjects() const {
+  std::vector<std::pair<std::string, TMouseHookDetail>> Rules;
+  rtl::TLockGuard Guard(FRuleLock);
+  for (const auto& [Text, Rule] : FMouseHookObjectList) {
+    Rules.emplace_back(Text, Rule->FMouseHookDetail);
+  }
+  return Rules;
+}
+
+std::vector<std::pair<std::string, TKeyBoardHookDetail>> TuiHook::KeyboardHookObjects() const {
+  std::vector<std::pair<std::string, TKeyBoardHookDetail>> Rules;
+  rtl::TLockGuard Guard(FRuleLock);
+  for (const auto& [Text, Rule] : FKeyboardHookObjectList) {
+    Rules.emplace_back(Text, Rule->FKeyBoardHookDetail);
+  }
+  return Rules;
 }
 
 void TuiHook::MouseHookProc(int32_t ACode, uintptr_t AMessage, const TMSLLHOOKSTRUCT& ARecord,
@@ -322,7 +340,7 @@ void TuiHook::MouseHookProc(int32_t ACode, uintptr_t AMessage, const TMSLLHOOKST
   bool Raise = false;
   {
     // The scan only: the handler runs unlocked and may change the rules itself.
-    std::lock_guard<std::mutex> Guard(FRuleLock);
+    rtl::TLockGuard Guard(FRuleLock);
     for (const auto& Entry : FMouseHookObjectList) {
       const TMouseHookDetail& Rule = Entry.second->FMouseHookDetail;
       if (Kind <= OTHERFUNCTION && (Rule.MouseStateSet & (1u << Kind)) != 0 &&
@@ -356,7 +374,7 @@ void TuiHook::KeyboardHookProc(int32_t ACode, uintptr_t AMessage, const TKBDLLHO
   bool Block = false;
   {
     // The scan only: the handler runs unlocked and may change the rules itself.
-    std::lock_guard<std::mutex> Guard(FRuleLock);
+    rtl::TLockGuard Guard(FRuleLock);
     for (const auto& Entry : FKeyboardHookObjectList) {
       const TKeyBoardHookDetail& Rule = Entry.second->FKeyBoardHookDetail;
       if (Rule.KeyboardVKKey == -1) {

@@ -43,6 +43,7 @@
 #include "platform/Libraries.h"
 #include "rtl/Component.h"
 #include "rtl/Events.h"
+#include "rtl/Mutex.h"
 
 namespace hook {
 
@@ -190,12 +191,18 @@ public:
   void StopHookMouse();
   void StartHookKeyboard();
   void StopHookKeyboard();
-  void AddMouseHookObject(std::unique_ptr<TMouseHookDetailObject> AObject);
-  void RemoveAllMouseHookObject();
-  void AddKeyboardHookObject(std::unique_ptr<TKeyBoardHookDetailObject> AObject);
-  void RemoveAllKeyboardHookObject();
-  const TMouseHookObjectList& MouseHookObjects() const { return FMouseHookObjectList; }
-  const TKeyboardHookObjectList& KeyboardHookObjects() const { return FKeyboardHookObjectList; }
+  void AddMouseHookObject(std::unique_ptr<TMouseHookDetailObject> AObject)
+      MONITOR_EXCLUDES(FRuleLock);
+  void RemoveAllMouseHookObject() MONITOR_EXCLUDES(FRuleLock);
+  void AddKeyboardHookObject(std::unique_ptr<TKeyBoardHookDetailObject> AObject)
+      MONITOR_EXCLUDES(FRuleLock);
+  void RemoveAllKeyboardHookObject() MONITOR_EXCLUDES(FRuleLock);
+  // Copies of the rules with their texts, taken under the lock: the hook's thread scans them
+  // while the main thread changes them.
+  std::vector<std::pair<std::string, TMouseHookDetail>> MouseHookObjects() const
+      MONITOR_EXCLUDES(FRuleLock);
+  std::vector<std::pair<std::string, TKeyBoardHookDetail>> KeyboardHookObjects() const
+      MONITOR_EXCLUDES(FRuleLock);
 
   void RecordKeyboardSingleKey();
   void StopRecordKeyboardSingleKey() { DisableKeyboard(); }
@@ -277,9 +284,9 @@ private:
   TMacroKeyList FMacroKeyList;
   TMouseMacroKeyList FMouseMacroKeyList;
   // Guards the two rule lists.
-  mutable std::mutex FRuleLock;
-  TKeyboardHookObjectList FKeyboardHookObjectList;
-  TMouseHookObjectList FMouseHookObjectList;
+  mutable rtl::TMutex FRuleLock;
+  TKeyboardHookObjectList FKeyboardHookObjectList MONITOR_GUARDED_BY(FRuleLock);
+  TMouseHookObjectList FMouseHookObjectList MONITOR_GUARDED_BY(FRuleLock);
   uint32_t FLastTimeKeyboardMacro = 0;
   uint32_t FLastTimeKeyboardCombo = 0;
   uint32_t FLastTimeMouseMacro = 0;

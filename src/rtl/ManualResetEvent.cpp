@@ -6,10 +6,10 @@
 namespace rtl {
 
 void TManualResetEvent::Set() {
-  std::lock_guard<std::mutex> Calling(FCallLock);
+  TLockGuard Calling(FCallLock);
   std::vector<TSetListener> ToNotify;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    TLockGuard Guard(FLock);
     if (FSet) {
       return;
     }
@@ -25,53 +25,63 @@ void TManualResetEvent::Set() {
 }
 
 void TManualResetEvent::Reset() {
-  std::lock_guard<std::mutex> Guard(FLock);
+  TLockGuard Guard(FLock);
   FSet = false;
 }
 
 bool TManualResetEvent::IsSet() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  TLockGuard Guard(FLock);
   return FSet;
 }
 
 bool TManualResetEvent::WaitFor(uint32_t ATimeoutMs) const {
-  std::unique_lock<std::mutex> Guard(FLock);
+  TUniqueLock Guard(FLock);
   if (ATimeoutMs == cInfinite) {
-    FChanged.wait(Guard, [this] { return FSet; });
+    while (!FSet) {
+      Guard.Wait(FChanged);
+    }
     return true;
   }
-  return FChanged.wait_for(Guard, std::chrono::milliseconds(ATimeoutMs), [this] { return FSet; });
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ATimeoutMs);
+  while (!FSet) {
+    if (!Guard.WaitUntil(FChanged, Deadline)) {
+      return FSet;
+    }
+  }
+  return true;
 }
 
 int TManualResetEvent::AddSetListener(TSetListener AListener) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  TLockGuard Guard(FLock);
   const int Token = FNextToken++;
   FListeners.emplace_back(Token, std::move(AListener));
   return Token;
 }
 
 void TManualResetEvent::RemoveSetListener(int AToken) {
-  std::lock_guard<std::mutex> Calling(FCallLock);
-  std::lock_guard<std::mutex> Guard(FLock);
+  TLockGuard Calling(FCallLock);
+  TLockGuard Guard(FLock);
   FListeners.erase(std::remove_if(FListeners.begin(), FListeners.end(),
                                   [AToken](const auto& Entry) { return Entry.first == AToken; }),
                    FListeners.end());
 }
 
 std::size_t WaitForAnyEvent(std::initializer_list<TManualResetEvent*> AEvents) {
-  std::mutex Lock;
+  // Guards nothing of its own: the events' state is read under each event's lock; this one
+  // only keeps a listener's notification from falling between a test and the wait.
+  TMutex Lock;
   std::condition_variable Woken;
   std::vector<std::pair<TManualResetEvent*, int>> Tokens;
   for (TManualResetEvent* Event : AEvents) {
     Tokens.emplace_back(Event, Event->AddSetListener([&] {
-      std::lock_guard<std::mutex> Guard(Lock);
+      TLockGuard Guard(Lock);
       Woken.notify_all();
     }));
   }
   std::size_t Found = 0;
   {
-    std::unique_lock<std::mutex> Guard(Lock);
-    Woken.wait(Guard, [&] {
+    TUniqueLock Guard(Lock);
+    const auto AnySet = [&] {
       std::size_t Index = 0;
       for (TManualResetEvent* Event : AEvents) {
         if (Event->IsSet()) {
@@ -81,7 +91,10 @@ std::size_t WaitForAnyEvent(std::initializer_list<TManualResetEvent*> AEvents) {
         ++Index;
       }
       return false;
-    });
+    };
+    while (!AnySet()) {
+      Guard.Wait(Woken);
+    }
   }
   for (const auto& [Event, Token] : Tokens) {
     Event->RemoveSetListener(Token);

@@ -6,8 +6,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <vector>
+
+#include "rtl/Mutex.h"
 
 namespace rtl {
 
@@ -18,25 +19,25 @@ public:
 
   explicit TManualResetEvent(bool AInitiallySet = false) : FSet(AInitiallySet) {}
 
-  void Set();
-  void Reset();
-  bool IsSet() const;
+  void Set() MONITOR_EXCLUDES(FCallLock, FLock);
+  void Reset() MONITOR_EXCLUDES(FLock);
+  bool IsSet() const MONITOR_EXCLUDES(FLock);
   // True when the event is set within ATimeoutMs milliseconds of real time.
-  bool WaitFor(uint32_t ATimeoutMs = cInfinite) const;
+  bool WaitFor(uint32_t ATimeoutMs = cInfinite) const MONITOR_EXCLUDES(FLock);
 
-  int AddSetListener(TSetListener AListener);
+  int AddSetListener(TSetListener AListener) MONITOR_EXCLUDES(FLock);
   // When this returns the listener is not running and will not run again. Do not call it
   // while holding a lock that the listener takes.
-  void RemoveSetListener(int AToken);
+  void RemoveSetListener(int AToken) MONITOR_EXCLUDES(FCallLock, FLock);
 
 private:
-  mutable std::mutex FLock;
+  mutable TMutex FLock;
   // Held while listeners run, so that a removal waits for a call in flight.
-  std::mutex FCallLock;
+  TMutex FCallLock MONITOR_ACQUIRED_BEFORE(FLock);
   mutable std::condition_variable FChanged;
-  bool FSet;
-  int FNextToken = 1;
-  std::vector<std::pair<int, TSetListener>> FListeners;
+  bool FSet MONITOR_GUARDED_BY(FLock);
+  int FNextToken MONITOR_GUARDED_BY(FLock) = 1;
+  std::vector<std::pair<int, TSetListener>> FListeners MONITOR_GUARDED_BY(FLock);
 };
 
 // Blocks until one of the events is set; returns the index of the first one found set.

@@ -595,8 +595,8 @@ TEST_F(MonitorTest, WheelRulesInstallTheHookOnlyForAChangedWheel) {
   World.Desktop.PostWindowMessage(Main->WindowHandle(), WM_MONITOR_RELOAD_PROFILES, 0, 0);
   World.Desktop.ProcessMessages();
   ASSERT_EQ(Main->Hook().MouseHookObjects().size(), 1u);
-  EXPECT_EQ(Main->Hook().MouseHookObjects()[0].second->FMouseHookDetail.MouseButton, hook::WHEELUP);
-  EXPECT_EQ(Main->Hook().MouseHookObjects()[0].second->FMouseHookDetail.MouseStateSet, 0x0400);
+  EXPECT_EQ(Main->Hook().MouseHookObjects()[0].second.MouseButton, hook::WHEELUP);
+  EXPECT_EQ(Main->Hook().MouseHookObjects()[0].second.MouseStateSet, 0x0400);
   EXPECT_TRUE(World.HookLibrary.MouseHookInstalled());
 }
 

@@ -370,4 +370,31 @@ TEST_F(HookTest, RuleAndRecorderChangesDuringHookCallsLoseNoDecision) {
   EXPECT_GT(Passed, 0);
 }
 
+// The rules are read as copies taken under the rules' lock: another thread may replace them
+// meanwhile (ThreadSanitizer watches the lane that runs this). Each copy is whole: empty, or
+// the one rule with its text.
+TEST_F(HookTest, TheRulesAreReadWhileAnotherThreadReplacesThem) {
+  auto Hook = MakeHook();
+  std::atomic<bool> Done{false};
+  std::thread Writer([&] {
+    for (int I = 0; I < 2000; ++I) {
+      Hook->AddMouseHookObject(MouseRule(WHEELUP, StateBit(MOUSEWHEEL)));
+      Hook->RemoveAllMouseHookObject();
+    }
+    Done = true;
+  });
+  bool Whole = true;
+  while (!Done) {
+    const auto Rules = Hook->MouseHookObjects();
+    Whole =
+        Whole && (Rules.empty() || (Rules.size() == 1 && Rules[0].second.MouseButton == WHEELUP &&
+                                    Rules[0].first == std::to_string(static_cast<int>(WHEELUP))));
+  }
+  Writer.join();
+  EXPECT_TRUE(Whole);
+  EXPECT_TRUE(Hook->MouseHookObjects().empty());
+  Hook->AddMouseHookObject(MouseRule(WHEELUP, StateBit(MOUSEWHEEL)));
+  EXPECT_EQ(Hook->MouseHookObjects().size(), 1u);
+}
+
 } // namespace

@@ -23,6 +23,7 @@
 #include "app/sim/Simulation.h"
 #include "app/sim/Timeline.h"
 #include "rtl/CommandLine.h"
+#include "rtl/Mutex.h"
 
 namespace simulator {
 
@@ -184,14 +185,14 @@ public:
       try {
         std::string Line;
         while (std::getline(AIn, Line)) {
-          std::lock_guard<std::mutex> Guard(Input->Lock);
+          rtl::TLockGuard Guard(Input->Lock);
           Input->Lines.push_back(Line);
           Input->Arrived.notify_all();
         }
       } catch (...) {
         // Input that cannot be read ends the session as its end does.
       }
-      std::lock_guard<std::mutex> Guard(Input->Lock);
+      rtl::TLockGuard Guard(Input->Lock);
       Input->Closed = true;
       Input->Arrived.notify_all();
     }).detach();
@@ -205,10 +206,12 @@ public:
       }
       std::string Text;
       {
-        std::unique_lock<std::mutex> Guard(FInput->Lock);
+        rtl::TUniqueLock Guard(FInput->Lock);
         const auto Waited = Clock::now();
-        FInput->Arrived.wait_for(Guard, std::chrono::milliseconds(100),
-                                 [&] { return !FInput->Lines.empty() || FInput->Closed; });
+        const auto Deadline = Waited + std::chrono::milliseconds(100);
+        while (FInput->Lines.empty() && !FInput->Closed &&
+               Guard.WaitUntil(FInput->Arrived, Deadline)) {
+        }
         if (FInput->Lines.empty()) {
           if (FInput->Closed) {
             FHuman << "\n";
@@ -280,10 +283,10 @@ private:
   }
 
   struct TInput {
-    std::mutex Lock;
+    rtl::TMutex Lock;
     std::condition_variable Arrived;
-    std::deque<std::string> Lines;
-    bool Closed = false;
+    std::deque<std::string> Lines MONITOR_GUARDED_BY(Lock);
+    bool Closed MONITOR_GUARDED_BY(Lock) = false;
   };
   std::ostream& FHuman;
   std::shared_ptr<TInput> FInput = std::make_shared<TInput>();
@@ -353,9 +356,15 @@ private:
   void Load() {
     const uint64_t Total = static_cast<uint64_t>(FRate) * FSeconds;
     std::vector<int64_t> Sent(Total, 0);
-    std::vector<int64_t> Delays;
-    Delays.reserve(Total);
-    std::mutex Lock;
+    // The handler adds to them on the monitor's thread while this one reads them.
+    struct TDelays {
+      rtl::TMutex Lock;
+      std::vector<int64_t> List MONITOR_GUARDED_BY(Lock);
+    } Delays;
+    {
+      rtl::TLockGuard Guard(Delays.Lock);
+      Delays.List.reserve(Total);
+    }
     const auto NowNs = [] {
       return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
           .count();
@@ -370,8 +379,8 @@ private:
           uint64_t Number = 0;
           std::memcpy(&Number, static_cast<const uint8_t*>(AData) + 2, 5);
           if (Number < Sent.size()) {
-            std::lock_guard<std::mutex> Guard(Lock);
-            Delays.push_back(NowNs() - Sent[Number]);
+            rtl::TLockGuard Guard(Delays.Lock);
+            Delays.List.push_back(NowNs() - Sent[Number]);
           }
         }
         Main->uiHIDData1Data(AId, APath, AReport, AData, ASize);
@@ -398,12 +407,12 @@ private:
       }
     });
     const auto DelaysSoFar = [&] {
-      std::lock_guard<std::mutex> Guard(Lock);
-      return Delays;
+      rtl::TLockGuard Guard(Delays.Lock);
+      return Delays.List;
     };
     const auto Delivered = [&] {
-      std::lock_guard<std::mutex> Guard(Lock);
-      return Delays.size();
+      rtl::TLockGuard Guard(Delays.Lock);
+      return Delays.List.size();
     };
     const auto Dropped = [&] { return World.Hid.DroppedReports() - DroppedBefore; };
     const auto Figures = [&](std::ostream& AOut) {

@@ -153,7 +153,7 @@ public:
     Window = World.Desktop.CreateMainWindow(app::cConfigWindowClass, [this](TWindowMessage& AMsg) {
       if (AMsg.Msg >= app::WM_MONITOR_RELOAD_PROFILES &&
           AMsg.Msg <= app::WM_CONFIG_DEVICE_EVENT_7) {
-        std::lock_guard<std::mutex> Guard(Lock);
+        rtl::TLockGuard Guard(Lock);
         Received.emplace_back(AMsg.Msg, AMsg.WParam);
         return true;
       }
@@ -166,7 +166,7 @@ public:
   // What reached its window since the last call; posted messages are handled first.
   std::vector<std::pair<uint32_t, uintptr_t>> Take() {
     World.Desktop.ProcessMessages();
-    std::lock_guard<std::mutex> Guard(Lock);
+    rtl::TLockGuard Guard(Lock);
     return std::exchange(Received, {});
   }
 
@@ -174,8 +174,8 @@ public:
   platform::TWindowHandle Window = 0;
 
 private:
-  std::mutex Lock;
-  std::vector<std::pair<uint32_t, uintptr_t>> Received;
+  rtl::TMutex Lock;
+  std::vector<std::pair<uint32_t, uintptr_t>> Received MONITOR_GUARDED_BY(Lock);
 };
 
 // The configuration program's own data module on the monitor's store, for one edit.
@@ -224,7 +224,7 @@ TSimulation::TSimulation(ITimeline& ATimeline)
   // Installed beside the monitor: started by the shell, it opens its window.
   FWorld->Shell.RegisterProgram(FWorld->Environment.ModuleFolder() + app::cConfigProgramFile,
                                 [this](const sim::TSimShellOpen&) {
-                                  std::lock_guard<std::mutex> Guard(FLock);
+                                  rtl::TLockGuard Guard(FLock);
                                   FConfigStartWanted = true;
                                 });
   FSeen->Muted = FWorld->Audio.Muted();
@@ -256,13 +256,13 @@ TVerdict TSimulation::Run(ILineSource& ASource, const std::string& AName) {
     try {
       this->Commands(ASource);
     } catch (const std::exception& AError) {
-      std::lock_guard<std::mutex> Guard(FLock);
+      rtl::TLockGuard Guard(FLock);
       FError = AError.what();
     } catch (...) {
-      std::lock_guard<std::mutex> Guard(FLock);
+      rtl::TLockGuard Guard(FLock);
       FError = "the simulation failed";
     }
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     if (!FError.empty() && FStartWanted && !FMonitorEnded) {
       // A run that failed half way still ends the monitor's loop.
       const platform::TWindowHandle Main =
@@ -275,12 +275,14 @@ TVerdict TSimulation::Run(ILineSource& ASource, const std::string& AName) {
     FChanged.notify_all();
   });
   {
-    std::unique_lock<std::mutex> Guard(FLock);
-    FChanged.wait(Guard, [&] { return FStartWanted || FCommandsDone; });
+    rtl::TUniqueLock Guard(FLock);
+    while (!FStartWanted && !FCommandsDone) {
+      Guard.Wait(FChanged);
+    }
   }
   bool Started = false;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     Started = FStartWanted && !FCommandsDone;
   }
   if (Started) {
@@ -291,7 +293,7 @@ TVerdict TSimulation::Run(ILineSource& ASource, const std::string& AName) {
     }
     FStartTick = FWorld->Clock.TickCount();
     const int32_t Code = app::MonitorMain(FWorld->Platform());
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FExitCode = Code;
     FMonitorEnded = true;
     FChanged.notify_all();
@@ -299,7 +301,7 @@ TVerdict TSimulation::Run(ILineSource& ASource, const std::string& AName) {
   // Work the commands hand over once the monitor has ended still runs here.
   for (;;) {
     {
-      std::lock_guard<std::mutex> Guard(FLock);
+      rtl::TLockGuard Guard(FLock);
       if (FCommandsDone) {
         break;
       }
@@ -310,21 +312,27 @@ TVerdict TSimulation::Run(ILineSource& ASource, const std::string& AName) {
   TVerdict Verdict;
   Verdict.Expectations = FExpectations;
   Verdict.Failed = FFailed;
-  Verdict.ExitCode = FExitCode;
-  Verdict.Error = FError;
+  {
+    rtl::TLockGuard Guard(FLock);
+    Verdict.ExitCode = FExitCode;
+    Verdict.Error = FError;
+  }
   FTimeline.Verdict(AName, Verdict);
   return Verdict;
 }
 
 bool TSimulation::MonitorEnded() {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FMonitorEnded;
 }
 
 void TSimulation::WaitForTheEnd() {
-  std::unique_lock<std::mutex> Guard(FLock);
-  if (!FChanged.wait_for(Guard, cEndLimit, [&] { return FMonitorEnded; })) {
-    throw std::runtime_error("the monitor did not end");
+  rtl::TUniqueLock Guard(FLock);
+  const auto Deadline = std::chrono::steady_clock::now() + cEndLimit;
+  while (!FMonitorEnded) {
+    if (!Guard.WaitUntil(FChanged, Deadline) && !FMonitorEnded) {
+      throw std::runtime_error("the monitor did not end");
+    }
   }
 }
 
@@ -358,7 +366,7 @@ void TSimulation::Commands(ILineSource& ASource) {
       FWindowStart = FEvents.size();
       FPreviousExpectationTime.reset();
       {
-        std::lock_guard<std::mutex> Guard(FLock);
+        rtl::TLockGuard Guard(FLock);
         FStartWanted = true;
         FChanged.notify_all();
       }
@@ -506,7 +514,7 @@ void TSimulation::Settle(const std::function<void()>& AFirst, bool AAfterReport)
 void TSimulation::Observe() {
   bool ConfigWanted = false;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     ConfigWanted = std::exchange(FConfigStartWanted, false);
   }
   if (ConfigWanted && !FConfig) {
@@ -628,7 +636,7 @@ void TSimulation::Observe() {
 
   if (MonitorEnded() && !FSeen->Ended) {
     FSeen->Ended = true;
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     const int32_t Code = FExitCode.value_or(-1);
     FEvents.push_back(
         {NowMs(), "monitor",

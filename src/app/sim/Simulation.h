@@ -22,6 +22,7 @@
 #include "app/sim/Scenario.h"
 #include "backend/sim/SimMouseFirmware.h"
 #include "backend/sim/SimWorld.h"
+#include "rtl/Mutex.h"
 
 namespace simulator {
 
@@ -114,8 +115,8 @@ private:
   // An event at AAt, or now.
   void Emit(const std::string& AKind, const std::string& AText,
             std::optional<uint64_t> AAt = std::nullopt);
-  bool MonitorEnded();
-  void WaitForTheEnd();
+  bool MonitorEnded() MONITOR_EXCLUDES(FLock);
+  void WaitForTheEnd() MONITOR_EXCLUDES(FLock);
   // What only the mouse can do (or undo): with the mouse unplugged such a line does nothing.
   static bool FromTheMouse(TCommand ACommand);
   // The buttons held once a press or release line has run.
@@ -136,16 +137,16 @@ private:
   bool FMousePlugged = false;
 
   // Between the two threads.
-  std::mutex FLock;
+  rtl::TMutex FLock;
   std::condition_variable FChanged;
-  bool FStartWanted = false;
-  bool FConfigStartWanted = false;
-  bool FCommandsDone = false;
-  bool FMonitorEnded = false;
-  std::optional<int32_t> FExitCode;
+  bool FStartWanted MONITOR_GUARDED_BY(FLock) = false;
+  bool FConfigStartWanted MONITOR_GUARDED_BY(FLock) = false;
+  bool FCommandsDone MONITOR_GUARDED_BY(FLock) = false;
+  bool FMonitorEnded MONITOR_GUARDED_BY(FLock) = false;
+  std::optional<int32_t> FExitCode MONITOR_GUARDED_BY(FLock);
   // The clock's tick count when the monitor started; 0 before.
   std::atomic<uint64_t> FStartTick{0};
-  std::string FError;
+  std::string FError MONITOR_GUARDED_BY(FLock);
 
   // The timeline and the expectations' windows.
   std::vector<TEvent> FEvents;

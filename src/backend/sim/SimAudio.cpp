@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "platform/Guarded.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -43,50 +44,53 @@ struct TSimAudio::TState {
   explicit TState(IDebugOutput& ADebug) : Debug(ADebug) {}
 
   IDebugOutput& Debug;
-  mutable std::mutex Lock;
+  mutable rtl::TMutex Lock;
   std::condition_variable Changed;
 
   // The default microphone; a removal starts a new generation, and endpoints of an older one
   // are invalid even when the same device comes back. Devices that were the default before
   // and are still there keep their endpoints and their own mute state.
-  bool MicrophonePresent = true;
-  uint64_t Device = 0;
-  uint64_t Generation = 0;
-  bool Muted = false;
+  bool MicrophonePresent MONITOR_GUARDED_BY(Lock) = true;
+  uint64_t Device MONITOR_GUARDED_BY(Lock) = 0;
+  uint64_t Generation MONITOR_GUARDED_BY(Lock) = 0;
+  bool Muted MONITOR_GUARDED_BY(Lock) = false;
   struct TFormerDefault {
     uint64_t Generation;
     bool Muted;
   };
-  std::map<uint64_t, TFormerDefault> FormerDefaults;
-  uint64_t NextDevice = 1;
-  std::map<TSimEndpointOp, uint32_t> EndpointFaults;
-  int Opens = 0;
-  int MuteSets = 0;
+  std::map<uint64_t, TFormerDefault> FormerDefaults MONITOR_GUARDED_BY(Lock);
+  uint64_t NextDevice MONITOR_GUARDED_BY(Lock) = 1;
+  std::map<TSimEndpointOp, uint32_t> EndpointFaults MONITOR_GUARDED_BY(Lock);
+  int Opens MONITOR_GUARDED_BY(Lock) = 0;
+  int MuteSets MONITOR_GUARDED_BY(Lock) = 0;
 
   // Notifications, delivered in order on the notifier thread.
-  std::vector<std::shared_ptr<TRegistration>> Registrations;
-  std::deque<std::pair<std::shared_ptr<TRegistration>, bool>> Queue;
-  std::shared_ptr<TRegistration> InFlight;
+  std::vector<std::shared_ptr<TRegistration>> Registrations MONITOR_GUARDED_BY(Lock);
+  std::deque<std::pair<std::shared_ptr<TRegistration>, bool>> Queue MONITOR_GUARDED_BY(Lock);
+  std::shared_ptr<TRegistration> InFlight MONITOR_GUARDED_BY(Lock);
+  // Not under the lock: started under it, and joined by StopNotifier once Stopping keeps
+  // another from starting.
   std::thread Notifier;
-  std::thread::id NotifierId;
-  bool Stopping = false;
+  std::thread::id NotifierId MONITOR_GUARDED_BY(Lock);
+  bool Stopping MONITOR_GUARDED_BY(Lock) = false;
 
   // The mixer.
-  uint32_t MixerDevices = 1;
-  bool MicrophoneLine = true;
-  bool MicrophoneMuteControl = true;
-  std::map<TSimMixerOp, uint32_t> MixerFaults;
-  std::vector<TSimMixerCall> Calls;
-  std::map<uint32_t, std::array<uint32_t, cControlCount>> Values; // by device
-  int OpenMixers = 0;
+  uint32_t MixerDevices MONITOR_GUARDED_BY(Lock) = 1;
+  bool MicrophoneLine MONITOR_GUARDED_BY(Lock) = true;
+  bool MicrophoneMuteControl MONITOR_GUARDED_BY(Lock) = true;
+  std::map<TSimMixerOp, uint32_t> MixerFaults MONITOR_GUARDED_BY(Lock);
+  std::vector<TSimMixerCall> Calls MONITOR_GUARDED_BY(Lock);
+  std::map<uint32_t, std::array<uint32_t, cControlCount>>
+      Values MONITOR_GUARDED_BY(Lock); // by device
+  int OpenMixers MONITOR_GUARDED_BY(Lock) = 0;
 
   uint32_t Fault(const std::map<TSimEndpointOp, uint32_t>& AFaults, TSimEndpointOp AOp) const {
     const auto Found = AFaults.find(AOp);
     return Found == AFaults.end() ? S_OK_VALUE : Found->second;
   }
 
-  // Lock held: the mute state of an endpoint's device, null once the endpoint is invalid.
-  bool* MutedOf(uint64_t ADevice, uint64_t AGeneration) {
+  // The mute state of an endpoint's device, null once the endpoint is invalid.
+  bool* MutedOf(uint64_t ADevice, uint64_t AGeneration) MONITOR_REQUIRES(Lock) {
     if (MicrophonePresent && ADevice == Device && AGeneration == Generation) {
       return &Muted;
     }
@@ -96,8 +100,7 @@ struct TSimAudio::TState {
                : nullptr;
   }
 
-  // Lock held.
-  void SetMutedLocked(uint64_t ADevice, uint64_t AGeneration, bool AMuted) {
+  void SetMutedLocked(uint64_t ADevice, uint64_t AGeneration, bool AMuted) MONITOR_REQUIRES(Lock) {
     bool* State = MutedOf(ADevice, AGeneration);
     if (State == nullptr || *State == AMuted) {
       return;
@@ -111,8 +114,7 @@ struct TSimAudio::TState {
     Changed.notify_all();
   }
 
-  // Lock held.
-  void StartNotifierLocked() {
+  void StartNotifierLocked() MONITOR_REQUIRES(Lock) {
     if (Notifier.joinable() || Stopping) {
       return;
     }
@@ -121,9 +123,11 @@ struct TSimAudio::TState {
   }
 
   void RunNotifier() {
-    std::unique_lock<std::mutex> Guard(Lock);
+    rtl::TUniqueLock Guard(Lock);
     for (;;) {
-      Changed.wait(Guard, [&] { return Stopping || !Queue.empty(); });
+      while (!Stopping && Queue.empty()) {
+        Guard.Wait(Changed);
+      }
       if (Stopping) {
         return;
       }
@@ -132,10 +136,10 @@ struct TSimAudio::TState {
       Queue.pop_front();
       if (Registration->Active) {
         InFlight = Registration;
-        Guard.unlock();
+        Guard.Unlock();
         platform::Guarded(Debug, "Audio change notification",
                           [&] { Registration->Notify(NowMuted); });
-        Guard.lock();
+        Guard.Lock();
         InFlight.reset();
       }
       Changed.notify_all();
@@ -143,19 +147,21 @@ struct TSimAudio::TState {
   }
 
   void Withdraw(const std::shared_ptr<TRegistration>& ARegistration) {
-    std::unique_lock<std::mutex> Guard(Lock);
+    rtl::TUniqueLock Guard(Lock);
     ARegistration->Active = false;
     std::erase(Registrations, ARegistration);
     // From inside a handler the call in flight is the caller's own: it ends when it returns.
     if (std::this_thread::get_id() == NotifierId) {
       return;
     }
-    Changed.wait(Guard, [&] { return InFlight != ARegistration; });
+    while (InFlight == ARegistration) {
+      Guard.Wait(Changed);
+    }
   }
 
   void StopNotifier() {
     {
-      std::lock_guard<std::mutex> Guard(Lock);
+      rtl::TLockGuard Guard(Lock);
       Stopping = true;
       Changed.notify_all();
     }
@@ -164,13 +170,12 @@ struct TSimAudio::TState {
     }
   }
 
-  uint32_t MixerFault(TSimMixerOp AOp) const {
+  uint32_t MixerFault(TSimMixerOp AOp) const MONITOR_REQUIRES(Lock) {
     const auto Found = MixerFaults.find(AOp);
     return Found == MixerFaults.end() ? MMSYSERR_NOERROR_VALUE : Found->second;
   }
 
-  // Lock held.
-  bool ControlExists(uint32_t AControl) const {
+  bool ControlExists(uint32_t AControl) const MONITOR_REQUIRES(Lock) {
     switch (AControl) {
     case cSpeakersVolume:
     case cSpeakersMute:
@@ -184,7 +189,7 @@ struct TSimAudio::TState {
     }
   }
 
-  uint32_t Record(TSimMixerCall ACall) {
+  uint32_t Record(TSimMixerCall ACall) MONITOR_REQUIRES(Lock) {
     Calls.push_back(ACall);
     return ACall.Result;
   }
@@ -200,7 +205,7 @@ public:
   ~TSimCaptureEndpoint() override { UnregisterChangeNotify(); }
 
   uint32_t GetMute(bool& AMuted) override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     if (const uint32_t Error = Refusal(TSimEndpointOp::GetMute)) {
       return Error;
     }
@@ -209,7 +214,7 @@ public:
   }
 
   uint32_t SetMute(bool AMuted) override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     ++FState->MuteSets;
     if (const uint32_t Error = Refusal(TSimEndpointOp::SetMute)) {
       return Error;
@@ -222,7 +227,7 @@ public:
   // Compared by device, as the platform compares endpoint identifiers: the same device plugged
   // back is the default again, though this endpoint of it is no longer valid.
   bool IsDefault() override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     return FState->MicrophonePresent && FState->Device == FDevice;
   }
 
@@ -233,7 +238,7 @@ public:
     if (FRegistration) {
       return E_ILLEGAL_METHOD_CALL_VALUE;
     }
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     if (const uint32_t Error = Refusal(TSimEndpointOp::Register)) {
       return Error;
     }
@@ -252,8 +257,7 @@ public:
   }
 
 private:
-  // Lock held.
-  uint32_t Refusal(TSimEndpointOp AOp) const {
+  uint32_t Refusal(TSimEndpointOp AOp) const MONITOR_REQUIRES(FState->Lock) {
     if (const uint32_t Error = FState->Fault(FState->EndpointFaults, AOp)) {
       return Error;
     }
@@ -272,12 +276,12 @@ public:
   TSimMixer(std::shared_ptr<TSimAudio::TState> AState, uint32_t ADevice)
       : FState(std::move(AState)), FDevice(ADevice) {}
   ~TSimMixer() override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     --FState->OpenMixers;
   }
 
   uint32_t GetLineByComponentType(uint32_t AComponentType, uint32_t& ALineID) override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     TSimMixerCall Call{TSimMixerOp::GetLine};
     Call.ComponentType = AComponentType;
     Call.Result = FState->MixerFault(Call.Op);
@@ -296,7 +300,7 @@ public:
 
   uint32_t GetLineControlByType(uint32_t ALineID, uint32_t AControlType,
                                 uint32_t& AControlID) override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     TSimMixerCall Call{TSimMixerOp::GetControl};
     Call.LineID = ALineID;
     Call.ControlType = AControlType;
@@ -325,7 +329,7 @@ public:
   }
 
   uint32_t GetControlValue(uint32_t AControlID, uint32_t& AValue) override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     TSimMixerCall Call{TSimMixerOp::GetValue};
     Call.ControlID = AControlID;
     Call.Result = Refusal(Call.Op, AControlID);
@@ -336,7 +340,7 @@ public:
   }
 
   uint32_t SetControlValue(uint32_t AControlID, uint32_t AValue) override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     TSimMixerCall Call{TSimMixerOp::SetValue};
     Call.ControlID = AControlID;
     Call.Value = AValue;
@@ -356,16 +360,14 @@ public:
   }
 
 private:
-  // Lock held.
-  uint32_t Refusal(TSimMixerOp AOp, uint32_t AControlID) const {
+  uint32_t Refusal(TSimMixerOp AOp, uint32_t AControlID) const MONITOR_REQUIRES(FState->Lock) {
     if (const uint32_t Error = FState->MixerFault(AOp)) {
       return Error;
     }
     return FState->ControlExists(AControlID) ? MMSYSERR_NOERROR_VALUE : MIXERR_INVALCONTROL_VALUE;
   }
 
-  // Lock held.
-  std::array<uint32_t, cControlCount>& Values() {
+  std::array<uint32_t, cControlCount>& Values() MONITOR_REQUIRES(FState->Lock) {
     auto Found = FState->Values.find(FDevice);
     if (Found == FState->Values.end()) {
       Found = FState->Values.emplace(FDevice, std::array<uint32_t, cControlCount>{}).first;
@@ -394,7 +396,7 @@ std::unique_ptr<ICaptureEndpoint> TSimAudio::OpenDefaultCaptureEndpoint(uint32_t
     throw std::logic_error("the capture endpoint is opened on the main thread only");
   }
   const bool HasEndpoints = FEnvironment.OsVersion().Major >= cFirstEndpointVersion;
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   ++FState->Opens;
   AError = !HasEndpoints ? REGDB_E_CLASSNOTREG_VALUE
            : !FState->MicrophonePresent
@@ -407,12 +409,12 @@ std::unique_ptr<ICaptureEndpoint> TSimAudio::OpenDefaultCaptureEndpoint(uint32_t
 }
 
 uint32_t TSimAudio::MixerDeviceCount() {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->MixerDevices;
 }
 
 std::unique_ptr<IMixer> TSimAudio::OpenMixer(uint32_t ADevice, uint32_t& AError) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   TSimMixerCall Call{TSimMixerOp::Open};
   Call.Device = ADevice;
   Call.Result = FState->MixerFault(Call.Op);
@@ -428,7 +430,7 @@ std::unique_ptr<IMixer> TSimAudio::OpenMixer(uint32_t ADevice, uint32_t& AError)
 }
 
 void TSimAudio::SetMicrophonePresent(bool APresent) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   if (FState->MicrophonePresent && !APresent) {
     ++FState->Generation;
   }
@@ -436,7 +438,7 @@ void TSimAudio::SetMicrophonePresent(bool APresent) {
 }
 
 void TSimAudio::ReplaceDefaultMicrophone() {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   if (FState->MicrophonePresent) {
     FState->FormerDefaults[FState->Device] = {FState->Generation, FState->Muted};
   }
@@ -447,17 +449,17 @@ void TSimAudio::ReplaceDefaultMicrophone() {
 }
 
 bool TSimAudio::Muted() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->Muted;
 }
 
 void TSimAudio::SetMutedElsewhere(bool AMuted) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->SetMutedLocked(FState->Device, FState->Generation, AMuted);
 }
 
 void TSimAudio::FailEndpoint(TSimEndpointOp AOp, uint32_t AResult) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   if (AResult == S_OK_VALUE) {
     FState->EndpointFaults.erase(AOp);
   } else {
@@ -466,45 +468,47 @@ void TSimAudio::FailEndpoint(TSimEndpointOp AOp, uint32_t AResult) {
 }
 
 int TSimAudio::EndpointOpens() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->Opens;
 }
 
 int TSimAudio::MuteSets() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->MuteSets;
 }
 
 int TSimAudio::Registrations() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return static_cast<int>(FState->Registrations.size());
 }
 
 void TSimAudio::WaitForNotifications() {
-  std::unique_lock<std::mutex> Guard(FState->Lock);
+  rtl::TUniqueLock Guard(FState->Lock);
   if (std::this_thread::get_id() == FState->NotifierId) {
     throw std::logic_error("a change handler cannot wait for the notifications it is part of");
   }
-  FState->Changed.wait(Guard, [&] { return FState->Queue.empty() && !FState->InFlight; });
+  while (!FState->Queue.empty() || FState->InFlight) {
+    Guard.Wait(FState->Changed);
+  }
 }
 
 void TSimAudio::SetMixerDevices(uint32_t ACount) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->MixerDevices = ACount;
 }
 
 void TSimAudio::SetMicrophoneLine(bool APresent) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->MicrophoneLine = APresent;
 }
 
 void TSimAudio::SetMicrophoneMuteControl(bool APresent) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->MicrophoneMuteControl = APresent;
 }
 
 void TSimAudio::FailMixer(TSimMixerOp AOp, uint32_t ACode) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   if (ACode == MMSYSERR_NOERROR_VALUE) {
     FState->MixerFaults.erase(AOp);
   } else {
@@ -513,12 +517,12 @@ void TSimAudio::FailMixer(TSimMixerOp AOp, uint32_t ACode) {
 }
 
 std::vector<TSimMixerCall> TSimAudio::MixerCalls() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->Calls;
 }
 
 int TSimAudio::OpenMixers() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->OpenMixers;
 }
 

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/Clock.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -21,7 +22,7 @@ public:
   uint64_t SleptMs() const;
 
 private:
-  mutable std::mutex FLock;
+  mutable rtl::TMutex FLock;
   uint64_t FTicks = 1000;
   uint64_t FSlept = 0;
   rtl::TDateTime FNow = 46023.5; // 2026-01-01 12:00

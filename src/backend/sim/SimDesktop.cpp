@@ -9,15 +9,16 @@
 #include "backend/sim/SimWorld.h"
 #include "platform/Guarded.h"
 #include "platform/WindowMessages.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
 namespace {
 // The broadcast headers the device-change messages point at; they live for the process.
 const TDevBroadcastHeader* BroadcastHeader(uint32_t ADeviceType) {
-  static std::mutex Lock;
+  static rtl::TMutex Lock;
   static std::map<uint32_t, std::unique_ptr<TDevBroadcastHeader>> Headers;
-  std::lock_guard<std::mutex> Guard(Lock);
+  rtl::TLockGuard Guard(Lock);
   auto& Header = Headers[ADeviceType];
   if (!Header) {
     Header = std::make_unique<TDevBroadcastHeader>(
@@ -35,7 +36,7 @@ TSimDesktop::~TSimDesktop() {
   StopWatchingForeground();
   std::vector<TWindowHandle> Own;
   {
-    std::lock_guard<std::mutex> Guard(FSession.FLock);
+    rtl::TLockGuard Guard(FSession.FLock);
     for (const auto& [Handle, Window] : FSession.FWindows) {
       if (Window.Owner == this) {
         Own.push_back(Handle);
@@ -56,7 +57,7 @@ void TSimDesktop::DestroyHiddenWindow(TWindowHandle AWindow) {
     return;
   }
   FSession.RemoveWindow(AWindow);
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FQueue.erase(std::remove_if(FQueue.begin(), FQueue.end(),
                               [AWindow](const auto& AItem) { return AItem.first == AWindow; }),
                FQueue.end());
@@ -77,7 +78,7 @@ bool TSimDesktop::PostWindowMessage(TWindowHandle AWindow, uint32_t AMsg, uintpt
 
 void TSimDesktop::Enqueue(TWindowHandle AWindow, const TWindowMessage& AMessage) {
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FQueue.emplace_back(AWindow, AMessage);
   }
   FPending.notify_all();
@@ -88,7 +89,7 @@ bool TSimDesktop::StartTimer(TWindowHandle AWindow, uintptr_t AId, uint32_t AInt
   if (!FSession.IsOwnWindow(*this, AWindow)) {
     return false;
   }
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   // Starting a running timer again restarts it, as the platform does.
   FTimers.erase(std::remove_if(FTimers.begin(), FTimers.end(),
                                [&](const TTimer& ATimer) {
@@ -102,7 +103,7 @@ bool TSimDesktop::StartTimer(TWindowHandle AWindow, uintptr_t AId, uint32_t AInt
 }
 
 void TSimDesktop::StopTimer(TWindowHandle AWindow, uintptr_t AId) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FTimers.erase(std::remove_if(FTimers.begin(), FTimers.end(),
                                [&](const TTimer& ATimer) {
                                  return ATimer.Window == AWindow && ATimer.Id == AId;
@@ -111,14 +112,14 @@ void TSimDesktop::StopTimer(TWindowHandle AWindow, uintptr_t AId) {
 }
 
 bool TSimDesktop::TimerRunning(TWindowHandle AWindow, uintptr_t AId) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return std::any_of(FTimers.begin(), FTimers.end(), [&](const TTimer& ATimer) {
     return ATimer.Window == AWindow && ATimer.Id == AId;
   });
 }
 
 std::optional<uint64_t> TSimDesktop::TimerDue(TWindowHandle AWindow, uintptr_t AId) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   for (const TTimer& Timer : FTimers) {
     if (Timer.Window == AWindow && Timer.Id == AId) {
       return Timer.Due;
@@ -128,7 +129,7 @@ std::optional<uint64_t> TSimDesktop::TimerDue(TWindowHandle AWindow, uintptr_t A
 }
 
 std::optional<uint64_t> TSimDesktop::NextTimerDue() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   std::optional<uint64_t> Next;
   for (const TTimer& Timer : FTimers) {
     Next = std::min(Next.value_or(Timer.Due), Timer.Due);
@@ -137,7 +138,7 @@ std::optional<uint64_t> TSimDesktop::NextTimerDue() const {
 }
 
 int TSimDesktop::WindowCount() const {
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   return static_cast<int>(
       std::count_if(FSession.FWindows.begin(), FSession.FWindows.end(),
                     [this](const auto& AItem) { return AItem.second.Owner == this; }));
@@ -147,7 +148,7 @@ bool TSimDesktop::RegisterDeviceInterfaceNotification(TWindowHandle AWindow, con
   if (!FSession.IsOwnWindow(*this, AWindow)) {
     return false;
   }
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FRegistrations.push_back({AWindow, AClass});
   return true;
 }
@@ -157,7 +158,7 @@ void TSimDesktop::BroadcastDeviceChange(const TGuid& AClass, uintptr_t AWParam,
   const auto LParam = reinterpret_cast<intptr_t>(BroadcastHeader(ADeviceType));
   std::vector<TWindowHandle> Targets;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     for (const TRegistration& Registration : FRegistrations) {
       if (Registration.Class == AClass) {
         Targets.push_back(Registration.Window);
@@ -188,7 +189,7 @@ void TSimDesktop::Synchronize(const std::function<void()>& AWork) {
   }
   TRequest Request{&AWork, std::this_thread::get_id(), nullptr, false};
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FRequests.push_back(&Request);
   }
   FPending.notify_all();
@@ -197,7 +198,7 @@ void TSimDesktop::Synchronize(const std::function<void()>& AWork) {
   constexpr int cTurnsBeforeSleeping = 50;
   for (int Turn = 0; Turn < cTurnsBeforeSleeping; ++Turn) {
     {
-      std::lock_guard<std::mutex> Guard(FLock);
+      rtl::TLockGuard Guard(FLock);
       if (Request.Done) {
         break;
       }
@@ -205,8 +206,10 @@ void TSimDesktop::Synchronize(const std::function<void()>& AWork) {
     std::this_thread::yield();
   }
   {
-    std::unique_lock<std::mutex> Guard(FLock);
-    FDone.wait(Guard, [&Request] { return Request.Done; });
+    rtl::TUniqueLock Guard(FLock);
+    while (!Request.Done) {
+      Guard.Wait(FDone);
+    }
   }
   if (Request.Error) {
     std::rethrow_exception(Request.Error);
@@ -214,7 +217,7 @@ void TSimDesktop::Synchronize(const std::function<void()>& AWork) {
 }
 
 int TSimDesktop::PendingHandOvers() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return static_cast<int>(FRequests.size());
 }
 
@@ -251,7 +254,7 @@ void TSimDesktop::Dispatch(TWindowHandle AWindow, TWindowMessage& AMessage) {
 bool TSimDesktop::RunOneHandOver() {
   TRequest* Request = nullptr;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     if (FRequests.empty()) {
       return false;
     }
@@ -269,7 +272,7 @@ bool TSimDesktop::RunOneHandOver() {
   --FDispatchDepth;
   FHandOversRunning.pop_back();
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     Request->Done = true;
   }
   FDone.notify_all();
@@ -280,11 +283,11 @@ bool TSimDesktop::RunOnePending() {
   if (RunOneHandOver()) {
     return true;
   }
-  std::unique_lock<std::mutex> Guard(FLock);
+  rtl::TUniqueLock Guard(FLock);
   if (!FQueue.empty()) {
     auto [Window, Message] = FQueue.front();
     FQueue.pop_front();
-    Guard.unlock();
+    Guard.Unlock();
     FPostedRun.fetch_add(1, std::memory_order_relaxed);
     Dispatch(Window, Message);
     return true;
@@ -297,7 +300,7 @@ bool TSimDesktop::FireOneDueTimer() {
   TWindowHandle Window = 0;
   uintptr_t Id = 0;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     auto Due = std::min_element(FTimers.begin(), FTimers.end(),
                                 [](const TTimer& A, const TTimer& B) { return A.Due < B.Due; });
     if (Due == FTimers.end() || Due->Due > Now) {
@@ -325,18 +328,22 @@ TSimDesktop::TActivity TSimDesktop::Activity() const {
 
 void TSimDesktop::WaitAndProcess(uint32_t AMilliseconds) {
   {
-    std::unique_lock<std::mutex> Guard(FLock);
-    FPending.wait_for(Guard, std::chrono::milliseconds(AMilliseconds),
-                      [this] { return !FRequests.empty() || !FQueue.empty(); });
+    rtl::TUniqueLock Guard(FLock);
+    const auto Deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(AMilliseconds);
+    while (FRequests.empty() && FQueue.empty() && Guard.WaitUntil(FPending, Deadline)) {
+    }
   }
   ProcessMessages();
 }
 
 void TSimDesktop::WaitForHandOvers(uint32_t AMilliseconds) {
   {
-    std::unique_lock<std::mutex> Guard(FLock);
-    FPending.wait_for(Guard, std::chrono::milliseconds(AMilliseconds),
-                      [this] { return !FRequests.empty(); });
+    rtl::TUniqueLock Guard(FLock);
+    const auto Deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(AMilliseconds);
+    while (FRequests.empty() && Guard.WaitUntil(FPending, Deadline)) {
+    }
   }
   while (RunOneHandOver()) {
   }
@@ -348,7 +355,7 @@ void TSimDesktop::Advance(uint64_t AMilliseconds) {
   for (;;) {
     uint64_t Next = Target;
     {
-      std::lock_guard<std::mutex> Guard(FLock);
+      rtl::TLockGuard Guard(FLock);
       for (const TTimer& Timer : FTimers) {
         Next = std::min(Next, Timer.Due);
       }
@@ -391,7 +398,7 @@ TWindowHandle TSimDesktop::FindTopLevelWindow(const std::string& AClassName) {
   if (AClassName.empty()) {
     return 0;
   }
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   for (const auto& [Handle, Window] : FSession.FWindows) {
     if (!Window.ClassName.empty() && SameClass(Window.ClassName, AClassName)) {
       return Handle;
@@ -407,7 +414,7 @@ TSendResult TSimDesktop::SendWindowMessage(TWindowHandle AWindow, uint32_t AMsg,
   }
   TSimDesktop* Receiver = nullptr;
   {
-    std::lock_guard<std::mutex> Guard(FSession.FLock);
+    rtl::TLockGuard Guard(FSession.FLock);
     auto Found = FSession.FWindows.find(AWindow);
     if (Found == FSession.FWindows.end()) {
       return TSendResult::NoWindow;
@@ -430,7 +437,7 @@ TSendResult TSimDesktop::SendWindowMessage(TWindowHandle AWindow, uint32_t AMsg,
 }
 
 void TSimDesktop::ShowWindowCommand(TWindowHandle AWindow, int32_t ACommand) {
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   auto Found = FSession.FWindows.find(AWindow);
   if (Found == FSession.FWindows.end() || ACommand < SW_HIDE_VALUE || ACommand > cLastShowCommand) {
     return;
@@ -442,7 +449,7 @@ void TSimDesktop::ShowWindowCommand(TWindowHandle AWindow, int32_t ACommand) {
 }
 
 bool TSimDesktop::PostShowCommand(TWindowHandle AWindow, int32_t ACommand) {
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   auto Found = FSession.FWindows.find(AWindow);
   if (Found == FSession.FWindows.end()) {
     return false;
@@ -460,20 +467,20 @@ bool TSimDesktop::PostShowCommand(TWindowHandle AWindow, int32_t ACommand) {
 }
 
 void TSimDesktop::BringToForeground(TWindowHandle AWindow) {
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   if (FSession.FWindows.count(AWindow) != 0) {
     FSession.FForeground = AWindow;
   }
 }
 
 bool TSimDesktop::WindowVisible(TWindowHandle AWindow) {
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   auto Found = FSession.FWindows.find(AWindow);
   return Found != FSession.FWindows.end() && Found->second.Visible;
 }
 
 bool TSimDesktop::AllowMessageFromLowerIntegrity(TWindowHandle AWindow, uint32_t AMsg) {
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   TSimSession::TWindow* Window = FSession.OwnWindowLocked(*this, AWindow);
   if (Window == nullptr) {
     return false;
@@ -489,7 +496,7 @@ uint32_t TSimDesktop::RegisterMessageName(const std::string& AName) {
 }
 
 bool TSimDesktop::RegisterSessionNotification(TWindowHandle AWindow) {
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   TSimSession::TWindow* Window = FSession.OwnWindowLocked(*this, AWindow);
   if (Window == nullptr) {
     return false;
@@ -504,7 +511,7 @@ bool TSimDesktop::RegisterSessionNotification(TWindowHandle AWindow) {
 
 void TSimDesktop::SetApplicationTitle(const std::string& ATitle) {
   FTitle = ATitle;
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   for (auto& [Handle, Window] : FSession.FWindows) {
     if (Window.Owner == this && Window.Main) {
       Window.Title = ATitle;
@@ -524,7 +531,7 @@ int32_t TSimDesktop::RunMessageLoop() {
       continue;
     }
     {
-      std::lock_guard<std::mutex> Guard(FLock);
+      rtl::TLockGuard Guard(FLock);
       if (FQuit) {
         ExitCode = *FQuit;
         FQuit.reset();
@@ -537,10 +544,11 @@ int32_t TSimDesktop::RunMessageLoop() {
     if (SomethingCameWithinTurns()) {
       continue;
     }
-    std::unique_lock<std::mutex> Guard(FLock);
-    FPending.wait_for(Guard, cPoll, [this] {
-      return !FRequests.empty() || !FQueue.empty() || FQuit.has_value();
-    });
+    rtl::TUniqueLock Guard(FLock);
+    const auto Deadline = std::chrono::steady_clock::now() + cPoll;
+    while (FRequests.empty() && FQueue.empty() && !FQuit.has_value() &&
+           Guard.WaitUntil(FPending, Deadline)) {
+    }
     FLoopWaits.fetch_add(1, std::memory_order_relaxed);
   }
   return ExitCode;
@@ -552,7 +560,7 @@ bool TSimDesktop::SomethingCameWithinTurns() {
   constexpr int cTurnsBeforeSleeping = 50;
   for (int Turn = 0; Turn < cTurnsBeforeSleeping; ++Turn) {
     std::this_thread::yield();
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     if (!FRequests.empty() || !FQueue.empty() || FQuit.has_value()) {
       return true;
     }
@@ -562,7 +570,7 @@ bool TSimDesktop::SomethingCameWithinTurns() {
 
 void TSimDesktop::Quit(int32_t AExitCode) {
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FQuit = AExitCode;
   }
   FPending.notify_all();
@@ -587,7 +595,7 @@ std::unique_ptr<ITrayIcon> TSimDesktop::CreateTrayIcon(TWindowHandle AOwner, TTr
 
 bool TSimDesktop::CreateInfoPage(TWindowHandle AWindow, const TInfoPageTexts& ATexts,
                                  TInfoPageEvents AEvents) {
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   TSimSession::TWindow* Window = FSession.OwnWindowLocked(*this, AWindow);
   if (Window == nullptr || !Window->Main) {
     return false;
@@ -598,7 +606,7 @@ bool TSimDesktop::CreateInfoPage(TWindowHandle AWindow, const TInfoPageTexts& AT
 }
 
 void TSimDesktop::SetInfoPageTexts(TWindowHandle AWindow, const TInfoPageTexts& ATexts) {
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   TSimSession::TWindow* Window = FSession.OwnWindowLocked(*this, AWindow);
   if (Window != nullptr && Window->Page) {
     Window->Page->Texts = ATexts;
@@ -619,7 +627,7 @@ bool TSimDesktop::WatchForeground(std::function<void()> AOnChange) {
   if (Window == 0) {
     return false;
   }
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   FSession.FForegroundWatch[this] = Window;
   return true;
 }
@@ -627,7 +635,7 @@ bool TSimDesktop::WatchForeground(std::function<void()> AOnChange) {
 void TSimDesktop::StopWatchingForeground() {
   TWindowHandle Window = 0;
   {
-    std::lock_guard<std::mutex> Guard(FSession.FLock);
+    rtl::TLockGuard Guard(FSession.FLock);
     const auto Found = FSession.FForegroundWatch.find(this);
     if (Found == FSession.FForegroundWatch.end()) {
       return;
@@ -643,18 +651,18 @@ std::string TSimDesktop::ForegroundProgram() {
 }
 
 bool TSimDesktop::ShowNotice(const std::string& AText, uint32_t AMilliseconds) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FNotices.push_back({AText, AMilliseconds, FClock.TickCount()});
   return true;
 }
 
 std::vector<TSimDesktop::TNotice> TSimDesktop::Notices(std::size_t AFrom) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return RecordFrom(FNotices, AFrom);
 }
 
 std::optional<TSimDesktop::TNotice> TSimDesktop::NoticeShown() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   if (FNotices.empty() ||
       FClock.TickCount() >= FNotices.back().ShownAt + FNotices.back().Milliseconds) {
     return std::nullopt;

@@ -28,6 +28,7 @@
 #include "backend/sim/SimSession.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -163,18 +164,18 @@ private:
   // The origins of the hand-overs running on the main thread, innermost last.
   std::vector<std::thread::id> FHandOversRunning;
   int FDispatchDepth = 0;
-  mutable std::mutex FLock;
+  mutable rtl::TMutex FLock;
   std::condition_variable FPending;
   std::condition_variable FDone;
   std::atomic<bool> FElevated{false};
   std::string FTitle;
-  std::vector<TNotice> FNotices; // under FLock
+  std::vector<TNotice> FNotices MONITOR_GUARDED_BY(FLock);
   // The exit code of a Quit that the loop has not taken yet.
-  std::optional<int32_t> FQuit;
-  std::deque<std::pair<TWindowHandle, TWindowMessage>> FQueue;
-  std::vector<TTimer> FTimers;
-  std::deque<TRequest*> FRequests;
-  std::vector<TRegistration> FRegistrations;
+  std::optional<int32_t> FQuit MONITOR_GUARDED_BY(FLock);
+  std::deque<std::pair<TWindowHandle, TWindowMessage>> FQueue MONITOR_GUARDED_BY(FLock);
+  std::vector<TTimer> FTimers MONITOR_GUARDED_BY(FLock);
+  std::deque<TRequest*> FRequests MONITOR_GUARDED_BY(FLock);
+  std::vector<TRegistration> FRegistrations MONITOR_GUARDED_BY(FLock);
   std::atomic<uint64_t> FLoopWaits{0};
   std::atomic<uint64_t> FHandOversRun{0};
   std::atomic<uint64_t> FPostedRun{0};

@@ -7,6 +7,7 @@
 #include "backend/sim/SimFileSystem.h"
 #include "backend/sim/SimWorld.h"
 #include "platform/SysError.h"
+#include "rtl/Mutex.h"
 #include "rtl/Paths.h"
 #include "rtl/Utf.h"
 
@@ -49,7 +50,7 @@ constexpr std::size_t cPropertyBufferBytes = 32768;
 // --- device tree ---------------------------------------------------------------------------
 
 struct TSimDeviceTree::TState {
-  mutable std::mutex Lock;
+  mutable rtl::TMutex Lock;
   std::vector<TSimDeviceNodeState> Nodes;
   std::vector<int> Holds;
   bool Administrator = true;
@@ -141,11 +142,11 @@ class TSimNodeList : public IDeviceNodeList {
 public:
   TSimNodeList(std::shared_ptr<TSimDeviceTree::TState> AState, std::vector<int> AIds)
       : FState(std::move(AState)), FIds(std::move(AIds)) {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     ++FState->OpenLists;
   }
   ~TSimNodeList() override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     --FState->OpenLists;
   }
 
@@ -197,7 +198,7 @@ public:
     if (FState->Faults.Take(TSimDeviceOp::Status) != 0) {
       return false;
     }
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     const TSimDeviceNodeState* Node = Present(AIndex);
     if (Node == nullptr) {
       return false;
@@ -216,7 +217,7 @@ public:
     std::function<bool(const std::vector<std::string>&)> Remove;
     std::function<void(const std::vector<std::string>&)> Restore;
     {
-      std::lock_guard<std::mutex> Guard(FState->Lock);
+      rtl::TLockGuard Guard(FState->Lock);
       TSimDeviceNodeState* Node = Present(AIndex);
       if (Node == nullptr) {
         return SysError::NoSuchDeviceInstance;
@@ -258,7 +259,7 @@ public:
     // The interfaces are asked first, without the lock: their owners are told on this thread.
     const bool Removed = !Remove || Interfaces.empty() || Remove(Interfaces);
     {
-      std::lock_guard<std::mutex> Guard(FState->Lock);
+      rtl::TLockGuard Guard(FState->Lock);
       TSimDeviceNodeState* Node = Present(AIndex);
       if (Node == nullptr) {
         return SysError::NoSuchDeviceInstance;
@@ -289,7 +290,7 @@ private:
     if (const uint32_t Fault = FState->Faults.Take(AOp)) {
       return Fault;
     }
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     TSimDeviceNodeState* Node = Present(AIndex);
     return Node != nullptr ? AApply(*Node) : SysError::NoSuchDeviceInstance;
   }
@@ -319,7 +320,7 @@ std::unique_ptr<IDeviceNodeList> TSimDeviceTree::OpenPresentNodes(const TGuid& A
   }
   std::vector<int> Ids;
   {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     for (std::size_t Id = 0; Id < FState->Nodes.size(); ++Id) {
       const TSimDeviceNode& Node = FState->Nodes[Id].Node;
       if (Node.Present && Node.SetupClass == AClass) {
@@ -331,7 +332,7 @@ std::unique_ptr<IDeviceNodeList> TSimDeviceTree::OpenPresentNodes(const TGuid& A
 }
 
 int TSimDeviceTree::AddNode(TSimDeviceNode ANode) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   TSimDeviceNodeState& State = FState->Nodes.emplace_back();
   State.Node = std::move(ANode);
   if (State.Node.Present) {
@@ -341,12 +342,12 @@ int TSimDeviceTree::AddNode(TSimDeviceNode ANode) {
 }
 
 TSimDeviceNodeState TSimDeviceTree::Node(int AId) const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->Nodes.at(static_cast<std::size_t>(AId));
 }
 
 void TSimDeviceTree::SetPresent(int AId, bool APresent) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   TSimDeviceNodeState& Node = FState->Nodes.at(static_cast<std::size_t>(AId));
   Node.Node.Present = APresent;
   if (APresent && Node.Enabled) {
@@ -357,7 +358,7 @@ void TSimDeviceTree::SetPresent(int AId, bool APresent) {
 }
 
 void TSimDeviceTree::SetProblem(int AId, uint32_t AProblem) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   TSimDeviceNodeState& Node = FState->Nodes.at(static_cast<std::size_t>(AId));
   Node.Problem = AProblem;
   Node.Started = AProblem == 0;
@@ -367,17 +368,17 @@ void TSimDeviceTree::SetProblem(int AId, uint32_t AProblem) {
 std::shared_ptr<void> TSimDeviceTree::Hold(int AId) {
   std::shared_ptr<TState> State = FState;
   {
-    std::lock_guard<std::mutex> Guard(State->Lock);
+    rtl::TLockGuard Guard(State->Lock);
     State->Holds.push_back(AId);
   }
   return std::shared_ptr<void>(State.get(), [State, AId](void*) {
-    std::lock_guard<std::mutex> Guard(State->Lock);
+    rtl::TLockGuard Guard(State->Lock);
     State->Holds.erase(std::find(State->Holds.begin(), State->Holds.end(), AId));
   });
 }
 
 void TSimDeviceTree::SetAdministrator(bool AAdministrator) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->Administrator = AAdministrator;
 }
 
@@ -387,7 +388,7 @@ void TSimDeviceTree::FailNext(TSimDeviceOp AOp, uint32_t ACode) {
 
 void TSimDeviceTree::SetFilterServices(std::function<bool(const std::string&)> ALoadable,
                                        std::function<void(const std::string&, bool)> ALoaded) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->ServiceLookup = std::move(ALoadable);
   FState->ServiceLoaded = std::move(ALoaded);
 }
@@ -395,20 +396,20 @@ void TSimDeviceTree::SetFilterServices(std::function<bool(const std::string&)> A
 void TSimDeviceTree::SetInterfaceHooks(
     std::function<bool(const std::vector<std::string>&)> ARemove,
     std::function<void(const std::vector<std::string>&)> ARestore) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->RemoveInterfaces = std::move(ARemove);
   FState->RestoreInterfaces = std::move(ARestore);
 }
 
 int TSimDeviceTree::OpenLists() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->OpenLists;
 }
 
 // --- service database -----------------------------------------------------------------------
 
 struct TSimServiceDatabase::TState {
-  mutable std::mutex Lock;
+  mutable rtl::TMutex Lock;
   // By folded name.
   std::map<std::string, TSimService> Services;
   std::map<std::string, int> ServiceHandles;
@@ -455,7 +456,7 @@ public:
     ++FState->OpenHandles;
   }
   ~TSimServiceHandle() override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     --FState->ServiceHandles[FKey];
     --FState->OpenHandles;
     FState->CollectIfGone(FKey);
@@ -484,7 +485,7 @@ private:
     if (const uint32_t Fault = FState->Faults.Take(AOp)) {
       return Fault;
     }
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     if ((FAccess & AAccess) == 0) {
       return SysError::AccessDenied;
     }
@@ -507,7 +508,7 @@ public:
     ++FState->OpenHandles;
   }
   ~TSimServiceManagerHandle() override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     --FState->OpenHandles;
   }
 
@@ -517,7 +518,7 @@ public:
     if (AError != 0) {
       return nullptr;
     }
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     if (!ValidServiceName(AName)) {
       AError = SysError::InvalidName;
       return nullptr;
@@ -540,7 +541,7 @@ public:
     if (AError != 0) {
       return nullptr;
     }
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     const std::string Key = Folded(AName);
     auto Existing = FState->Services.find(Key);
     if ((FAccess & cScManagerCreateService) == 0) {
@@ -578,7 +579,7 @@ std::unique_ptr<IServiceManager> TSimServiceDatabase::OpenManager(uint32_t AAcce
   if (AError != 0) {
     return nullptr;
   }
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   if (!FState->Administrator &&
       (AAccess & ~(cScManagerConnect | cScManagerEnumerateService)) != 0) {
     AError = SysError::AccessDenied;
@@ -589,12 +590,12 @@ std::unique_ptr<IServiceManager> TSimServiceDatabase::OpenManager(uint32_t AAcce
 
 void TSimServiceDatabase::AddService(const std::string& AName, const TServiceConfig& AConfig,
                                      bool ARunning) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->Services[Folded(AName)] = TSimService{AName, AConfig, ARunning, false};
 }
 
 std::optional<TSimService> TSimServiceDatabase::Service(const std::string& AName) const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   auto Found = FState->Services.find(Folded(AName));
   if (Found == FState->Services.end()) {
     return std::nullopt;
@@ -603,7 +604,7 @@ std::optional<TSimService> TSimServiceDatabase::Service(const std::string& AName
 }
 
 std::vector<TSimService> TSimServiceDatabase::Services() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   std::vector<TSimService> Result;
   for (const auto& Entry : FState->Services) {
     Result.push_back(Entry.second);
@@ -612,14 +613,14 @@ std::vector<TSimService> TSimServiceDatabase::Services() const {
 }
 
 void TSimServiceDatabase::SetRunning(const std::string& AName, bool ARunning) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   const std::string Key = Folded(AName);
   FState->Services.at(Key).Running = ARunning;
   FState->CollectIfGone(Key);
 }
 
 void TSimServiceDatabase::SetAdministrator(bool AAdministrator) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->Administrator = AAdministrator;
 }
 
@@ -628,7 +629,7 @@ void TSimServiceDatabase::FailNext(TSimServiceOp AOp, uint32_t ACode) {
 }
 
 int TSimServiceDatabase::OpenHandles() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->OpenHandles;
 }
 
@@ -642,25 +643,25 @@ TSimSystemInfo::TSimSystemInfo(TSimEnvironment& AEnvironment)
 }
 
 std::string TSimSystemInfo::WindowsFolder() {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FWindowsFolder;
 }
 
 TSystemFacts TSimSystemInfo::Facts() {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   TSystemFacts Facts = FFacts;
   Facts.Version = FEnvironment.OsVersion();
   return Facts;
 }
 
 void TSimSystemInfo::SetFacts(const TSystemFacts& AFacts) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FFacts = AFacts;
   FEnvironment.SetOsVersion(AFacts.Version);
 }
 
 void TSimSystemInfo::SetWindowsFolder(const std::string& AFolder) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FWindowsFolder = AFolder;
 }
 

@@ -23,6 +23,7 @@
 #include "platform/DeviceSetup.h"
 #include "platform/Services.h"
 #include "platform/SystemInfo.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -145,7 +146,7 @@ public:
 
 private:
   TSimEnvironment& FEnvironment;
-  mutable std::mutex FLock;
+  mutable rtl::TMutex FLock;
   TSystemFacts FFacts;
   std::string FWindowsFolder;
 };

@@ -7,11 +7,12 @@
 
 #include "platform/SysError.h"
 #include "rtl/Component.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
 struct TSimFilterDriver::TState {
-  std::mutex Lock;
+  rtl::TMutex Lock;
   std::condition_variable Changed;
   bool Present = true;
   uint64_t Generation = 0; // a removal ends the handles opened before it
@@ -37,13 +38,13 @@ public:
     ++FState->Handles;
   }
   ~TSimDriverHandle() override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     --FState->Handles;
   }
 
   uint32_t Control(uint32_t ACode, void* ABuffer, uint32_t ACount,
                    uint32_t& ABytesReturned) override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     ABytesReturned = 0;
     if (Gone()) {
       return FState->RemovalError;
@@ -66,12 +67,12 @@ public:
     (void)AInSize;
     auto& Stop = const_cast<rtl::TManualResetEvent&>(AStop);
     const int Token = Stop.AddSetListener([this] {
-      std::lock_guard<std::mutex> Guard(FState->Lock);
+      rtl::TLockGuard Guard(FState->Lock);
       FState->Changed.notify_all();
     });
     TControlReadResult Result;
     {
-      std::unique_lock<std::mutex> Guard(FState->Lock);
+      rtl::TUniqueLock Guard(FState->Lock);
       FState->ReadThreads.push_back(std::this_thread::get_id());
       if (Gone()) {
         Result.Error = FState->RemovalError;
@@ -79,9 +80,9 @@ public:
         Result.Error = SysError::InvalidParameter;
       } else {
         ++FState->Waiting;
-        FState->Changed.wait(Guard, [&] {
-          return AStop.IsSet() || FCancelled || Gone() || !FState->Answers.empty();
-        });
+        while (!AStop.IsSet() && !FCancelled && !Gone() && FState->Answers.empty()) {
+          Guard.Wait(FState->Changed);
+        }
         --FState->Waiting;
         if (AStop.IsSet() || FCancelled) {
           Result.Stopped = AStop.IsSet();
@@ -105,7 +106,7 @@ public:
   }
 
   void Cancel() override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     FCancelled = FState->Waiting > 0;
     FState->Changed.notify_all();
   }
@@ -126,7 +127,7 @@ TSimFilterDriver::~TSimFilterDriver() = default;
 std::unique_ptr<IDriverHandle>
 TSimFilterDriver::OpenDeviceObject(const std::string& APath, bool AOverlapped, uint32_t& AError) {
   (void)AOverlapped;
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   if (FState->ThrowOnOpen) {
     FState->ThrowOnOpen = false;
     throw std::runtime_error("the driver's device object could not be opened");
@@ -140,18 +141,18 @@ TSimFilterDriver::OpenDeviceObject(const std::string& APath, bool AOverlapped, u
 }
 
 void TSimFilterDriver::ThrowOnNextOpen() {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->ThrowOnOpen = true;
 }
 
 void TSimFilterDriver::SetPresent(bool APresent) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->Present = APresent;
   FState->Changed.notify_all();
 }
 
 void TSimFilterDriver::Remove(uint32_t AError) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->Present = false;
   FState->RemovalError = AError;
   ++FState->Generation;
@@ -159,48 +160,48 @@ void TSimFilterDriver::Remove(uint32_t AError) {
 }
 
 void TSimFilterDriver::SetDeviceName(const std::string& AName) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->DevicePath = "\\\\.\\" + AName;
 }
 
 void TSimFilterDriver::SetMonitorReadCode(uint32_t ACode) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->MonitorReadCode = ACode;
 }
 
 void TSimFilterDriver::QueueMonitorAnswer(std::vector<uint8_t> AAnswer) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->Answers.push_back(std::move(AAnswer));
   FState->Changed.notify_all();
 }
 
 std::optional<std::vector<uint8_t>> TSimFilterDriver::LastCpiUnit() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->CpiUnit;
 }
 
 std::optional<uint16_t> TSimFilterDriver::LastCurrentCpi() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->CurrentCpi;
 }
 
 std::vector<TSimControl> TSimFilterDriver::Controls(std::size_t AFrom) const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return RecordFrom(FState->Controls, AFrom);
 }
 
 std::vector<std::thread::id> TSimFilterDriver::ReadThreads() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->ReadThreads;
 }
 
 int TSimFilterDriver::WaitingReads() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->Waiting;
 }
 
 int TSimFilterDriver::OpenHandles() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->Handles;
 }
 

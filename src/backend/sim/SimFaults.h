@@ -7,24 +7,26 @@
 #include <map>
 #include <mutex>
 
+#include "rtl/Mutex.h"
+
 namespace platform::sim {
 
 template <class TOp> class TSimFaults {
 public:
   // Replaces what was armed for AOp.
   void FailNext(TOp AOp, uint32_t ACode) {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FFaults[AOp] = {{0, ACode}};
   }
   // After what is armed for AOp already, ASucceeding calls succeed and the next fails.
   void FailAfter(TOp AOp, int ASucceeding, uint32_t ACode) {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FFaults[AOp].push_back({ASucceeding, ACode});
   }
 
   // The code the call fails with, disarmed; 0 when it succeeds.
   uint32_t Take(TOp AOp) {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     auto Fault = FFaults.find(AOp);
     if (Fault == FFaults.end() || Fault->second.empty()) {
       return 0;
@@ -44,7 +46,7 @@ private:
     int Succeeding;
     uint32_t Code;
   };
-  std::mutex FLock;
+  rtl::TMutex FLock;
   std::map<TOp, std::deque<TFault>> FFaults;
 };
 

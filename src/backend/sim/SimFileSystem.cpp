@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/SysError.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -222,11 +223,11 @@ std::shared_ptr<void> TSimFileSystem::HoldOpen(const std::string& APath) {
   const fs::path Path = Identity(Utf8Path(APath));
   std::shared_ptr<THeldFiles> Held = FHeld;
   {
-    std::lock_guard<std::mutex> Guard(Held->Lock);
+    rtl::TLockGuard Guard(Held->Lock);
     ++Held->Counts[Path];
   }
   return std::shared_ptr<void>(Held.get(), [Held, Path](void*) {
-    std::lock_guard<std::mutex> Guard(Held->Lock);
+    rtl::TLockGuard Guard(Held->Lock);
     if (--Held->Counts[Path] == 0) {
       Held->Counts.erase(Path);
     }
@@ -234,7 +235,7 @@ std::shared_ptr<void> TSimFileSystem::HoldOpen(const std::string& APath) {
 }
 
 bool TSimFileSystem::IsHeld(const std::filesystem::path& APath) {
-  std::lock_guard<std::mutex> Guard(FHeld->Lock);
+  rtl::TLockGuard Guard(FHeld->Lock);
   return FHeld->Counts.count(Identity(APath)) > 0;
 }
 

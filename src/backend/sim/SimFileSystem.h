@@ -11,6 +11,7 @@
 
 #include "backend/sim/SimFaults.h"
 #include "platform/FileSystem.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -41,7 +42,7 @@ public:
 
 private:
   struct THeldFiles {
-    std::mutex Lock;
+    rtl::TMutex Lock;
     std::map<std::filesystem::path, int> Counts;
   };
   bool IsHeld(const std::filesystem::path& APath);

@@ -7,13 +7,14 @@
 #include "platform/SysError.h"
 #include "platform/WindowMessages.h"
 #include "rtl/Component.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
 class TSimHidDevice;
 
 struct TSimHid::TState {
-  std::mutex Lock;
+  rtl::TMutex Lock;
   std::condition_variable Changed;
   std::vector<TSimHidInterface> Interfaces;
   std::vector<TSimHidDevice*> Handles;
@@ -49,14 +50,14 @@ class TSimHidDevice : public IHidDevice {
 public:
   TSimHidDevice(std::shared_ptr<TSimHid::TState> AState, TSimHidInterface AInterface)
       : FState(std::move(AState)), FInterface(std::move(AInterface)) {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     FState->Handles.push_back(this);
     FHandleValue = FState->NextHandleValue;
     FState->NextHandleValue += 4;
   }
 
   ~TSimHidDevice() override {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     auto& Handles = FState->Handles;
     Handles.erase(std::remove(Handles.begin(), Handles.end(), this), Handles.end());
   }
@@ -67,7 +68,7 @@ public:
     if (ACount < cMinInputBuffers || ACount > cMaxInputBuffers) {
       return false;
     }
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     FRingSize = ACount;
     while (FRing.size() > FRingSize) {
       FRing.pop_front();
@@ -106,7 +107,7 @@ public:
     {
       // The class driver refuses a buffer that cannot take a whole report, and a handle of a
       // removed device, before anything is outstanding.
-      std::lock_guard<std::mutex> Guard(FState->Lock);
+      rtl::TLockGuard Guard(FState->Lock);
       if (ReportLength == 0 || ALength < ReportLength || FGone) {
         Result.StartFailed = true;
         Result.Error = FGone ? SysError::DeviceNotConnected : SysError::InvalidUserBuffer;
@@ -115,18 +116,16 @@ public:
     }
     auto& Stop = const_cast<rtl::TManualResetEvent&>(AStop);
     const int Token = Stop.AddSetListener([this] {
-      std::lock_guard<std::mutex> Guard(FState->Lock);
+      rtl::TLockGuard Guard(FState->Lock);
       FState->Changed.notify_all();
     });
     {
-      std::unique_lock<std::mutex> Guard(FState->Lock);
+      rtl::TUniqueLock Guard(FState->Lock);
       ++FWaiting;
-      bool Waited = false;
-      FState->Changed.wait(Guard, [&] {
-        FState->Wakeups += Waited ? 1 : 0;
-        Waited = true;
-        return AStop.IsSet() || FGone || !FRing.empty();
-      });
+      while (!AStop.IsSet() && !FGone && FRing.empty()) {
+        Guard.Wait(FState->Changed);
+        ++FState->Wakeups;
+      }
       --FWaiting;
       if (AStop.IsSet()) {
         Result.Stopped = true;
@@ -193,14 +192,14 @@ public:
 
 private:
   bool Gone() {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     return FGone;
   }
 
   uint32_t Transfer(TSimHidOp AOp, uint8_t* ABuffer, uint32_t ALength) {
     TSimHidFirmware Firmware;
     {
-      std::lock_guard<std::mutex> Guard(FState->Lock);
+      rtl::TLockGuard Guard(FState->Lock);
       if (FGone) {
         return SysError::DeviceNotConnected;
       }
@@ -232,7 +231,7 @@ std::vector<THidInterfaceInfo> TSimHid::EnumerateInterfaces(const TGuid& AClass)
   if (!(AClass == cHidInterfaceClass)) {
     return Result;
   }
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   for (const TSimHidInterface& Interface : FState->Interfaces) {
     Result.push_back({Interface.Path, Interface.HardwareIds});
   }
@@ -244,7 +243,7 @@ std::unique_ptr<IHidDevice> TSimHid::Open(const std::string& APath, bool AOverla
   (void)AOverlapped;
   TSimHidInterface Interface;
   {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     const TSimHidInterface* Found = FState->Find(APath);
     if (Found == nullptr) {
       AError = SysError::FileNotFound;
@@ -259,7 +258,7 @@ std::unique_ptr<IHidDevice> TSimHid::Open(const std::string& APath, bool AOverla
 void TSimHid::Plug(const TSimHidInterface& AInterface) {
   std::function<void(uintptr_t)> Hook;
   {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     FState->Interfaces.push_back(AInterface);
     Hook = FState->DeviceChangeHook;
   }
@@ -271,7 +270,7 @@ void TSimHid::Plug(const TSimHidInterface& AInterface) {
 void TSimHid::Unplug(const std::string& APath) {
   std::function<void(uintptr_t)> Hook;
   {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     auto& Interfaces = FState->Interfaces;
     Interfaces.erase(std::remove_if(Interfaces.begin(), Interfaces.end(),
                                     [&](const TSimHidInterface& AItem) {
@@ -293,7 +292,7 @@ void TSimHid::Unplug(const std::string& APath) {
 
 uintptr_t TSimHid::RegisterRemovalNotification(uintptr_t AWindow, IHidDevice& ADevice) {
   auto& Device = static_cast<TSimHidDevice&>(ADevice);
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   if (AWindow == 0 || !FState->HandleEventHook) {
     return 0;
   }
@@ -304,7 +303,7 @@ uintptr_t TSimHid::RegisterRemovalNotification(uintptr_t AWindow, IHidDevice& AD
 }
 
 void TSimHid::UnregisterRemovalNotification(uintptr_t ARegistration) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   auto& Registrations = FState->Registrations;
   Registrations.erase(std::remove_if(Registrations.begin(), Registrations.end(),
                                      [ARegistration](const TState::TRegistration& AItem) {
@@ -314,7 +313,7 @@ void TSimHid::UnregisterRemovalNotification(uintptr_t ARegistration) {
 }
 
 int TSimHid::RemovalRegistrations(const std::string& APath) const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return static_cast<int>(std::count_if(
       FState->Registrations.begin(), FState->Registrations.end(),
       [&](const TState::TRegistration& AItem) { return rtl::SameText(AItem.Path, APath); }));
@@ -324,7 +323,7 @@ TSimRemoval TSimHid::RequestRemoval(const std::string& APath, bool AVetoedElsewh
   std::vector<TState::TRegistration> Asked;
   TSimHandleEventHook Hook;
   {
-    std::lock_guard<std::mutex> Guard(FState->Lock);
+    rtl::TLockGuard Guard(FState->Lock);
     if (FState->Find(APath) == nullptr) {
       return TSimRemoval::NoDevice;
     }
@@ -350,7 +349,7 @@ TSimRemoval TSimHid::RequestRemoval(const std::string& APath, bool AVetoedElsewh
     for (const TState::TRegistration& Registration : ATold) {
       bool Registered = false;
       {
-        std::lock_guard<std::mutex> Guard(FState->Lock);
+        rtl::TLockGuard Guard(FState->Lock);
         Registered = std::any_of(
             FState->Registrations.begin(), FState->Registrations.end(),
             [&](const TState::TRegistration& AItem) { return AItem.Id == Registration.Id; });
@@ -381,13 +380,13 @@ TSimRemoval TSimHid::RequestRemoval(const std::string& APath, bool AVetoedElsewh
 }
 
 std::optional<TSimHidInterface> TSimHid::Interface(const std::string& APath) const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   const TSimHidInterface* Found = FState->Find(APath);
   return Found != nullptr ? std::optional<TSimHidInterface>(*Found) : std::nullopt;
 }
 
 void TSimHid::SetHandleEventHook(TSimHandleEventHook AHook) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->HandleEventHook = std::move(AHook);
 }
 
@@ -395,7 +394,7 @@ void TSimHid::InjectInputReport(const std::string& APath, const std::vector<uint
   if (AReport.empty()) {
     throw std::invalid_argument("a HID input report holds at least its identifier byte");
   }
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   for (TSimHidDevice* Handle : FState->Handles) {
     if (Handle->SamePath(APath)) {
       Handle->Deliver(AReport);
@@ -405,12 +404,12 @@ void TSimHid::InjectInputReport(const std::string& APath, const std::vector<uint
 }
 
 uint64_t TSimHid::DroppedReports() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->Dropped;
 }
 
 int TSimHid::WaitingReads(const std::string& APath) const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   int Count = 0;
   for (TSimHidDevice* Handle : FState->Handles) {
     Count += Handle->SamePath(APath) ? Handle->Waiting() : 0;
@@ -419,7 +418,7 @@ int TSimHid::WaitingReads(const std::string& APath) const {
 }
 
 std::size_t TSimHid::UnreadReports(const std::string& APath) const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   std::size_t Count = 0;
   for (TSimHidDevice* Handle : FState->Handles) {
     Count += Handle->SamePath(APath) ? Handle->Unread() : 0;
@@ -428,7 +427,7 @@ std::size_t TSimHid::UnreadReports(const std::string& APath) const {
 }
 
 uint64_t TSimHid::ReportsTaken(const std::string& APath) const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   uint64_t Count = 0;
   for (TSimHidDevice* Handle : FState->Handles) {
     Count += Handle->SamePath(APath) ? Handle->Taken() : 0;
@@ -437,39 +436,39 @@ uint64_t TSimHid::ReportsTaken(const std::string& APath) const {
 }
 
 uint64_t TSimHid::ReadWakeups() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->Wakeups;
 }
 
 int TSimHid::OpenHandles(const std::string& APath) const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return static_cast<int>(
       std::count_if(FState->Handles.begin(), FState->Handles.end(),
                     [&](TSimHidDevice* AHandle) { return AHandle->SamePath(APath); }));
 }
 
 void TSimHid::SetFirmware(TSimHidFirmware AFirmware) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->Firmware = std::move(AFirmware);
 }
 
 void TSimHid::RefuseTransfers(uint32_t ACode) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->RefuseCode = ACode;
 }
 
 std::vector<TSimHidTransfer> TSimHid::Transfers() const {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   return FState->Transfers;
 }
 
 void TSimHid::ClearTransfers() {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->Transfers.clear();
 }
 
 void TSimHid::SetDeviceChangeHook(std::function<void(uintptr_t)> AHook) {
-  std::lock_guard<std::mutex> Guard(FState->Lock);
+  rtl::TLockGuard Guard(FState->Lock);
   FState->DeviceChangeHook = std::move(AHook);
 }
 

@@ -5,6 +5,7 @@
 
 #include "hooklib/HookRecords.h"
 #include "rtl/Component.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -109,12 +110,12 @@ void TSimHookLibrary::LibraryReleased() {
 }
 
 int16_t TSimHookLibrary::KeyState(int32_t AVirtualKey) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FKeysDown.count(AVirtualKey) > 0 ? static_cast<int16_t>(0xFF80) : 0;
 }
 
 void TSimHookLibrary::SetKeyDown(int32_t AVirtualKey, bool ADown) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   if (ADown) {
     FKeysDown.insert(AVirtualKey);
   } else {
@@ -123,7 +124,7 @@ void TSimHookLibrary::SetKeyDown(int32_t AVirtualKey, bool ADown) {
 }
 
 bool TSimHookLibrary::ThreadRunning() const {
-  std::lock_guard<std::mutex> Guard(FJobLock);
+  rtl::TLockGuard Guard(FJobLock);
   return FTakingJobs;
 }
 
@@ -144,8 +145,10 @@ void TSimHookLibrary::Run() {
   for (;;) {
     TJob* Job = nullptr;
     {
-      std::unique_lock<std::mutex> Guard(FJobLock);
-      FJobReady.wait(Guard, [this] { return !FJobs.empty(); });
+      rtl::TUniqueLock Guard(FJobLock);
+      while (FJobs.empty()) {
+        Guard.Wait(FJobReady);
+      }
       Job = FJobs.front();
       FJobs.pop_front();
     }
@@ -164,7 +167,7 @@ void TSimHookLibrary::Run() {
       Ends = true;
       break;
     }
-    std::lock_guard<std::mutex> Guard(FJobLock);
+    rtl::TLockGuard Guard(FJobLock);
     Job->Done = true;
     if (Ends) {
       // Whatever is still queued finds no hook: it passes.
@@ -182,13 +185,15 @@ void TSimHookLibrary::Run() {
 }
 
 bool TSimHookLibrary::Submit(TJob& AJob) {
-  std::unique_lock<std::mutex> Guard(FJobLock);
+  rtl::TUniqueLock Guard(FJobLock);
   if (!FTakingJobs) {
     return false;
   }
   FJobs.push_back(&AJob);
   FJobReady.notify_one();
-  FJobDone.wait(Guard, [&AJob] { return AJob.Done; });
+  while (!AJob.Done) {
+    Guard.Wait(FJobDone);
+  }
   return true;
 }
 
@@ -198,13 +203,13 @@ void TSimHookLibrary::Request(bool AMouse, hook::THookCallback ACallback, void* 
     Serve(AMouse, ACallback, AContext);
     return;
   }
-  std::lock_guard<std::mutex> Control(FControl);
+  rtl::TLockGuard Control(FControl);
   if (!FThread.joinable()) {
     if (ACallback == nullptr) {
       return;
     }
     {
-      std::lock_guard<std::mutex> Guard(FJobLock);
+      rtl::TLockGuard Guard(FJobLock);
       FTakingJobs = true;
     }
     FThread = std::thread([this] { Run(); });
@@ -219,7 +224,7 @@ void TSimHookLibrary::Request(bool AMouse, hook::THookCallback ACallback, void* 
 }
 
 void TSimHookLibrary::EndThread() {
-  std::lock_guard<std::mutex> Control(FControl);
+  rtl::TLockGuard Control(FControl);
   if (FThread.joinable()) {
     TJob Job{TJob::KindEnd, false, nullptr, nullptr, 0, nullptr};
     Submit(Job);

@@ -24,6 +24,7 @@
 
 #include "hooklib/HookCore.h"
 #include "platform/Libraries.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -86,19 +87,19 @@ private:
   int FLoadAttempts = 0;
   int FLoadedCount = 0;
   std::atomic<int> FMouseEnables{0};
-  std::set<int32_t> FKeysDown;
-  mutable std::mutex FLock;
+  std::set<int32_t> FKeysDown MONITOR_GUARDED_BY(FLock);
+  mutable rtl::TMutex FLock;
 
   // Callers one at a time; the library's thread never takes it.
-  std::mutex FControl;
+  rtl::TMutex FControl MONITOR_ACQUIRED_BEFORE(FJobLock);
   std::thread FThread;
   std::atomic<std::thread::id> FThreadId;
   // Guards the jobs and whether the thread takes any.
-  mutable std::mutex FJobLock;
+  mutable rtl::TMutex FJobLock;
   std::condition_variable FJobReady;
   std::condition_variable FJobDone;
-  std::deque<TJob*> FJobs;
-  bool FTakingJobs = false;
+  std::deque<TJob*> FJobs MONITOR_GUARDED_BY(FJobLock);
+  bool FTakingJobs MONITOR_GUARDED_BY(FJobLock) = false;
   hooklib::THookSlot FMouse;
   hooklib::THookSlot FKeyboard;
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/SysError.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -38,7 +39,7 @@ TSimMouseFirmware::~TSimMouseFirmware() {
 }
 
 uint32_t TSimMouseFirmware::Answer(TSimHidOp AOp, uint8_t* ABuffer, uint32_t ALength) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   if (ALength < cHeader) {
     return SysError::InvalidParameter;
   }
@@ -80,28 +81,28 @@ uint32_t TSimMouseFirmware::Answer(TSimHidOp AOp, uint8_t* ABuffer, uint32_t ALe
 }
 
 void TSimMouseFirmware::SetCurrentLevel(uint16_t ALevel) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FMemory[cLevelAddress] = static_cast<uint8_t>(ALevel & 0xFF);
   FMemory[cLevelAddress + 1] = static_cast<uint8_t>(ALevel >> 8);
 }
 
 uint16_t TSimMouseFirmware::CurrentLevel() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return static_cast<uint16_t>(FMemory[cLevelAddress] | FMemory[cLevelAddress + 1] << 8);
 }
 
 void TSimMouseFirmware::WriteMemory(uint16_t AAddress, const std::vector<uint8_t>& ABytes) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   std::copy(ABytes.begin(), ABytes.end(), FMemory.begin() + AAddress);
 }
 
 std::vector<uint8_t> TSimMouseFirmware::SwitchValues() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FSwitchValues;
 }
 
 std::vector<TSimFirmwareCommand> TSimMouseFirmware::Commands(std::size_t AFrom) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return RecordFrom(FCommands, AFrom);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "backend/sim/SimHid.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -47,7 +48,7 @@ private:
   uint32_t Answer(TSimHidOp AOp, uint8_t* ABuffer, uint32_t ALength);
 
   TSimHid& FHid;
-  mutable std::mutex FLock;
+  mutable rtl::TMutex FLock;
   std::vector<uint8_t> FMemory;
   std::vector<uint8_t> FSwitchValues;
   std::vector<TSimFirmwareCommand> FCommands;

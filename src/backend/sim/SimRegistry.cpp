@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/SysError.h"
+#include "rtl/Mutex.h"
 #include "rtl/Utf.h"
 
 namespace platform::sim {
@@ -77,7 +78,7 @@ public:
 
   uint32_t SetValue(const std::string& AName, uint32_t AType, const void* AData,
                     std::size_t ASize) override {
-    std::lock_guard<std::mutex> Guard(FRegistry.FLock);
+    rtl::TLockGuard Guard(FRegistry.FLock);
     ++FRegistry.FCallCount;
     if (!FWritable) {
       return SysError::AccessDenied;
@@ -96,7 +97,7 @@ public:
   }
 
   uint32_t DeleteValue(const std::string& AName) override {
-    std::lock_guard<std::mutex> Guard(FRegistry.FLock);
+    rtl::TLockGuard Guard(FRegistry.FLock);
     ++FRegistry.FCallCount;
     if (!FWritable) {
       return SysError::AccessDenied;
@@ -112,7 +113,7 @@ public:
 private:
   uint32_t Query(const std::string& AName, uint32_t& AType, std::vector<uint8_t>& AData,
                  uint64_t AMaxSize, bool AFaultable) {
-    std::lock_guard<std::mutex> Guard(FRegistry.FLock);
+    rtl::TLockGuard Guard(FRegistry.FLock);
     ++FRegistry.FCallCount;
     AData.clear();
     if (AFaultable) {
@@ -175,7 +176,7 @@ uint32_t TSimRegistry::MakeId(uint32_t ARoot, const std::string& APath, TKeyId& 
 
 std::unique_ptr<IRegistryKey> TSimRegistry::OpenKey(uint32_t ARoot, const std::string& APath,
                                                     TKeyAccess AAccess, uint32_t& AError) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   ++FCallCount;
   TKeyId Id;
   if ((AError = MakeId(ARoot, APath, Id)) != SysError::Success) {
@@ -205,7 +206,7 @@ std::unique_ptr<IRegistryKey> TSimRegistry::OpenKey(uint32_t ARoot, const std::s
 }
 
 uint32_t TSimRegistry::DeleteKeyTree(uint32_t ARoot, const std::string& APath) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   ++FCallCount;
   TKeyId Id;
   if (const uint32_t Error = MakeId(ARoot, APath, Id)) {
@@ -223,7 +224,7 @@ uint32_t TSimRegistry::DeleteKeyTree(uint32_t ARoot, const std::string& APath) {
 }
 
 void TSimRegistry::SetReadOnly(uint32_t ARoot, const std::string& APath, bool AReadOnly) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   TKeyId Id;
   if (MakeId(ARoot, APath, Id) == SysError::Success) {
     if (AReadOnly) {
@@ -235,14 +236,14 @@ void TSimRegistry::SetReadOnly(uint32_t ARoot, const std::string& APath, bool AR
 }
 
 bool TSimRegistry::KeyExists(uint32_t ARoot, const std::string& APath) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   TKeyId Id;
   return MakeId(ARoot, APath, Id) == SysError::Success && FKeys.count(Id) > 0;
 }
 
 void TSimRegistry::PutValue(uint32_t ARoot, const std::string& APath, const std::string& AName,
                             uint32_t AType, std::vector<uint8_t> AData) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   TKeyId Id;
   if (MakeId(ARoot, APath, Id) == SysError::Success) {
     FKeys[Id][Fold(AName)] = TValue{AName, AType, std::move(AData)};
@@ -251,7 +252,7 @@ void TSimRegistry::PutValue(uint32_t ARoot, const std::string& APath, const std:
 
 std::optional<TSimRegistry::TValue> TSimRegistry::GetValue(uint32_t ARoot, const std::string& APath,
                                                            const std::string& AName) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   TKeyId Id;
   if (MakeId(ARoot, APath, Id) != SysError::Success) {
     return std::nullopt;
@@ -268,12 +269,12 @@ std::optional<TSimRegistry::TValue> TSimRegistry::GetValue(uint32_t ARoot, const
 }
 
 int TSimRegistry::WriteCount() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FWriteCount;
 }
 
 int TSimRegistry::CallCount() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FCallCount;
 }
 

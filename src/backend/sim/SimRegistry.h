@@ -14,6 +14,7 @@
 
 #include "backend/sim/SimFaults.h"
 #include "platform/Registry.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -54,7 +55,7 @@ private:
   // The key a path names, or the error the platform gives for such a path.
   static uint32_t MakeId(uint32_t ARoot, const std::string& APath, TKeyId& AId);
 
-  mutable std::mutex FLock;
+  mutable rtl::TMutex FLock;
   std::map<TKeyId, std::map<std::string, TValue>> FKeys;
   std::set<TKeyId> FReadOnly;
   TSimFaults<TSimRegistryOp> FFaults;

@@ -8,6 +8,7 @@
 #include "backend/sim/SimFileSystem.h"
 #include "backend/sim/SimTray.h"
 #include "platform/WindowMessages.h"
+#include "rtl/Mutex.h"
 #include "rtl/Utf.h"
 
 namespace platform::sim {
@@ -45,15 +46,15 @@ bool LooksLikeIconFile(const std::string& APath) {
 
 class TSimNamedMutex : public INamedMutex {
 public:
-  TSimNamedMutex(std::mutex& ALock, std::map<std::string, int>& AMutexes, std::string AName)
+  TSimNamedMutex(rtl::TMutex& ALock, std::map<std::string, int>& AMutexes, std::string AName)
       : FLock(ALock), FMutexes(AMutexes), FName(std::move(AName)) {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     if (!FName.empty()) {
       ++FMutexes[FName];
     }
   }
   ~TSimNamedMutex() override {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     auto Found = FMutexes.find(FName);
     if (Found != FMutexes.end() && --Found->second == 0) {
       FMutexes.erase(Found);
@@ -61,7 +62,7 @@ public:
   }
 
 private:
-  std::mutex& FLock;
+  rtl::TMutex& FLock;
   std::map<std::string, int>& FMutexes;
   std::string FName;
 };
@@ -72,7 +73,7 @@ private:
 
 TWindowHandle TSimSession::AddWindow(TSimDesktop& AOwner, std::string AClassName, bool AMain,
                                      TWindowProc AProc, const std::string& ATitle) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   const TWindowHandle Handle = ++FNextWindow;
   TWindow& Window = FWindows[Handle];
   Window.Owner = &AOwner;
@@ -84,7 +85,7 @@ TWindowHandle TSimSession::AddWindow(TSimDesktop& AOwner, std::string AClassName
 }
 
 void TSimSession::RemoveWindow(TWindowHandle AWindow) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FWindows.erase(AWindow);
   if (FForeground == AWindow) {
     FForeground = 0;
@@ -92,7 +93,7 @@ void TSimSession::RemoveWindow(TWindowHandle AWindow) {
 }
 
 bool TSimSession::IsOwnWindow(const TSimDesktop& ADesktop, TWindowHandle AWindow) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   return Found != FWindows.end() && Found->second.Owner == &ADesktop;
 }
@@ -104,13 +105,13 @@ TSimSession::TWindow* TSimSession::OwnWindowLocked(const TSimDesktop& ADesktop,
 }
 
 std::shared_ptr<TWindowProc> TSimSession::WindowProc(TWindowHandle AWindow) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   return Found != FWindows.end() ? Found->second.Proc : nullptr;
 }
 
 std::shared_ptr<TSimSession::TInfoPage> TSimSession::WindowPage(TWindowHandle AWindow) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   return Found != FWindows.end() ? Found->second.Page : nullptr;
 }
@@ -125,7 +126,7 @@ bool TSimSession::Filtered(const TSimDesktop* ASender, const TWindow& AReceiver,
 
 bool TSimSession::Post(const TSimDesktop* ASender, TWindowHandle AWindow,
                        const TWindowMessage& AMessage, bool AFromInput) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   if (Found == FWindows.end() || (!AFromInput && Filtered(ASender, Found->second, AMessage.Msg))) {
     return false;
@@ -135,7 +136,7 @@ bool TSimSession::Post(const TSimDesktop* ASender, TWindowHandle AWindow,
 }
 
 void TSimSession::SetHung(TWindowHandle AWindow, bool AHung) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   if (Found == FWindows.end()) {
     throw std::logic_error("no such window to hang");
@@ -149,41 +150,41 @@ void TSimSession::SetHung(TWindowHandle AWindow, bool AHung) {
 }
 
 bool TSimSession::WindowExists(TWindowHandle AWindow) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FWindows.count(AWindow) != 0;
 }
 
 std::string TSimSession::WindowClass(TWindowHandle AWindow) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   return Found != FWindows.end() ? Found->second.ClassName : std::string();
 }
 
 std::string TSimSession::WindowTitle(TWindowHandle AWindow) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   return Found != FWindows.end() ? Found->second.Title : std::string();
 }
 
 TWindowHandle TSimSession::Foreground() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FForeground;
 }
 
 std::vector<uint32_t> TSimSession::AllowedMessages(TWindowHandle AWindow) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   return Found != FWindows.end() ? Found->second.Allowed : std::vector<uint32_t>();
 }
 
 bool TSimSession::SessionNotificationRegistered(TWindowHandle AWindow) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   return Found != FWindows.end() && Found->second.SessionNotification;
 }
 
 std::vector<TWindowHandle> TSimSession::TopLevelWindows() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   std::vector<TWindowHandle> Result;
   for (const auto& [Handle, Window] : FWindows) {
     Result.push_back(Handle);
@@ -195,7 +196,7 @@ void TSimSession::BroadcastSessionChange(uintptr_t AEvent) {
   constexpr intptr_t cSessionId = 1;
   std::vector<TWindowHandle> Targets;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     for (const auto& [Handle, Window] : FWindows) {
       if (Window.SessionNotification) {
         Targets.push_back(Handle);
@@ -223,7 +224,7 @@ void TSimSession::BroadcastFromShell(uint32_t AMsg) {
 void TSimSession::SetForegroundProgram(const std::string& APath) {
   std::vector<TWindowHandle> Watching;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FForegroundProgram = APath;
     for (const auto& [Desktop, Window] : FForegroundWatch) {
       Watching.push_back(Window);
@@ -235,12 +236,12 @@ void TSimSession::SetForegroundProgram(const std::string& APath) {
 }
 
 std::string TSimSession::ForegroundProgram() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FForegroundProgram;
 }
 
 std::size_t TSimSession::ForegroundWatchers() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FForegroundWatch.size();
 }
 
@@ -248,7 +249,7 @@ uint32_t TSimSession::RegisterName(const std::string& AName) {
   if (AName.empty()) {
     return 0;
   }
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto [Found, Added] = FMessageNames.try_emplace(Folded(AName), FNextMessageNumber);
   if (Added) {
     ++FNextMessageNumber;
@@ -259,7 +260,7 @@ uint32_t TSimSession::RegisterName(const std::string& AName) {
 // ---- Named mutexes ----
 
 bool TSimSession::MutexExists(const std::string& AName) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FMutexes.count(AName) != 0;
 }
 
@@ -268,7 +269,7 @@ std::unique_ptr<INamedMutex> TSimSession::HoldMutex(const std::string& AName) {
 }
 
 void TSimSession::CreateMutexAfterNextCheck(const std::string& AName) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FMutexRaces.push_back(AName);
 }
 
@@ -276,7 +277,7 @@ bool TSimSession::CheckMutex(const std::string& AName) {
   bool Race = false;
   bool Exists = false;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     Exists = FMutexes.count(AName) != 0;
     auto Found = std::find(FMutexRaces.begin(), FMutexRaces.end(), AName);
     if (Found != FMutexRaces.end()) {
@@ -286,7 +287,7 @@ bool TSimSession::CheckMutex(const std::string& AName) {
   }
   if (Race) {
     std::unique_ptr<INamedMutex> Other = HoldMutex(AName);
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FOtherHolders.push_back(std::move(Other));
   }
   return Exists;
@@ -295,7 +296,7 @@ bool TSimSession::CheckMutex(const std::string& AName) {
 // ---- The notification area ----
 
 std::vector<TSimTrayIconState> TSimSession::TrayIcons() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   std::vector<TSimTrayIconState> Result;
   for (const TSimTrayIcon* Icon : FTray) {
     Result.push_back(Icon->FState);
@@ -306,7 +307,7 @@ std::vector<TSimTrayIconState> TSimSession::TrayIcons() const {
 void TSimSession::ClickTrayIcon(std::size_t AIndex) {
   TWindowHandle Window = 0;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     if (AIndex >= FTray.size()) {
       throw std::logic_error("no such tray icon to click");
     }
@@ -318,7 +319,7 @@ void TSimSession::ClickTrayIcon(std::size_t AIndex) {
 void TSimSession::ChooseTrayMenuItem(uint32_t AId, std::size_t AIndex) {
   TWindowHandle Window = 0;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     if (AIndex >= FTray.size()) {
       throw std::logic_error("no such tray icon to open the menu of");
     }
@@ -336,7 +337,7 @@ void TSimSession::ChooseTrayMenuItem(uint32_t AId, std::size_t AIndex) {
 
 void TSimSession::RestartShell() {
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FTray.clear();
     FShellRunning = true;
   }
@@ -344,17 +345,17 @@ void TSimSession::RestartShell() {
 }
 
 void TSimSession::SetShellRunning(bool ARunning) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FShellRunning = ARunning;
 }
 
 void TSimSession::RefuseTrayAdds(std::size_t ACount) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FTrayAddsRefused = ACount;
 }
 
 void TSimSession::RefuseSessionNotifications(std::size_t ACount) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FSessionNotificationsRefused = ACount;
 }
 
@@ -371,7 +372,7 @@ void TSimSession::RemoveTrayIcon(TSimTrayIcon& AIcon) {
 // ---- The information page ----
 
 std::optional<TInfoPageTexts> TSimSession::InfoPage(TWindowHandle AWindow) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   if (Found == FWindows.end() || !Found->second.Page) {
     return std::nullopt;
@@ -381,7 +382,7 @@ std::optional<TInfoPageTexts> TSimSession::InfoPage(TWindowHandle AWindow) const
 
 void TSimSession::ClickInfoPage(TWindowHandle AWindow, uintptr_t AButton) {
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     auto Found = FWindows.find(AWindow);
     if (Found == FWindows.end() || !Found->second.Page) {
       throw std::logic_error("no information page to click");
@@ -415,7 +416,7 @@ TSimTrayIcon::TSimTrayIcon(TSimDesktop& ADesktop, TWindowHandle AOwner, TTrayEve
 
 TSimTrayIcon::~TSimTrayIcon() {
   {
-    std::lock_guard<std::mutex> Guard(FSession.FLock);
+    rtl::TLockGuard Guard(FSession.FLock);
     FSession.RemoveTrayIcon(*this);
   }
   FDesktop.DestroyHiddenWindow(FWindow);
@@ -425,7 +426,7 @@ bool TSimTrayIcon::LoadIconFile(const std::string& APath) {
   if (!LooksLikeIconFile(APath)) {
     return false;
   }
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   FState.IconFile = APath;
   return true;
 }
@@ -434,7 +435,7 @@ void TSimTrayIcon::SetHint(const std::string& AHint) {
   // The shell keeps the hint in a fixed field.
   char16_t Field[cMaxTrayHintUnits + 1];
   rtl::StoreFixedText(Field, AHint);
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   FState.Hint = rtl::ReadFixedText(Field);
 }
 
@@ -444,12 +445,12 @@ void TSimTrayIcon::SetMenu(const std::vector<TTrayMenuItem>& AItems) {
       throw std::invalid_argument("menu item identifier out of range: " + std::to_string(Item.Id));
     }
   }
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   FState.Menu = AItems;
 }
 
 void TSimTrayIcon::SetMenuCaption(uint32_t AId, const std::string& ACaption) {
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   for (TTrayMenuItem& Item : FState.Menu) {
     if (Item.Id == AId) {
       Item.Caption = ACaption;
@@ -459,7 +460,7 @@ void TSimTrayIcon::SetMenuCaption(uint32_t AId, const std::string& ACaption) {
 
 bool TSimTrayIcon::Show() {
   FWanted = true;
-  std::lock_guard<std::mutex> Guard(FSession.FLock);
+  rtl::TLockGuard Guard(FSession.FLock);
   if (!FSession.FShellRunning) {
     return false;
   }
@@ -483,7 +484,7 @@ bool TSimTrayIcon::HandleMessage(TWindowMessage& AMessage) {
     const auto Id = static_cast<uint32_t>(AMessage.LParam);
     bool Shown = false;
     {
-      std::lock_guard<std::mutex> Guard(FSession.FLock);
+      rtl::TLockGuard Guard(FSession.FLock);
       Shown = std::any_of(FState.Menu.begin(), FState.Menu.end(), [Id](const TTrayMenuItem& AItem) {
         return AItem.Id == Id && AItem.Visible;
       });

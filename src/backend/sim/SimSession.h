@@ -21,6 +21,7 @@
 
 #include "backend/sim/SimClock.h"
 #include "platform/Desktop.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -152,7 +153,7 @@ private:
   void AddTrayIcon(TSimTrayIcon& AIcon);
   void RemoveTrayIcon(TSimTrayIcon& AIcon);
 
-  mutable std::mutex FLock;
+  mutable rtl::TMutex FLock;
   std::map<TWindowHandle, TWindow> FWindows;
   TWindowHandle FNextWindow = 0x1000;
   TWindowHandle FForeground = 0;

@@ -9,6 +9,7 @@
 
 #include "backend/sim/SimFileSystem.h"
 #include "platform/SysError.h"
+#include "rtl/Mutex.h"
 #include "rtl/Paths.h"
 
 namespace platform::sim {
@@ -41,7 +42,7 @@ intptr_t TSimShell::Open(TWindowHandle AOwner, const std::string& AFile, const s
   std::function<void(const TSimShellOpen&)> Program;
   std::string Path = AFile;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FOpens.push_back(Request);
     if (IsAddress(AFile)) {
       return cAddressOpened;
@@ -73,7 +74,7 @@ uint32_t TSimShell::RunAndWait(const std::string& AFile, const std::string& APar
   const TSimShellOpen Request{0, AFile, AFolder, AShowCommand, AParameters};
   std::function<void(const TSimShellOpen&)> Program;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FRuns.push_back(Request);
     auto Found = FPrograms.find(Folded(AFile));
     if (Found != FPrograms.end()) {
@@ -114,18 +115,18 @@ uint32_t TSimShell::RunAndWait(const std::string& AFile, const std::string& APar
 }
 
 std::vector<TSimShellOpen> TSimShell::Runs() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FRuns;
 }
 
 void TSimShell::RegisterProgram(const std::string& APath,
                                 std::function<void(const TSimShellOpen& AOpen)> AProgram) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FPrograms[Folded(APath)] = std::move(AProgram);
 }
 
 std::vector<TSimShellOpen> TSimShell::Opens() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FOpens;
 }
 

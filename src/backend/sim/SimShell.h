@@ -13,6 +13,7 @@
 
 #include "platform/MainThread.h"
 #include "platform/Shell.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -52,7 +53,7 @@ public:
   std::vector<TSimShellOpen> Runs() const;
 
 private:
-  mutable std::mutex FLock;
+  mutable rtl::TMutex FLock;
   std::vector<TSimShellOpen> FOpens;
   std::vector<TSimShellOpen> FRuns;
   std::map<std::string, std::function<void(const TSimShellOpen&)>> FPrograms;

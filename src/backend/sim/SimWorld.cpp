@@ -13,6 +13,7 @@
 #include "backend/sim/SimRecord.h"
 #include "platform/WindowMessages.h"
 #include "rtl/Component.h"
+#include "rtl/Mutex.h"
 #include "rtl/Paths.h"
 
 namespace platform::sim {
@@ -29,7 +30,7 @@ std::string PathToUtf8(const fs::path& APath) {
 // left behind can be told from what a running one uses.
 const std::string cFolderPrefix = "monitor-sim-\xC3\xA9\xE4\xB8\xAD-";
 
-std::mutex GFoldersLock;
+rtl::TMutex GFoldersLock;
 // Set once the folders in use were removed for a signal that ends the process.
 bool GFoldersRemoved = false;
 std::set<std::string>& FoldersInUse() {
@@ -66,7 +67,7 @@ void RemoveLeftoverWorldFolders() {
 }
 
 void RemoveWorldFoldersInUse() {
-  std::lock_guard<std::mutex> Guard(GFoldersLock);
+  rtl::TLockGuard Guard(GFoldersLock);
   GFoldersRemoved = true;
   for (const std::string& Folder : FoldersInUse()) {
     // The process's other threads go on until the signal ends it: a file they write into the
@@ -90,7 +91,7 @@ TSimEnvironment::TSimEnvironment() {
       Seed() ^ static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   // Made and counted in use under one lock, so that a signal's removal of the folders in use
   // either finds it or comes before it (and then no more are made).
-  std::lock_guard<std::mutex> Guard(GFoldersLock);
+  rtl::TLockGuard Guard(GFoldersLock);
   if (GFoldersRemoved) {
     throw std::runtime_error("the process is ending: no new simulated world");
   }
@@ -114,7 +115,7 @@ TSimEnvironment::TSimEnvironment() {
 }
 
 TSimEnvironment::~TSimEnvironment() {
-  std::lock_guard<std::mutex> Guard(GFoldersLock);
+  rtl::TLockGuard Guard(GFoldersLock);
   std::error_code Error;
   fs::remove_all(Utf8Path(FRootFolder), Error);
   FoldersInUse().erase(FRootFolder);
@@ -150,7 +151,7 @@ TSimWorld::TSimWorld(std::shared_ptr<TSimSession> ASession) : Session(std::move(
       });
   // A disabled node's HID interfaces wait here until it is enabled again.
   struct TSetAside {
-    std::mutex Lock;
+    rtl::TMutex Lock;
     std::vector<TSimHidInterface> Interfaces;
   };
   auto SetAside = std::make_shared<TSetAside>();
@@ -171,14 +172,14 @@ TSimWorld::TSimWorld(std::shared_ptr<TSimSession> ASession) : Session(std::move(
           }
           Gone.push_back(*Interface);
         }
-        std::lock_guard<std::mutex> Guard(SetAside->Lock);
+        rtl::TLockGuard Guard(SetAside->Lock);
         SetAside->Interfaces.insert(SetAside->Interfaces.end(), Gone.begin(), Gone.end());
         return true;
       },
       [this, SetAside](const std::vector<std::string>& APaths) {
         std::vector<TSimHidInterface> Back;
         {
-          std::lock_guard<std::mutex> Guard(SetAside->Lock);
+          rtl::TLockGuard Guard(SetAside->Lock);
           auto& Items = SetAside->Interfaces;
           for (const std::string& Path : APaths) {
             const auto Found = std::find_if(Items.begin(), Items.end(), [&](const auto& AItem) {
@@ -197,57 +198,57 @@ TSimWorld::TSimWorld(std::shared_ptr<TSimSession> ASession) : Session(std::move(
 }
 
 uint64_t TSimClock::TickCount() {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FTicks;
 }
 
 rtl::TDateTime TSimClock::Now() {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FNow;
 }
 
 void TSimClock::Advance(uint64_t AMilliseconds) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FTicks += AMilliseconds;
   FNow += static_cast<double>(AMilliseconds) / 86400000.0;
 }
 
 void TSimClock::SleepMs(uint32_t AMilliseconds) {
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FSlept += AMilliseconds;
   }
   Advance(AMilliseconds);
 }
 
 void TSimClock::SetNow(rtl::TDateTime ANow) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FNow = ANow;
 }
 
 uint64_t TSimClock::SleptMs() const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FSlept;
 }
 
 void TSimDialogs::ShowMessageBox(const std::string& AText, const std::string& ACaption,
                                  TMessageBoxIcon AIcon) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FMessageBoxes.push_back({AText, ACaption, AIcon});
 }
 
 void TSimDialogs::DebugOutput(const std::string& AText) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FDebugLines.push_back(AText);
 }
 
 std::vector<TSimMessageBox> TSimDialogs::MessageBoxes(std::size_t AFrom) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return RecordFrom(FMessageBoxes, AFrom);
 }
 
 std::vector<std::string> TSimDialogs::DebugLines(std::size_t AFrom) const {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return RecordFrom(FDebugLines, AFrom);
 }
 
@@ -260,39 +261,39 @@ TSimLocale::TSimLocale()
                 "\xE4\xB8\xAD\xE6\x96\x87(\xE7\xB9\x81\xE9\xAB\x94)", "TWN", true}} {}
 
 std::string TSimLocale::UserAbbrevLanguageName() {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FAbbrevLanguage;
 }
 
 std::string TSimLocale::UserAbbrevCountryName() {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FAbbrevCountry;
 }
 
 uint16_t TSimLocale::SystemDefaultLangID() {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FSystemLangID;
 }
 
 std::vector<TLocaleEntry> TSimLocale::SupportedLocales() {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   return FLocales;
 }
 
 void TSimLocale::SetUserLocale(const std::string& AAbbrevLanguage,
                                const std::string& AAbbrevCountry) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FAbbrevLanguage = AAbbrevLanguage;
   FAbbrevCountry = AAbbrevCountry;
 }
 
 void TSimLocale::SetSystemDefaultLangID(uint16_t ALangID) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FSystemLangID = ALangID;
 }
 
 void TSimLocale::SetSupportedLocales(std::vector<TLocaleEntry> ALocales) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   FLocales = std::move(ALocales);
 }
 

@@ -17,6 +17,7 @@
 #include "backend/sim/SimSession.h"
 #include "backend/sim/SimShell.h"
 #include "platform/Platform.h"
+#include "rtl/Mutex.h"
 
 namespace platform::sim {
 
@@ -66,7 +67,7 @@ public:
   std::vector<std::string> DebugLines(std::size_t AFrom = 0) const;
 
 private:
-  mutable std::mutex FLock;
+  mutable rtl::TMutex FLock;
   std::vector<TSimMessageBox> FMessageBoxes;
   std::vector<std::string> FDebugLines;
 };
@@ -86,7 +87,7 @@ public:
   void SetSupportedLocales(std::vector<TLocaleEntry> ALocales);
 
 private:
-  mutable std::mutex FLock;
+  mutable rtl::TMutex FLock;
   std::string FAbbrevLanguage = "ENU";
   std::string FAbbrevCountry = "USA";
   uint16_t FSystemLangID = 0x0409;

@@ -312,7 +312,7 @@ HRESULT STDMETHODCALLTYPE TWin32VolumeCallback::OnNotify(PAUDIO_VOLUME_NOTIFICAT
     }
     const DWORD Self = GetCurrentThreadId();
     {
-      std::lock_guard<std::mutex> Guard(FLock);
+      rtl::TLockGuard Guard(FLock);
       if (FWithdrawn) {
         return;
       }
@@ -320,7 +320,7 @@ HRESULT STDMETHODCALLTYPE TWin32VolumeCallback::OnNotify(PAUDIO_VOLUME_NOTIFICAT
     }
     platform::Guarded(FDebug, "Audio change notification",
                       [&] { FNotify(ANotify->bMuted != FALSE); });
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FRunning.erase(std::find(FRunning.begin(), FRunning.end(), Self));
     FIdle.notify_all();
   });
@@ -329,12 +329,12 @@ HRESULT STDMETHODCALLTYPE TWin32VolumeCallback::OnNotify(PAUDIO_VOLUME_NOTIFICAT
 
 void TWin32VolumeCallback::Withdraw() {
   const DWORD Self = GetCurrentThreadId();
-  std::unique_lock<std::mutex> Guard(FLock);
+  rtl::TUniqueLock Guard(FLock);
   FWithdrawn = true;
-  FIdle.wait(Guard, [&] {
-    return std::all_of(FRunning.begin(), FRunning.end(),
-                       [&](DWORD AThread) { return AThread == Self; });
-  });
+  while (!std::all_of(FRunning.begin(), FRunning.end(),
+                      [&](DWORD AThread) { return AThread == Self; })) {
+    Guard.Wait(FIdle);
+  }
 }
 
 std::unique_ptr<IAudio> CreateAudio(IDebugOutput& ADebug) {

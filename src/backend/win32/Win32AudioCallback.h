@@ -10,11 +10,11 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <mutex>
 #include <vector>
 
 #include "platform/Audio.h"
 #include "platform/Dialogs.h"
+#include "rtl/Mutex.h"
 
 namespace platform::win32 {
 
@@ -37,7 +37,7 @@ public:
 
   // When this returns, the handler runs nowhere but possibly further up this very thread's
   // stack, and is never called again.
-  void Withdraw();
+  void Withdraw() MONITOR_EXCLUDES(FLock);
 
 private:
   ~TWin32VolumeCallback() = default;
@@ -45,11 +45,11 @@ private:
   std::atomic<ULONG> FReferences{1};
   TEndpointNotify FNotify;
   IDebugOutput& FDebug;
-  std::mutex FLock;
+  rtl::TMutex FLock;
   std::condition_variable FIdle;
-  bool FWithdrawn = false;
+  bool FWithdrawn MONITOR_GUARDED_BY(FLock) = false;
   // The threads inside the handler now, one entry per call.
-  std::vector<DWORD> FRunning;
+  std::vector<DWORD> FRunning MONITOR_GUARDED_BY(FLock);
 };
 
 } // namespace platform::win32

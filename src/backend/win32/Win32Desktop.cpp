@@ -87,9 +87,9 @@ HICON BuiltInIcon(int ASize) {
 // Each class once per process, all with the one procedure; main windows get a background and
 // a cursor, as the information page is shown on them.
 bool RegisterWindowClass(const std::wstring& AName, TWindowKind AKind) {
-  static std::mutex Lock;
-  static std::set<std::wstring> Registered;
-  std::lock_guard<std::mutex> Guard(Lock);
+  static rtl::TMutex Lock;
+  static std::set<std::wstring> Registered MONITOR_GUARDED_BY(Lock);
+  rtl::TLockGuard Guard(Lock);
   if (Registered.count(AName) != 0) {
     return true;
   }
@@ -168,7 +168,7 @@ TWin32Desktop::TWin32Desktop(IDebugOutput& ADebug)
         }
         const auto* Sent = reinterpret_cast<const THandOver*>(AMessage.LParam);
         {
-          std::lock_guard<std::mutex> Guard(FLock);
+          rtl::TLockGuard Guard(FLock);
           if (FHandOversInFlight.erase(Sent) == 0) {
             return true;
           }
@@ -206,7 +206,7 @@ TWindowHandle TWin32Desktop::CreateOwnWindow(TWindowKind AKind, const std::wstri
     return 0;
   }
   const auto Handle = reinterpret_cast<TWindowHandle>(Window);
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   TWindow& Entry = FWindows[Handle];
   Entry.State = std::move(State);
   Entry.Kind = AKind;
@@ -225,7 +225,7 @@ TWindowHandle TWin32Desktop::CreateMainWindow(const std::string& AClassName, TWi
 }
 
 bool TWin32Desktop::OwnWindow(TWindowHandle AWindow, TWindowKind* AKind) {
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   if (Found == FWindows.end()) {
     return false;
@@ -239,7 +239,7 @@ bool TWin32Desktop::OwnWindow(TWindowHandle AWindow, TWindowKind* AKind) {
 void TWin32Desktop::DestroyHiddenWindow(TWindowHandle AWindow) {
   TWindow Window;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     auto Found = FWindows.find(AWindow);
     if (Found == FWindows.end()) {
       return;
@@ -284,7 +284,7 @@ bool TWin32Desktop::RegisterDeviceInterfaceNotification(TWindowHandle AWindow,
   if (Notification == nullptr) {
     return false;
   }
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   if (Found == FWindows.end()) {
     UnregisterDeviceNotification(Notification);
@@ -302,14 +302,14 @@ void TWin32Desktop::Synchronize(const std::function<void()>& AWork) {
   // Sent, not posted: the caller waits until the main thread has run the work.
   THandOver HandOver{&AWork, std::this_thread::get_id(), nullptr};
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FHandOversInFlight.insert(&HandOver);
   }
   SendMessageW(reinterpret_cast<HWND>(FSyncWindow), cSynchronizeMessage, 0,
                reinterpret_cast<LPARAM>(&HandOver));
   {
     // Not taken when the window had gone: nothing may run it later.
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     FHandOversInFlight.erase(&HandOver);
   }
   if (HandOver.Error) {
@@ -477,7 +477,7 @@ bool TWin32Desktop::RegisterSessionNotification(TWindowHandle AWindow) {
       !WtsApi().Register(reinterpret_cast<HWND>(AWindow), cThisSession)) {
     return false;
   }
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   if (Found == FWindows.end()) {
     WtsApi().Unregister(reinterpret_cast<HWND>(AWindow));
@@ -491,7 +491,7 @@ void TWin32Desktop::SetApplicationTitle(const std::string& ATitle) {
   FTitle = ToWide(ATitle);
   std::vector<HWND> Main;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     for (const auto& [Handle, Window] : FWindows) {
       if (Window.Kind == TWindowKind::Main) {
         Main.push_back(reinterpret_cast<HWND>(Handle));
@@ -551,7 +551,7 @@ bool TWin32Desktop::CreateInfoPage(TWindowHandle AWindow, const TInfoPageTexts& 
   if (!Page) {
     return false;
   }
-  std::lock_guard<std::mutex> Guard(FLock);
+  rtl::TLockGuard Guard(FLock);
   auto Found = FWindows.find(AWindow);
   if (Found == FWindows.end()) {
     return false;
@@ -563,7 +563,7 @@ bool TWin32Desktop::CreateInfoPage(TWindowHandle AWindow, const TInfoPageTexts& 
 void TWin32Desktop::SetInfoPageTexts(TWindowHandle AWindow, const TInfoPageTexts& ATexts) {
   std::shared_ptr<TInfoPage> Page;
   {
-    std::lock_guard<std::mutex> Guard(FLock);
+    rtl::TLockGuard Guard(FLock);
     auto Found = FWindows.find(AWindow);
     if (Found == FWindows.end() || !Found->second.State->Page) {
       return;

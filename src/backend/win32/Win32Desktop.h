@@ -14,6 +14,7 @@
 
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "rtl/Mutex.h"
 
 namespace platform::win32 {
 
@@ -122,11 +123,11 @@ private:
   DWORD FMainThread;
   // The origins of the hand-overs running on the main thread, innermost last.
   std::vector<std::thread::id> FHandOversRunning;
-  std::mutex FLock;
-  std::map<TWindowHandle, TWindow> FWindows;
+  rtl::TMutex FLock;
+  std::map<TWindowHandle, TWindow> FWindows MONITOR_GUARDED_BY(FLock);
   TWindowHandle FSyncWindow = 0;
   // The hand-overs sent and not yet taken: the hand-over window runs nothing else.
-  std::set<const THandOver*> FHandOversInFlight;
+  std::set<const THandOver*> FHandOversInFlight MONITOR_GUARDED_BY(FLock);
   std::wstring FTitle;
   // A quit that a pump other than the loop took from the queue; the loop ends on it.
   std::optional<int32_t> FQuit;

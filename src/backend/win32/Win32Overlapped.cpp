@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 #include "platform/SysError.h"
+#include "rtl/Mutex.h"
 
 namespace platform::win32 {
 
@@ -20,12 +20,12 @@ struct TOwnedCall : TOverlappedCall {
   }
 };
 
-std::mutex GAbandonedLock;
-std::vector<std::unique_ptr<TOwnedCall>> GAbandoned;
+rtl::TMutex GAbandonedLock;
+std::vector<std::unique_ptr<TOwnedCall>> GAbandoned MONITOR_GUARDED_BY(GAbandonedLock);
 
 // Frees the abandoned calls that have completed since.
 void ReleaseCompleted() {
-  std::lock_guard<std::mutex> Guard(GAbandonedLock);
+  rtl::TLockGuard Guard(GAbandonedLock);
   GAbandoned.erase(std::remove_if(GAbandoned.begin(), GAbandoned.end(),
                                   [](const std::unique_ptr<TOwnedCall>& ACall) {
                                     return HasOverlappedIoCompleted(&ACall->Record);
@@ -50,7 +50,7 @@ TStopMirror::~TStopMirror() {
 
 std::size_t AbandonedOverlappedCalls() {
   ReleaseCompleted();
-  std::lock_guard<std::mutex> Guard(GAbandonedLock);
+  rtl::TLockGuard Guard(GAbandonedLock);
   return GAbandoned.size();
 }
 
@@ -102,7 +102,7 @@ TOverlappedOutcome RunOverlapped(HANDLE AHandle, HANDLE AStopEvent,
     if (WaitForSingleObject(Call->Record.hEvent, cCancelledCallWaitMs) != WAIT_OBJECT_0) {
       // The driver keeps the cancelled call: it keeps its memory until it completes.
       Outcome.Error = WAIT_TIMEOUT;
-      std::lock_guard<std::mutex> Guard(GAbandonedLock);
+      rtl::TLockGuard Guard(GAbandonedLock);
       GAbandoned.push_back(std::move(Call));
       return Outcome;
     }
