@@ -1,12 +1,12 @@
-// What the session tests share: names of a test's own, waiting while the desktop's messages
-// are handled, and (on Windows) reading and driving the shell's notification area.
+// What the session tests share: names of a test's own and (on Windows) reading and driving
+// the shell's notification area.
 #pragma once
 
-#include <chrono>
 #include <string>
 #include <vector>
 
 #include "platform/Desktop.h"
+#include "support/Wait.h"
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -15,19 +15,6 @@ namespace test {
 
 // Names of this test's own: parallel test programs share the session.
 std::string UniqueName(const std::string& APrefix);
-
-// Handles the desktop's messages until the condition holds or AMs have passed.
-template <class TCondition>
-bool PumpUntil(platform::IDesktop& ADesktop, TCondition ACondition, int AMs = 5000) {
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AMs);
-  while (!ACondition()) {
-    if (std::chrono::steady_clock::now() > Deadline) {
-      return false;
-    }
-    ADesktop.WaitAndProcess(10);
-  }
-  return true;
-}
 
 #ifdef _WIN32
 std::wstring ClassOf(HWND AWindow);
@@ -57,7 +44,7 @@ HWND FindTrayIcon(platform::IDesktop& ADesktop, const std::wstring& AHint, int A
 bool RemoveTrayIconOf(DWORD AProcess);
 // What the shell broadcasts when it has started again.
 void AnnounceShellStarted();
-// The top-level windows of that class that belong to the process.
+// The top-level windows of that class that belong to the process (0: to any).
 std::vector<HWND> WindowsOf(DWORD AProcess, const std::wstring& AClass);
 // Opens the icon's menu with the right button, as a user does, and clicks the item at
 // APosition of ACount shown items in the menu that the process opens; false when no menu
@@ -66,11 +53,6 @@ bool ChooseFromTrayMenu(platform::IDesktop& ADesktop, DWORD AProcess, HWND AIcon
                         int ACount);
 // Closes a menu that opened late, so that it holds no input after the test.
 void PressEscape();
-// CreateProcessW, tried again a few times: under Wine on a loaded machine a start now and then
-// fails for want of resources. The last try's error, 0 once one started.
-DWORD StartProcess(const std::wstring& AProgram, std::wstring ACommandLine, DWORD AFlags,
-                   STARTUPINFOW& AStartup, PROCESS_INFORMATION& AProcess,
-                   const wchar_t* AFolder = nullptr, bool AInheritHandles = false);
 #endif
 
 } // namespace test
