@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstring>
 #include <random>
 
@@ -18,6 +17,9 @@
 #include "platform/WindowMessages.h"
 #include "profile/DMUnit.h"
 #include "rtl/Paths.h"
+#include "support/Devices.h"
+#include "support/TestPlatform.h"
+#include "support/Wait.h"
 
 extern const unsigned char ShippedUiLocal[];
 extern const std::size_t ShippedUiLocalSize;
@@ -27,9 +29,10 @@ namespace {
 using namespace app;
 using platform::TWindowMessage;
 
-const std::string cMousePath = "\\\\?\\hid#vid_1234&pid_5678&mi_01#7&1&0000#{4d1e55b2}";
-constexpr uint32_t cCpiUnitCode = 0x80008004;
-constexpr uint32_t cSetCurrentCpiCode = 0x8000800C;
+using test::Devices::cCpiUnitCode;
+using test::Devices::cFilterService;
+using test::Devices::cSetCurrentCpiCode;
+const std::string cMousePath = test::Devices::VendorCollection().Path;
 
 std::vector<uint8_t> Report(std::initializer_list<int> ABytes) {
   std::vector<uint8_t> Result(std::max<std::size_t>(ABytes.size(), 8), 0);
@@ -41,7 +44,7 @@ std::vector<uint8_t> Report(std::initializer_list<int> ABytes) {
 class MonitorTest : public ::testing::Test {
 protected:
   MonitorTest() {
-    World.Hid.Plug(platform::sim::VirtualMouseInterface(cMousePath));
+    World.Hid.Plug(test::Devices::VendorCollection());
     // Installed beside the program, as "ui.local" is.
     const std::string UiLocal = World.Environment.ModuleFolder() + "ui.local";
     EXPECT_EQ(World.Files.ReplaceFileContent(UiLocal, ShippedUiLocal, ShippedUiLocalSize), 0u);
@@ -75,23 +78,14 @@ protected:
       return false;
     });
   }
-  void WriteConfig(const std::string& AText) {
-    ASSERT_EQ(World.Files.ReplaceFileContent(World.Environment.ModuleFolder() + "config.ini",
-                                             AText.data(), AText.size()),
-              0u);
-  }
-  template <class TCondition> bool PumpUntil(TCondition ACondition) {
-    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!ACondition()) {
-      if (std::chrono::steady_clock::now() > Deadline) {
-        return false;
-      }
+  void WriteConfig(const std::string& AText) { test::WriteConfig(World, AText); }
+  bool PumpUntil(const std::function<bool()>& ACondition) {
+    return test::WaitUntil(ACondition, test::cWaitBound, [&] {
       World.Desktop.WaitAndProcess(2);
       if (Config) {
         Config->Desktop.ProcessMessages();
       }
-    }
-    return true;
+    });
   }
   // Injects a report and waits until the monitor has handled it and what it posted: the
   // reader takes it, hands it over, and is back in its next read once the hand-over is done.
@@ -127,12 +121,7 @@ protected:
     WriteConfig("[DEVICE]\nWHQL=" + std::to_string(AWhql) +
                 "\n[usbdevicelist]\nid1=USB\\VID_1234&PID_5678\n");
     World.Files.MakeDirectory(World.Environment.ModuleFolder() + "DRIVERX64");
-    platform::sim::TSimDeviceNode Mouse;
-    Mouse.SetupClass = device::cHidSetupClass;
-    Mouse.HardwareIds = {"USB\\VID_1234&PID_5678"};
-    Mouse.LowerFilters = std::vector<std::string>{};
-    Mouse.Interfaces = {cMousePath};
-    return World.Devices.AddNode(Mouse);
+    return World.Devices.AddNode(test::Devices::MouseNode());
   }
   // Once the interface is back, the monitor reads it again: a key report is its ADelivered-th.
   void ExpectReadingAgain(int ADelivered) {
@@ -478,10 +467,8 @@ TEST_F(MonitorTest, ArrivalsResumesAndUnlocksGiveOneCheck1500MsAfterTheLast) {
   StartAndFindTheDevice();
   const int Checks = CpiUnitSends();
   EXPECT_EQ(Checks, 1);
-  platform::sim::TSimHidInterface Keyboard;
   for (int I = 0; I < 3; ++I) {
-    Keyboard.Path = "\\\\?\\hid#keyboard" + std::to_string(I);
-    World.Hid.Plug(Keyboard);
+    World.Hid.Plug(test::Devices::KeyboardInterface(I));
     World.Desktop.Advance(500);
   }
   World.Desktop.Advance(cDeviceArrialIntervalMs - 500 - 1);
@@ -555,7 +542,7 @@ TEST_F(MonitorTest, ThePackageToolRestartsTheMouseWhileTheMonitorWaitsForIt) {
   const std::string Tool = World.Environment.ModuleFolder() +
                            rtl::IncludeTrailingPathDelimiter("DRIVERX64") + "DIFxCmd.exe";
   ASSERT_EQ(World.Files.ReplaceFileContent(Tool, "MZ", 2), 0u);
-  World.Services.AddService("usbkmfx00001", {1, 3, 1, "usbkmfx00001.sys", "usbkmfx00001"});
+  World.Services.AddService(cFilterService, test::Devices::FilterServiceConfig());
   uint32_t Restart = 1;
   World.Shell.RegisterProgram(Tool, [&](const platform::sim::TSimShellOpen&) {
     uint32_t Error = 0;

@@ -1,16 +1,12 @@
 // The simulator: its scenario language, the shipped scenarios played against the real
 // monitor, and a scenario whose expectation the monitor does not meet.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -19,6 +15,9 @@
 #include "app/sim/Simulation.h"
 #include "app/sim/Timeline.h"
 #include "backend/sim/SimWorld.h"
+#include "support/Process.h"
+#include "support/TempFolder.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -161,8 +160,7 @@ TEST(SimulatorCliTest, OptionsNumbersAndFilesAreTakenStrictlyAndNamedAsGiven) {
   }
   EXPECT_EQ(std::get<0>(Cli({"--interactive", "--load"})), 2);
 
-  const fs::path Folder = fs::temp_directory_path() / "tarnsim-cli-test" / "scn";
-  fs::create_directories(Folder);
+  const test::TTempFolder Folder("tarnsim-cli-test-");
   const std::string Typo = (Folder / "typo.scn").string();
   constexpr char cTypo[] = "\xEF\xBB\xBF"
                            "0 plug\n0 start\n1 ju\0mp\n";
@@ -171,12 +169,11 @@ TEST(SimulatorCliTest, OptionsNumbersAndFilesAreTakenStrictlyAndNamedAsGiven) {
   EXPECT_EQ(Code, 2);
   EXPECT_EQ(Err.rfind(Typo + ":3: \"ju\\x00mp\" is no command", 0), 0u) << Err;
   EXPECT_TRUE(Out.empty());
-  EXPECT_NE(std::get<2>(Cli({Folder.string()})).find(": is a folder"), std::string::npos);
+  EXPECT_NE(std::get<2>(Cli({Folder.Path().string()})).find(": is a folder"), std::string::npos);
   const std::string Huge = (Folder / "huge.scn").string();
   std::ofstream{Huge};
   fs::resize_file(Huge, cMaxScenarioBytes + 1);
   EXPECT_NE(std::get<2>(Cli({Huge})).find("larger than the 64 MiB"), std::string::npos);
-  fs::remove_all(Folder.parent_path());
 
   // A scenario on standard input, in JSON: every line of standard output is a JSON object,
   // also where a text is not valid UTF-8.
@@ -217,30 +214,15 @@ TEST(SimulatorCliTest, NoWorldFolderOutlivesItsProcess) {
     }
     return Count;
   };
-  int Input[2];
-  ASSERT_EQ(pipe(Input), 0);
-  posix_spawn_file_actions_t Actions;
-  posix_spawn_file_actions_init(&Actions);
-  posix_spawn_file_actions_adddup2(&Actions, Input[0], 0);
-  posix_spawn_file_actions_addopen(&Actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&Actions, 2, "/dev/null", O_WRONLY, 0);
-  const char* Args[] = {MONITOR_TARNSIM, "--interactive", nullptr};
-  pid_t Child = 0;
-  ASSERT_EQ(
-      posix_spawn(&Child, MONITOR_TARNSIM, &Actions, nullptr, const_cast<char**>(Args), environ),
-      0);
-  posix_spawn_file_actions_destroy(&Actions);
-  close(Input[0]);
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (Folders(Child) == 0 && std::chrono::steady_clock::now() < Deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_GT(Folders(Child), 0); // positive control: it has one while it runs
-  kill(Child, SIGINT);
-  int Status = 0;
-  waitpid(Child, &Status, 0);
-  close(Input[1]);
-  EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == SIGINT);
+  test::TProcessOptions Waiting;
+  Waiting.HoldInput = true;
+  test::TProcess Simulator(MONITOR_TARNSIM, {"--interactive"}, Waiting);
+  ASSERT_TRUE(Simulator.Started());
+  const auto Child = static_cast<pid_t>(Simulator.Id());
+  // The positive control: it has one while it runs.
+  EXPECT_TRUE(test::WaitUntil([&] { return Folders(Child) > 0; }, std::chrono::seconds(20)));
+  Simulator.Signal(SIGINT);
+  EXPECT_EQ(Simulator.End(std::chrono::seconds(20)), 128u + SIGINT);
   EXPECT_EQ(Folders(Child), 0);
 
   // The ended child's number names a leftover; this process's own folder stays.

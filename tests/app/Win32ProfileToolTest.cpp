@@ -95,65 +95,23 @@ std::size_t HookThreadsOf(DWORD AProcess) {
 
 class Win32ProfileTool : public TMonitorFolderTest {
 protected:
-  std::wstring Program() { return ToWide(FFolder) + L"TARNCTL.EXE"; }
-  std::wstring CommandLine(const std::vector<std::wstring>& AArguments) {
-    std::wstring Line = L"\"" + Program() + L"\"";
+  fs::path Program() { return Path(FFolder) / L"TARNCTL.EXE"; }
+  static std::vector<std::wstring> Quoted(const std::vector<std::wstring>& AArguments) {
+    std::vector<std::wstring> Line;
     for (const std::wstring& Argument : AArguments) {
-      Line += L" \"" + Argument + L"\"";
+      Line.push_back(L"\"" + Argument + L"\"");
     }
     return Line;
   }
 
-  // Runs the tool with its standard output and error on pipes, read while it runs (not up
-  // to their end: a process that Wine starts on a program's behalf may hold them open).
+  // Runs the tool with its standard output and error on pipes.
   TToolRun Tool(const std::vector<std::wstring>& AArguments) {
-    SECURITY_ATTRIBUTES Inherited{sizeof(Inherited), nullptr, TRUE};
-    HANDLE Read[2] = {};
-    HANDLE Write[2] = {};
-    for (int I = 0; I < 2; ++I) {
-      EXPECT_TRUE(CreatePipe(&Read[I], &Write[I], &Inherited, 0));
-      SetHandleInformation(Read[I], HANDLE_FLAG_INHERIT, 0);
-    }
-    STARTUPINFOW Startup{};
-    Startup.cb = sizeof(Startup);
-    Startup.dwFlags = STARTF_USESTDHANDLES;
-    Startup.hStdOutput = Write[0];
-    Startup.hStdError = Write[1];
-    PROCESS_INFORMATION Process{};
-    TToolRun Run;
-    const DWORD Error = StartProcess(Program(), CommandLine(AArguments), CREATE_NO_WINDOW, Startup,
-                                     Process, nullptr, true);
-    CloseHandle(Write[0]);
-    CloseHandle(Write[1]);
-    std::string* Texts[2] = {&Run.Out, &Run.Err};
-    const auto Drain = [&] {
-      for (int I = 0; I < 2; ++I) {
-        DWORD Ready = 0;
-        while (PeekNamedPipe(Read[I], nullptr, 0, nullptr, &Ready, nullptr) && Ready > 0) {
-          std::string Piece(Ready, '\0');
-          DWORD Got = 0;
-          ReadFile(Read[I], Piece.data(), Ready, &Got, nullptr);
-          Texts[I]->append(Piece.data(), Got);
-        }
-      }
-    };
-    if (Error == 0) {
-      PumpUntil(
-          Desktop(),
-          [&] {
-            Drain();
-            return WaitForSingleObject(Process.hProcess, 0) == WAIT_OBJECT_0;
-          },
-          60000);
-      Drain();
-      GetExitCodeProcess(Process.hProcess, &Run.Code);
-      CloseHandle(Process.hThread);
-      CloseHandle(Process.hProcess);
-    }
-    CloseHandle(Read[0]);
-    CloseHandle(Read[1]);
-    EXPECT_EQ(Error, 0u) << "TARNCTL.EXE did not start";
-    return Run;
+    TProcessOptions Captured;
+    Captured.CaptureOutput = true;
+    TProcess Tool(Program(), Quoted(AArguments), Captured);
+    EXPECT_TRUE(Tool.Started()) << "TARNCTL.EXE did not start";
+    const auto Code = Tool.End(std::chrono::seconds(60), &Desktop());
+    return {Code.value_or(STILL_ACTIVE), Tool.Out(), Tool.Err()};
   }
 
   TStoreValues StoreValues() {
@@ -242,22 +200,11 @@ TEST_F(Win32ProfileTool, OnAConsoleEveryCharacterShowsWhateverTheCodePage) {
   WriteFile(Console, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr);
   EXPECT_EQ(Screen().find(Name), std::wstring::npos);
 
-  STARTUPINFOW Startup{};
-  Startup.cb = sizeof(Startup);
-  Startup.dwFlags = STARTF_USESTDHANDLES;
-  Startup.hStdOutput = Console;
-  Startup.hStdError = Console;
-  PROCESS_INFORMATION Process{};
-  ASSERT_EQ(
-      StartProcess(Program(), CommandLine({L"show", L"1"}), 0, Startup, Process, nullptr, true),
-      0u);
-  PumpUntil(
-      Desktop(), [&] { return WaitForSingleObject(Process.hProcess, 0) == WAIT_OBJECT_0; }, 60000);
-  DWORD Code = STILL_ACTIVE;
-  GetExitCodeProcess(Process.hProcess, &Code);
-  CloseHandle(Process.hThread);
-  CloseHandle(Process.hProcess);
-  EXPECT_EQ(Code, 0u);
+  TProcessOptions OnTheConsole;
+  OnTheConsole.Console = Console;
+  TProcess Show(Program(), Quoted({L"show", L"1"}), OnTheConsole);
+  ASSERT_TRUE(Show.Started());
+  EXPECT_EQ(Show.End(std::chrono::seconds(60), &Desktop()), 0u);
   EXPECT_NE(Screen().find(Name), std::wstring::npos);
   CloseHandle(Console);
   FreeConsole();
@@ -351,25 +298,17 @@ TEST_F(Win32ProfileTool, AKilledImportLeavesTheOldOrTheNewStore) {
   constexpr int cKills = 40;
   for (int Kill = 0; Kill < cKills; ++Kill) {
     const int Wanted = 1 - Current;
-    STARTUPINFOW Startup{};
-    Startup.cb = sizeof(Startup);
-    PROCESS_INFORMATION Process{};
-    ASSERT_EQ(StartProcess(Program(), CommandLine({L"import", Backup(Wanted == 0 ? L"A" : L"B")}),
-                           CREATE_NO_WINDOW, Startup, Process),
-              0u);
+    TProcess Import(Program(), Quoted({L"import", Backup(Wanted == 0 ? L"A" : L"B")}));
+    ASSERT_TRUE(Import.Started());
     // Half the kills at any moment of the run, half once the journal is there, so that some
     // land while the store is being written.
     if (Kill % 2 == 0) {
       Sleep(static_cast<DWORD>(Random() % static_cast<uint32_t>(Whole + 1)));
     } else {
-      while (!fs::exists(Journal) && WaitForSingleObject(Process.hProcess, 0) == WAIT_TIMEOUT) {
-      }
+      WaitUntil([&] { return fs::exists(Journal) || !Import.Running(); }, cWaitBound, [] {});
       Sleep(Random() % 3);
     }
-    TerminateProcess(Process.hProcess, 9);
-    WaitForSingleObject(Process.hProcess, INFINITE);
-    CloseHandle(Process.hThread);
-    CloseHandle(Process.hProcess);
+    Import.Kill();
     MidWay += fs::exists(Journal);
 
     const TToolRun Show = Tool({L"show"});

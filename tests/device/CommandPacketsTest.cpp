@@ -9,13 +9,14 @@
 #include "device/CpiUnit.h"
 #include "platform/SysError.h"
 #include "rtl/Exceptions.h"
+#include "support/Devices.h"
 
 namespace {
 
 using namespace device;
 using platform::sim::TSimHidOp;
 
-const std::string cMousePath = "\\\\?\\hid#vid_1234&pid_5678&mi_01";
+const std::string cMousePath = test::Devices::VendorCollection().Path;
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> AValues, std::size_t ASize) {
   std::vector<uint8_t> Result;
@@ -29,11 +30,7 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> AValues, std::size_t ASize
 class DeviceTest : public ::testing::Test {
 protected:
   DeviceTest() {
-    platform::sim::TSimHidInterface Mouse;
-    Mouse.Path = cMousePath;
-    Mouse.HardwareIds = {"HID\\VID_1234&PID_5678&MI_01"};
-    Mouse.Caps = {0x0001, 0xFFA0, 8, 8, 2048};
-    World.Hid.Plug(Mouse);
+    World.Hid.Plug(test::Devices::VendorCollection());
     Hid = std::make_unique<hid::TuiHIDData>(
         nullptr, hid::THidServices{World.Hid, World.Desktop, World.Desktop, World.Files,
                                    World.Environment, World.Dialogs});
@@ -244,7 +241,7 @@ TEST_F(DeviceTest, TheReleaseCarriesTheLevelReportedSinceTheBuild) {
   SetCurrentCpi(*Command, 3);
   EXPECT_EQ(World.Drivers.LastCurrentCpi(), 3);
   const auto Controls = World.Drivers.Controls();
-  EXPECT_EQ(Controls.back().Code, 0x8000800Cu);
+  EXPECT_EQ(Controls.back().Code, test::Devices::cSetCurrentCpiCode);
   EXPECT_EQ(Controls.back().Bytes, (std::vector<uint8_t>{3, 0}));
 }
 

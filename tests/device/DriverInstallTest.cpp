@@ -8,6 +8,8 @@
 #include "device/uiStdCmd.h"
 #include "platform/SysError.h"
 #include "rtl/Paths.h"
+#include "support/Devices.h"
+#include "support/TestPlatform.h"
 
 namespace {
 
@@ -27,11 +29,7 @@ constexpr const char* cInstallFlags = " DRIVER_PACKAGE_SILENT DRIVER_PACKAGE_FOR
 constexpr const char* cRemoveFlags =
     " DRIVER_PACKAGE_SILENT DRIVER_PACKAGE_FORCE DRIVER_PACKAGE_DELETE_FILES";
 
-// The system's relative paths in the platform's delimiters.
-std::string Local(std::string APath) {
-  std::replace(APath.begin(), APath.end(), '\\', rtl::PathDelim);
-  return APath;
-}
+using test::LocalPath;
 
 class DriverInstallTest : public ::testing::Test {
 protected:
@@ -49,7 +47,7 @@ protected:
 
   std::string App() { return World.Environment.ModuleFolder(); }
   std::string Target() {
-    return World.System.WindowsFolder() + Local("\\System32\\Drivers\\usbkmfx00001.sys");
+    return World.System.WindowsFolder() + LocalPath("\\System32\\Drivers\\usbkmfx00001.sys");
   }
   void Put(const std::string& APath, const std::string& AText) {
     ASSERT_EQ(World.Files.ReplaceFileContent(APath, AText.data(), AText.size()), 0u) << APath;
@@ -69,9 +67,8 @@ protected:
   }
   // A HID node of the mouse (its ids in another case than configured) with lower filters.
   int AddMouse(Strings ALowerFilters, std::optional<Strings> AUpperFilters = std::nullopt) {
-    TSimDeviceNode Node;
-    Node.SetupClass = cHidSetupClass;
-    Node.HardwareIds = {"USB\\VID_1234&PID_5678&REV_0100", "usb\\vid_1234&pid_5678"};
+    TSimDeviceNode Node = test::Devices::MouseNode();
+    Node.HardwareIds[1] = "usb\\vid_1234&pid_5678";
     Node.LowerFilters = std::move(ALowerFilters);
     Node.UpperFilters = std::move(AUpperFilters);
     return World.Devices.AddNode(Node);
@@ -181,7 +178,7 @@ TEST_F(DriverInstallTest, TheRouteAndThePackageFollowTheSystemAndTheConfiguratio
 }
 
 TEST_F(DriverInstallTest, ThePackageToolRunsOnceForEachNodeThatNeedsIt) {
-  World.Services.AddService("usbkmfx00001", {1, 3, 1, "usbkmfx00001.sys", "d"});
+  World.Services.AddService(test::Devices::cFilterService, test::Devices::FilterServiceConfig());
   const int Fresh = AddMouse({});
   const int Healthy = AddMouse({"USBKMFX00001"});
   const int Broken = AddMouse({cOtherFilter, "usbkmfx00001"});
@@ -290,7 +287,7 @@ TEST_F(DriverInstallTest, AFailedManualStepLeavesTheFilterListAsItWas) {
   // one that worked has replaced it whatever fails after it.
   const std::string Previous = "previous driver";
   const std::string Copied = "driver DRIVERX64";
-  const std::string Source = App() + Local("DRIVERX64\\usbkmfx00001.sys");
+  const std::string Source = App() + LocalPath("DRIVERX64\\usbkmfx00001.sys");
   std::shared_ptr<void> Loaded;
   struct TCase {
     const char* Name;

@@ -1,13 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
 
 #include "backend/sim/SimWorld.h"
 #include "device/uiStdCmd.h"
+#include "support/Devices.h"
+#include "support/TestPlatform.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -16,24 +18,11 @@ using namespace device;
 constexpr uint32_t cInitCode = 0x00222000;
 constexpr uint32_t cReadCode = 0x00222004;
 
-template <class TCondition> bool WaitUntil(TCondition ACondition) {
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!ACondition()) {
-    if (std::chrono::steady_clock::now() > Deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
+using test::WaitUntil;
 
 class StdCommandTest : public ::testing::Test {
 protected:
-  void WriteConfig(const std::string& AText) {
-    ASSERT_EQ(World.Files.ReplaceFileContent(World.Environment.ModuleFolder() + "config.ini",
-                                             AText.data(), AText.size()),
-              0u);
-  }
+  void WriteConfig(const std::string& AText) { test::WriteConfig(World, AText); }
   std::unique_ptr<TuiSTDCommand> Make() {
     return std::make_unique<TuiSTDCommand>(nullptr, TStdCommandServices::Of(World.Platform()));
   }
@@ -73,7 +62,7 @@ TEST_F(StdCommandTest, TheDriverDescriptionAndListsComeFromConfig) {
   EXPECT_TRUE(Configured->HardwareIdsInConfigUsbList({"USB\\VID_1"}));
   // The driver's device object has another name: nothing opens.
   uint8_t Byte = 0;
-  EXPECT_EQ(Configured->DeviceRW(&Byte, 1, 0x80008004), 21u);
+  EXPECT_EQ(Configured->DeviceRW(&Byte, 1, test::Devices::cCpiUnitCode), 21u);
 }
 
 TEST_F(StdCommandTest, WithoutInitDataTheMonitorStaysIdle) {
@@ -145,10 +134,8 @@ TEST_F(StdCommandTest, RemovalStopsBothWorkersAndARestartFollows) {
   StartMonitor(*Command);
   ASSERT_TRUE(WaitUntil([&] { return World.Drivers.WaitingReads() == 1; }));
   const int Sent = InitSends();
-  platform::sim::TSimHidInterface Keyboard;
-  Keyboard.Path = "\\\\?\\hid#keyboard";
-  World.Hid.Plug(Keyboard);
-  World.Hid.Unplug(Keyboard.Path);
+  World.Hid.Plug(test::Devices::KeyboardInterface());
+  World.Hid.Unplug(test::Devices::KeyboardInterface().Path);
   World.Desktop.ProcessMessages();
   EXPECT_TRUE(WaitUntil([&] { return !Command->WorkerRunning(1) && !Command->WorkerRunning(2); }));
   EXPECT_EQ(World.Drivers.WaitingReads(), 0);
@@ -167,12 +154,9 @@ TEST_F(StdCommandTest, TwoArrivalsASecondApartRestartOnce) {
   World.Desktop.Advance(3100);
   const int Sent = InitSends();
   EXPECT_EQ(Sent, 1); // the start-up arrival restarted the monitor once
-  platform::sim::TSimHidInterface Keyboard;
-  Keyboard.Path = "\\\\?\\hid#keyboard";
-  World.Hid.Plug(Keyboard);
+  World.Hid.Plug(test::Devices::KeyboardInterface(0));
   World.Desktop.Advance(1000);
-  Keyboard.Path = "\\\\?\\hid#keyboard2";
-  World.Hid.Plug(Keyboard);
+  World.Hid.Plug(test::Devices::KeyboardInterface(1));
   World.Desktop.Advance(1499);
   EXPECT_EQ(InitSends(), Sent);
   World.Desktop.Advance(1);
@@ -282,9 +266,7 @@ TEST_F(StdCommandTest, FailuresOfHandlersAndOfTheRestartTimerStayInside) {
                        "TuiSTDCommand: bad answer",
                        "TuiSTDCommand: the driver's device object could not be opened"}));
   // The next arrival starts it again.
-  platform::sim::TSimHidInterface Keyboard;
-  Keyboard.Path = "\\\\?\\hid#keyboard";
-  World.Hid.Plug(Keyboard);
+  World.Hid.Plug(test::Devices::KeyboardInterface());
   World.Desktop.Advance(cRestartMonitorDelayMs);
   EXPECT_TRUE(Command->Active());
 }

@@ -11,8 +11,10 @@
 #include "hid/uiHIDEvent.h"
 #include "platform/SysError.h"
 #include "platform/WindowMessages.h"
+#include "support/Devices.h"
 #include "support/TestHost.h"
 #include "support/TestPlatform.h"
+#include "support/Wait.h"
 #ifdef _WIN32
 #include "backend/win32/Win32Platform.h"
 #endif
@@ -23,18 +25,13 @@ using namespace platform;
 
 // Runs the main loop until the condition holds or a generous real-time limit passes; on the
 // simulated desktop the virtual clock moves along with it.
-template <class TCondition> bool RunUntil(test::TTestPlatform& ABackend, TCondition ACondition) {
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!ACondition()) {
-    if (std::chrono::steady_clock::now() > Deadline) {
-      return false;
-    }
+bool RunUntil(test::TTestPlatform& ABackend, const std::function<bool()>& ACondition) {
+  return test::WaitUntil(ACondition, test::cWaitBound, [&] {
     if (ABackend.Sim() != nullptr) {
       ABackend.Sim()->Desktop.Advance(10);
     }
     ABackend.Platform().Desktop.WaitAndProcess(5);
-  }
-  return true;
+  });
 }
 
 class DesktopTest : public ::testing::TestWithParam<std::string> {
@@ -261,7 +258,7 @@ TEST(Win32Driver, TheMissingDeviceObjectAnswers21) {
                                           Platform.Devices, Platform.Services, Platform.Shell,
                                           Platform.System, Platform.Clock});
   uint8_t Level[2] = {1, 0};
-  EXPECT_EQ(Command.DeviceRW(Level, 2, 0x8000800C), 21u);
+  EXPECT_EQ(Command.DeviceRW(Level, 2, test::Devices::cSetCurrentCpiCode), 21u);
   EXPECT_FALSE(Command.IsDeviceExist());
   // Presence only reads the device tree, any letter case, whole ids only: under Wine its
   // virtual mouse sits on its bus under a known id; on Windows, the first hardware id of the

@@ -12,6 +12,9 @@
 #include "backend/sim/SimWorld.h"
 #include "hid/uiHIDData.h"
 #include "platform/SysError.h"
+#include "support/Devices.h"
+#include "support/TestPlatform.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -19,30 +22,19 @@ using namespace hid;
 using platform::sim::TSimHidInterface;
 using platform::sim::TSimHidOp;
 
-const std::string cMousePath = "\\\\?\\hid#vid_1234&pid_5678&mi_01#7&1&0000#{4d1e55b2}";
-const std::string cMouseId = "HID\\VID_1234&PID_5678&REV_0100&MI_01";
-const std::string cOtherPath = "\\\\?\\hid#vid_1234&pid_5678&mi_02#7&2&0000#{4d1e55b2}";
-const std::string cOtherId = "HID\\VID_1234&PID_5678&REV_0100&MI_02";
+using test::Devices::VendorCollection;
 
-TSimHidInterface VendorInterface(const std::string& APath, const std::string& AId) {
-  TSimHidInterface Interface;
-  Interface.Path = APath;
-  Interface.HardwareIds = {AId, "HID\\VID_1234&PID_5678&MI_01"};
-  Interface.Caps = {0x0001, 0xFFA0, 8, 8, 65};
-  Interface.Buttons.ButtonCount = 24;
-  Interface.Buttons.ReportID = 7;
-  return Interface;
-}
+// The mouse's vendor collection, and a second one.
+const std::string cMousePath = VendorCollection(1).Path;
+const std::string cMouseId = test::Devices::VendorId(1);
+const std::string cOtherPath = VendorCollection(2).Path;
+const std::string cOtherId = test::Devices::VendorId(2);
 
 class HidTest : public ::testing::Test {
 protected:
-  void SetUp() override { World.Hid.Plug(VendorInterface(cMousePath, cMouseId)); }
+  void SetUp() override { World.Hid.Plug(VendorCollection(1)); }
 
-  void WriteConfig(const std::string& AText) {
-    ASSERT_EQ(World.Files.ReplaceFileContent(World.Environment.ModuleFolder() + "config.ini",
-                                             AText.data(), AText.size()),
-              0u);
-  }
+  void WriteConfig(const std::string& AText) { test::WriteConfig(World, AText); }
   std::unique_ptr<TuiHIDData> MakeHid() {
     return std::make_unique<TuiHIDData>(nullptr, THidServices{World.Hid, World.Desktop,
                                                               World.Desktop, World.Files,
@@ -60,15 +52,8 @@ protected:
     return Param;
   }
   // Serves hand-overs until the condition holds (or a generous real-time limit passes).
-  template <class TCondition> bool PumpUntil(TCondition ACondition) {
-    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!ACondition()) {
-      if (std::chrono::steady_clock::now() > Deadline) {
-        return false;
-      }
-      World.Desktop.WaitAndProcess(2);
-    }
-    return true;
+  bool PumpUntil(const std::function<bool()>& ACondition) {
+    return test::WaitUntil(ACondition, test::cWaitBound, [&] { World.Desktop.WaitAndProcess(2); });
   }
   // Waits until the readers of the interface are waiting in a read.
   bool ReadersWaiting(const std::string& APath, int ACount) {
@@ -117,7 +102,7 @@ TEST_F(HidTest, ListedIdentifiersMatchWholeAndWithoutRegardToCase) {
 }
 
 TEST_F(HidTest, ListedInterfacesAreServedInEnumerationOrder) {
-  World.Hid.Plug(VendorInterface(cOtherPath, cOtherId));
+  World.Hid.Plug(VendorCollection(2));
   WriteConfig("[IncludeHIDDeviceList]\nid1=" + cOtherId + "\nid2=" + cMouseId + "\n");
   auto Hid = MakeHid();
   THIDDataParam Set = Param("*", 8);
@@ -148,15 +133,16 @@ TEST_F(HidTest, TransfersSkipShortCollectionsAndReportRefusals) {
     }
     return 0u;
   });
-  THIDDataParam Get = Param("", 65);
+  const uint32_t Whole = VendorCollection().Caps.FeatureReportByteLength;
+  THIDDataParam Get = Param("", Whole);
   EXPECT_EQ(Hid->HidFindAndGetFeatureReport(Get), 0u);
   EXPECT_EQ(Get.Data.ReportID, 2);
   EXPECT_EQ(Get.Data.DATAReally[0], 1);
-  EXPECT_EQ(Get.Data.DATAReally[63], 64);
-  EXPECT_EQ(Get.Data.DATAReally[64], 0); // beyond DATASIZE: untouched
+  EXPECT_EQ(Get.Data.DATAReally[Whole - 2], static_cast<uint8_t>(Whole - 1));
+  EXPECT_EQ(Get.Data.DATAReally[Whole - 1], 0); // beyond DATASIZE: untouched
 
   // Longer than the feature report: the interface is skipped, nothing is served.
-  THIDDataParam TooLong = Param("", 66);
+  THIDDataParam TooLong = Param("", Whole + 1);
   EXPECT_EQ(Hid->HidFindAndGetFeatureReport(TooLong), platform::SysError::DeviceNotConnected);
   EXPECT_EQ(TooLong.Data.DATAReally[0], 0xA0);
   EXPECT_EQ(Hid->HidFindAndSetFeatureReport(TooLong), platform::SysError::DeviceNotConnected);
@@ -239,7 +225,7 @@ TEST_F(HidTest, TwoReadersOnOneInterfaceDeliverTwice) {
 }
 
 TEST_F(HidTest, ReadingSelectsEveryInterfaceWhenTheListIsEmpty) {
-  World.Hid.Plug(VendorInterface(cOtherPath, cOtherId));
+  World.Hid.Plug(VendorCollection(2));
   auto Hid = MakeHid();
   Hid->HidFindAndReadDevice(cVendorUsageAndPage, cOtherId);
   EXPECT_EQ(Hid->RunningReaders(), 2);
@@ -312,7 +298,7 @@ TEST_F(HidTest, AReadThatFailsAsItStartsEndsTheReaderQuietly) {
 
   // The read service tells the two cases apart: a buffer shorter than the report, or a
   // removed device, fails as the read starts.
-  World.Hid.Plug(VendorInterface(cOtherPath, cOtherId));
+  World.Hid.Plug(VendorCollection(2));
   uint32_t Error = 0;
   auto Device = World.Hid.Open(cOtherPath, true, Error);
   ASSERT_TRUE(Device);
@@ -328,7 +314,7 @@ TEST_F(HidTest, AReadThatFailsAsItStartsEndsTheReaderQuietly) {
 }
 
 TEST_F(HidTest, ReadingRestartedWithoutAStopKeepsTheRunningReaders) {
-  World.Hid.Plug(VendorInterface(cOtherPath, cOtherId));
+  World.Hid.Plug(VendorCollection(2));
   auto Hid = MakeHid();
   std::atomic<int> Delivered{0};
   Hid->SetOnData(
@@ -409,7 +395,7 @@ TEST_F(HidTest, HundredRoundsOfEachRaceLeaveNothingBehind) {
     World.Hid.InjectInputReport(cMousePath, Report);
     World.Hid.Unplug(cMousePath);
     ASSERT_TRUE(PumpUntil([&] { return Hid->RunningReaders() == 0; })) << Round;
-    World.Hid.Plug(VendorInterface(cMousePath, cMouseId));
+    World.Hid.Plug(VendorCollection(1));
 
     // Stopped while another thread keeps the reports coming; handlers that throw on odd
     // rounds; reading started again without a stop first.
@@ -443,7 +429,7 @@ TEST_F(HidTest, HundredRoundsOfEachRaceLeaveNothingBehind) {
 }
 
 TEST_F(HidTest, StoppingFromInsideADeliveryNeverWaitsForThatDelivery) {
-  World.Hid.Plug(VendorInterface(cOtherPath, cOtherId));
+  World.Hid.Plug(VendorCollection(2));
   auto Hid = MakeHid();
   std::atomic<int> Delivered{0};
   std::atomic<int> Stopped{0};
@@ -487,19 +473,16 @@ TEST_F(HidTest, StoppingFromInsideADeliveryNeverWaitsForThatDelivery) {
 }
 
 TEST_F(HidTest, StoppingEndsReadersThatAreHandingOverReports) {
-  World.Hid.Plug(VendorInterface(cOtherPath, cOtherId));
+  World.Hid.Plug(VendorCollection(2));
   int Delivered = 0;
   auto Hid = CountingReaders(Delivered);
   ASSERT_TRUE(ReadersWaiting(cOtherPath, 1));
   // Both readers take a report and wait for the main thread, which is not serving yet.
   World.Hid.InjectInputReport(cMousePath, {8, 1, 0, 0, 0, 0, 0, 0});
   World.Hid.InjectInputReport(cOtherPath, {8, 2, 0, 0, 0, 0, 0, 0});
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   // Both wait in their hand-overs (a reader that has only left its read may still see the
   // stop first and drop its report, as the reading loop does).
-  while (World.Desktop.PendingHandOvers() != 2 && std::chrono::steady_clock::now() < Deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  test::WaitUntil([&] { return World.Desktop.PendingHandOvers() == 2; }, std::chrono::seconds(5));
   Hid->HidStopRead();
   EXPECT_EQ(Hid->RunningReaders(), 0);
   EXPECT_EQ(Delivered, 2);
@@ -523,9 +506,7 @@ TEST_F(HidTest, StoppingWaitsForAHandlerRunningOnTheReader) {
   Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
   ASSERT_TRUE(ReadersWaiting(cMousePath, 1));
   World.Hid.InjectInputReport(cMousePath, {8, 0, 0, 0, 0, 0, 0, 0});
-  while (!InHandler) {
-    std::this_thread::yield();
-  }
+  ASSERT_TRUE(test::WaitUntil([&] { return InHandler.load(); }));
   Hid->HidStopRead();
   EXPECT_TRUE(HandlerDone);
   EXPECT_EQ(Hid->RunningReaders(), 0);
@@ -613,7 +594,7 @@ TEST_F(HidTest, ARemovalThatAsksFirstFindsTheReadersHandleClosedAndItReadsAgainI
   EXPECT_EQ(NotConnected, 0);
 
   // A stop forgets a removal under way: a failure after it starts nothing.
-  World.Hid.Plug(VendorInterface(cMousePath, cMouseId));
+  World.Hid.Plug(VendorCollection(1));
   Hid->HidFindAndReadDevice(cVendorUsageAndPage, "");
   ASSERT_TRUE(Reads());
   Hid->HidStopRead();
@@ -629,10 +610,10 @@ TEST_F(HidTest, ReadersWithoutADeviceOrWithoutInputReportsEndQuietly) {
     Missing.WaitFor();
     EXPECT_TRUE(Missing.Finished());
   }
-  TSimHidInterface NoInput = VendorInterface("\\\\?\\noinput", "HID\\NOINPUT");
+  TSimHidInterface NoInput = VendorCollection(3);
   NoInput.Caps.InputReportByteLength = 0;
   World.Hid.Plug(NoInput);
-  Hid->HidFindAndReadDevice(cVendorUsageAndPage, "HID\\NOINPUT");
+  Hid->HidFindAndReadDevice(cVendorUsageAndPage, test::Devices::VendorId(3));
   EXPECT_EQ(Hid->RunningReaders(), 2);
   Hid->HidStopRead();
   EXPECT_EQ(Hid->RunningReaders(), 0);

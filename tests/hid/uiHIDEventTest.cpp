@@ -5,6 +5,7 @@
 #include "backend/sim/SimWorld.h"
 #include "hid/uiHIDEvent.h"
 #include "platform/WindowMessages.h"
+#include "support/Devices.h"
 
 namespace {
 
@@ -41,9 +42,7 @@ TEST_F(HidEventTest, StartUpRaisesOneChangeAndOneArrivalAfter1500Ms) {
 TEST_F(HidEventTest, InterfaceArrivalsAndRemovalsOfTheClassAreReported) {
   World.Desktop.Advance(2000);
   Log.clear();
-  platform::sim::TSimHidInterface Keyboard;
-  Keyboard.Path = "\\\\?\\hid#keyboard";
-  Keyboard.Caps = {0x0006, 0x0001, 9, 2, 0};
+  const auto Keyboard = test::Devices::KeyboardInterface();
   World.Hid.Plug(Keyboard);
   World.Desktop.ProcessMessages();
   World.Hid.Unplug(Keyboard.Path);

@@ -18,7 +18,9 @@
 #include "backend/win32/Win32Platform.h"
 #include "hook/HookLoadProbe.h"
 #include "hook/uiHook.h"
+#include "support/Process.h"
 #include "support/Session.h"
+#include "support/TempFolder.h"
 #include "support/TestHost.h"
 
 namespace {
@@ -47,16 +49,7 @@ void SendClick() {
 using test::PumpUntil;
 
 // Waits without handling any message, as the main thread does in its blocking work.
-template <class TCondition> bool SleepUntil(TCondition ACondition, int AMs = 10000) {
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AMs);
-  while (!ACondition()) {
-    if (std::chrono::steady_clock::now() > Deadline) {
-      return false;
-    }
-    Sleep(5);
-  }
-  return true;
-}
+using test::WaitUntil;
 
 TEST(Win32Hook, TheRealLibraryReportsAndSwallowsKeys) {
   platform::win32::TWin32Platform Real;
@@ -90,7 +83,7 @@ TEST(Win32Hook, TheRealLibraryReportsAndSwallowsKeys) {
   SendKey(0x41, true);
   SendKey(0x42, false);
   SendKey(0x42, true);
-  EXPECT_TRUE(SleepUntil([&] { return KeysSeen().size() >= 2; }));
+  EXPECT_TRUE(WaitUntil([&] { return KeysSeen().size() >= 2; }));
   EXPECT_EQ(KeysSeen(), (std::vector<int32_t>{0x41, 0x42}));
   EXPECT_GE(Blocked, 1);
   // Destroyed with its hook enabled: the hook goes with it.
@@ -147,30 +140,16 @@ TEST(Win32Hook, InjectedClicksRaiseNothingWhileTheMouseHookReportsDeviceInput) {
   // The hook sees the events in the order they were sent: once the wheel is
   // reported, the injected click before it has passed the same hook and raised
   // nothing.
-  EXPECT_TRUE(SleepUntil([&] { return !ReportedSoFar().empty(); }));
+  EXPECT_TRUE(WaitUntil([&] { return !ReportedSoFar().empty(); }));
   EXPECT_EQ(ReportedSoFar(), std::vector<std::string>{"6/1/120"});
 }
 
 // Runs a program in a current folder of its choosing; its exit code, or -1 when
 // it did not run to its end.
 int RunProgram(const fs::path& AProgram, const fs::path& ACurrentFolder) {
-  STARTUPINFOW Startup{};
-  Startup.cb = sizeof(Startup);
-  PROCESS_INFORMATION Process{};
-  std::wstring CommandLine = L"\"" + AProgram.wstring() + L"\"";
-  if (!CreateProcessW(AProgram.c_str(), CommandLine.data(), nullptr, nullptr, FALSE,
-                      CREATE_NO_WINDOW, nullptr, ACurrentFolder.c_str(), &Startup, &Process)) {
-    return -1;
-  }
-  DWORD Code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(Process.hProcess, 60000) != WAIT_OBJECT_0 ||
-      !GetExitCodeProcess(Process.hProcess, &Code)) {
-    TerminateProcess(Process.hProcess, 1);
-    Code = static_cast<DWORD>(-1);
-  }
-  CloseHandle(Process.hThread);
-  CloseHandle(Process.hProcess);
-  return static_cast<int>(Code);
+  test::TProcess Program(AProgram, {}, {ACurrentFolder});
+  const auto Code = Program.End(std::chrono::seconds(60));
+  return Code ? static_cast<int>(*Code) : -1;
 }
 
 // The PATH with one more folder in front, for as long as it lives (the programs
@@ -193,11 +172,9 @@ private:
 
 TEST(Win32Hook, OnlyTheLibraryBesideTheProgramIsLoaded) {
   const fs::path Here = test::ProgramFolder();
-  const fs::path Root = fs::temp_directory_path() /
-                        (L"monitor-hook-\u00E9\u4E2D-" + std::to_wstring(GetCurrentProcessId()));
+  const test::TTempFolder Root(L"monitor-hook-\u00E9\u4E2D-");
   const fs::path ProbeFolder = Root / L"program";
   const fs::path Stray = Root / L"current";
-  fs::remove_all(Root);
   fs::create_directories(ProbeFolder);
   fs::create_directories(Stray);
   const fs::path Probe = ProbeFolder / L"hook_load_probe.exe";
@@ -210,8 +187,6 @@ TEST(Win32Hook, OnlyTheLibraryBesideTheProgramIsLoaded) {
   // The positive control: the copy beside the program is the one loaded.
   fs::copy_file(Here / L"uiHook.dll", ProbeFolder / L"uiHook.dll");
   EXPECT_EQ(RunProgram(Probe, Stray), test::cProbeLoadedBesideTheProgram);
-  std::error_code Error;
-  fs::remove_all(Root, Error);
 }
 
 // A window with the keyboard focus counts the key presses that reach it.
@@ -273,10 +248,10 @@ TEST(Win32Hook, KeysAreDecidedWhileTheMainThreadSleepsAndASwallowedOneNeverArriv
       SendKey(Key, false);
       SendKey(Key, true);
     }
-    Answered = SleepUntil([&] { return Decided >= cEvents; });
+    Answered = WaitUntil([&] { return Decided >= cEvents; });
     SenderDone = true;
   });
-  EXPECT_TRUE(SleepUntil([&] { return Answered.load(); })) << "the hook waited for this thread";
+  EXPECT_TRUE(WaitUntil([&] { return Answered.load(); })) << "the hook waited for this thread";
   // Lets a hook that waits on this thread go, should there be one, so the sender can end.
   PumpUntil(
       Platform.Desktop, [&] { return SenderDone.load(); }, 10000);
@@ -337,7 +312,7 @@ TEST(Win32Hook, TheLibrarysThreadLivesWhileAHookIsEnabled) {
   SendKey(0x43, false);
   SendKey(0x43, true);
   // Once C is counted, A has passed the same hook before it.
-  ASSERT_TRUE(SleepUntil([&] { return Calls.KeyDowns[0x43] > 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return Calls.KeyDowns[0x43] > 0; }));
   EXPECT_EQ(Calls.KeyDowns[0x41], 1);
   ASSERT_NE(Calls.Thread, GetCurrentThreadId());
   HANDLE Thread = OpenThread(SYNCHRONIZE, FALSE, Calls.Thread);
@@ -361,7 +336,7 @@ TEST(Win32Hook, TheLibrarysThreadLivesWhileAHookIsEnabled) {
     SendKey(0x43, false);
     SendKey(0x43, true);
   });
-  const bool Counted = SleepUntil([&] { return Calls.KeyDowns[0x43] > 0; });
+  const bool Counted = WaitUntil([&] { return Calls.KeyDowns[0x43] > 0; });
   Thread = Counted ? OpenThread(SYNCHRONIZE, FALSE, Calls.Thread) : nullptr;
   FreeLibrary(Library);
   Sender.join();
@@ -396,7 +371,7 @@ TEST(Win32Hook, TheCombinationRecorderSeesTheHeldModifier) {
     std::lock_guard<std::mutex> Guard(Lock);
     return Combination;
   };
-  EXPECT_TRUE(SleepUntil([&] { return !Recorded().empty(); }));
+  EXPECT_TRUE(WaitUntil([&] { return !Recorded().empty(); }));
   EXPECT_EQ(Recorded(), "2,Ctrl+A");
   Hook.StopRecordKeyboardComboKey();
 }

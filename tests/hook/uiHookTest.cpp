@@ -8,6 +8,7 @@
 #include "backend/sim/SimWorld.h"
 #include "hook/uiHook.h"
 #include "rtl/Paths.h"
+#include "support/Wait.h"
 
 namespace {
 
@@ -265,11 +266,8 @@ TEST_F(HookTest, HookCallsRunOnTheLibrarysThreadAndAreAnsweredWhileTheMainThread
     Answered = true;
   });
   // The main thread sleeps, as it does in its blocking work, and handles nothing meanwhile.
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!Answered && std::chrono::steady_clock::now() < Deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  EXPECT_TRUE(Answered) << "a hook call waited for the main thread";
+  EXPECT_TRUE(test::WaitUntil([&] { return Answered.load(); }, std::chrono::seconds(30)))
+      << "a hook call waited for the main thread";
   Injecting.join();
   EXPECT_NE(HandlerThread, std::thread::id());
   EXPECT_NE(HandlerThread, std::this_thread::get_id());

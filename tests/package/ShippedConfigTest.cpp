@@ -11,9 +11,9 @@
 #include "backend/sim/SimWorld.h"
 #include "device/uiStdCmd.h"
 #include "hid/uiHIDData.h"
-#include "platform/ConfigFile.h"
 #include "profile/ConfigOptions.h"
 #include "support/TestHost.h"
+#include "support/TestPlatform.h"
 
 namespace {
 
@@ -22,12 +22,7 @@ TEST(ShippedConfig, SetsTheStoreAndTheDriverNameAndLeavesEveryDocumentedKeyAtIts
   std::string Text{std::istreambuf_iterator<char>(Stream), std::istreambuf_iterator<char>()};
   ASSERT_FALSE(Text.empty());
   platform::sim::TSimWorld World;
-  const auto Place = [&](const std::string& AText) {
-    ASSERT_EQ(World.Files.ReplaceFileContent(platform::ConfigFilePath(World.Environment),
-                                             AText.data(), AText.size()),
-              0u);
-  };
-  Place(Text);
+  test::WriteConfig(World, Text);
 
   profile::TOptionsFromConfigFile Options;
   profile::ReadOptionsFromConfigFile(World.Files, World.Environment, Options);
@@ -71,7 +66,7 @@ TEST(ShippedConfig, SetsTheStoreAndTheDriverNameAndLeavesEveryDocumentedKeyAtIts
   const std::size_t At = Text.find(Example);
   ASSERT_NE(At, std::string::npos);
   Text.erase(At, 1);
-  Place(Text);
+  test::WriteConfig(World, Text);
   EXPECT_EQ(MakeHid()->GetHIDDeviceList(),
             std::vector<std::string>{"HID\\VID_0000&PID_0000&MI_01&Col02"});
 }

@@ -19,6 +19,8 @@
 
 #include "app/ConfigProgramProtocol.h"
 #include "backend/win32/Win32Text.h"
+#include "support/MonitorFolder.h"
+#include "support/Process.h"
 #include "support/Session.h"
 #include "support/TestHost.h"
 #include "support/TestPlatform.h"
@@ -29,7 +31,6 @@ using namespace test;
 namespace fs = std::filesystem;
 using platform::win32::ToWide;
 
-const std::wstring cEnglishHint = L"GAMING MOUSE DRIVER";
 const std::wstring cProgram = L"TARNMON.EXE";
 const std::wstring cRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::wstring cRunValue = L"TARNMON";
@@ -115,24 +116,14 @@ bool SamePath(fs::path AOne, fs::path AOther) {
 
 // The process of a monitor main window whose executable is AProgram; 0 when there is none.
 DWORD MonitorRunningFrom(const fs::path& AProgram) {
-  struct TSearch {
-    const fs::path& Program;
-    DWORD Found;
-  } Search{AProgram, 0};
-  EnumWindows(
-      [](HWND AWindow, LPARAM ASearch) -> BOOL {
-        auto& Wanted = *reinterpret_cast<TSearch*>(ASearch);
-        DWORD Process = 0;
-        GetWindowThreadProcessId(AWindow, &Process);
-        if (ClassOf(AWindow) == ToWide(app::cMainWindowClass) &&
-            SamePath(ImageOf(Process), Wanted.Program)) {
-          Wanted.Found = Process;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&Search));
-  return Search.Found;
+  for (HWND Main : WindowsOf(0, ToWide(app::cMainWindowClass))) {
+    DWORD Process = 0;
+    GetWindowThreadProcessId(Main, &Process);
+    if (SamePath(ImageOf(Process), AProgram)) {
+      return Process;
+    }
+  }
+  return 0;
 }
 
 // A registry value as it was before a test (its type and bytes, or its absence), put back
@@ -226,11 +217,11 @@ private:
   HANDLE FHandle;
 };
 
-class Win32Package : public ::testing::Test {
+class Win32Package : public TOwnStoreTest {
 protected:
-  Win32Package() : FBackend(MakeTestPlatform("Win32")) {
-    FProfileFolder = UniqueName("PackageTestProfiles");
-    // A folder with spaces below the test's own folder, whose name is not ASCII.
+  // An ASCII profile folder: the shipped "config.ini" has no UTF-8 mark. The installation
+  // goes to a folder with spaces below the test's own folder, whose name is not ASCII.
+  Win32Package() : TOwnStoreTest("PackageTestProfiles") {
     FInstallFolder = Path(FBackend->Folder()) / L"Gaming Mouse";
   }
   ~Win32Package() override {
@@ -244,54 +235,22 @@ protected:
     for (const fs::path& Program : {FInstallFolder / cProgram, UnpackedFolder() / cProgram}) {
       EndMonitorFrom(Program);
     }
-    std::error_code Ignored;
-    fs::remove_all(Documents(), Ignored);
   }
 
   // Uninstalls silently in place, waiting for the end (Uninstall.exe stays); its exit code.
   DWORD UninstallInPlace() {
-    return Run(L"\"" + (FInstallFolder / L"Uninstall.exe").wstring() + L"\" /S _?=" +
-                   FInstallFolder.wstring(),
-               60000);
-  }
-  static fs::path Path(const std::string& AUtf8) { return fs::path(ToWide(AUtf8)); }
-  platform::IDesktop& Desktop() { return FBackend->Platform().Desktop; }
-  fs::path Documents() {
-    return Path(FBackend->Platform().Environment.DocumentsFolder()) / ToWide(FProfileFolder);
+    return Run(FInstallFolder / L"Uninstall.exe", L"/S _?=" + FInstallFolder.wstring(), 60000);
   }
   static fs::path UnpackedFolder() {
     return (BuildFolder() / Path(MONITOR_UNPACKED_PROGRAM)).make_preferred();
   }
 
-  // The options that keep a monitor's profile store apart, as the first "options" section
-  // of a "config.ini" (the first section of a name is the one read).
-  std::string StoreOptions() {
-    return "[options]\r\nProfileRegFolder=" + FBackend->KeyPath().substr(sizeof("software\\") - 1) +
-           "\r\nprofileFolder=" + FProfileFolder + "\r\n";
-  }
-
-  // Runs a command line to its end within AMs, answering messages meanwhile; its exit code,
-  // or STILL_ACTIVE.
-  DWORD Run(std::wstring ACommandLine, int AMs) {
-    STARTUPINFOW Startup{};
-    Startup.cb = sizeof(Startup);
-    PROCESS_INFORMATION Process{};
-    if (!CreateProcessW(nullptr, ACommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &Startup, &Process)) {
-      ADD_FAILURE() << "cannot start: " << GetLastError();
-      return STILL_ACTIVE;
-    }
-    DWORD Code = EndOf(Process.hProcess, AMs);
-    CloseHandle(Process.hThread);
-    CloseHandle(Process.hProcess);
-    return Code;
-  }
-  DWORD EndOf(HANDLE AProcess, int AMs) {
-    PumpUntil(
-        Desktop(), [&] { return WaitForSingleObject(AProcess, 0) == WAIT_OBJECT_0; }, AMs);
-    DWORD Code = STILL_ACTIVE;
-    GetExitCodeProcess(AProcess, &Code);
-    return Code;
+  // Runs a program to its end within AMs, answering messages meanwhile; its exit code, or
+  // STILL_ACTIVE.
+  DWORD Run(const fs::path& AProgram, const std::wstring& AArguments, int AMs) {
+    TProcess Process(AProgram, {AArguments});
+    EXPECT_TRUE(Process.Started()) << "cannot start " << AProgram;
+    return Process.End(std::chrono::milliseconds(AMs), &Desktop()).value_or(STILL_ACTIVE);
   }
   // The monitor started from there, waited for; 0 when none came.
   DWORD WaitForMonitorFrom(const fs::path& AProgram, int AMs = 20000) {
@@ -303,32 +262,15 @@ protected:
   // Closed as a user's logoff closes it; ended by force only when it does not end.
   void EndMonitorFrom(const fs::path& AProgram) {
     for (DWORD Id = MonitorRunningFrom(AProgram); Id != 0; Id = MonitorRunningFrom(AProgram)) {
-      const HANDLE Process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, Id);
-      if (Process == nullptr) {
+      TProcess Monitor(Id);
+      if (!Monitor.Started()) {
         return;
       }
-      for (HWND Main : WindowsOf(Id, ToWide(app::cMainWindowClass))) {
-        PostMessageW(Main, WM_CLOSE, 0, 0);
-      }
-      if (EndOf(Process, 10000) == STILL_ACTIVE) {
-        TerminateProcess(Process, 1);
-        WaitForSingleObject(Process, 5000);
-      }
-      CloseHandle(Process);
+      Monitor.Close(Desktop(), ToWide(app::cMainWindowClass));
     }
   }
-  PROCESS_INFORMATION Start(const fs::path& AProgram) {
-    std::wstring CommandLine = L"\"" + AProgram.wstring() + L"\"";
-    STARTUPINFOW Startup{};
-    Startup.cb = sizeof(Startup);
-    PROCESS_INFORMATION Process{};
-    EXPECT_TRUE(CreateProcessW(AProgram.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, BuildFolder().c_str(), &Startup, &Process));
-    return Process;
-  }
+  TProcess Start(const fs::path& AProgram) { return TProcess(AProgram, {}, {BuildFolder()}); }
 
-  std::unique_ptr<TTestPlatform> FBackend;
-  std::string FProfileFolder;
   fs::path FInstallFolder;
 };
 
@@ -384,23 +326,18 @@ TEST_F(Win32Package, TheUnpackedZipRunsTheMonitorFromAFolderWithSpacesAndNonAsci
   std::ofstream(Folder / L"config.ini", std::ios::binary) << StoreOptions() << Shipped;
 
   // Its tray icon with its hint; a second start ends at once; EXIT ends it.
-  PROCESS_INFORMATION First = Start(Program);
+  TProcess First = Start(Program);
   ASSERT_NE(WaitForMonitorFrom(Program), 0u);
-  const auto Until = std::chrono::steady_clock::now() + std::chrono::milliseconds(3500);
   PumpUntil(
-      Desktop(), [&] { return std::chrono::steady_clock::now() >= Until; }, 4000);
+      Desktop(), [] { return false; }, 3500); // the whole time
   const HWND Icon = FindTrayIcon(Desktop(), cEnglishHint);
   ASSERT_NE(Icon, nullptr);
-  PROCESS_INFORMATION Second = Start(Program);
-  EXPECT_EQ(EndOf(Second.hProcess, 20000), 0u);
-  EXPECT_EQ(EndOf(First.hProcess, 0), DWORD{STILL_ACTIVE});
-  EXPECT_TRUE(ChooseFromTrayMenu(Desktop(), First.dwProcessId, Icon, 1, 2));
-  EXPECT_EQ(EndOf(First.hProcess, 20000), 0u);
+  TProcess Second = Start(Program);
+  EXPECT_EQ(Second.End(std::chrono::seconds(20), &Desktop()), 0u);
+  EXPECT_TRUE(First.Running());
+  EXPECT_TRUE(ChooseFromTrayMenu(Desktop(), First.Id(), Icon, 1, 2));
+  EXPECT_EQ(First.End(std::chrono::seconds(20), &Desktop()), 0u);
   EXPECT_FALSE(Desktop().NamedMutexExists(app::cMutexName));
-  for (const PROCESS_INFORMATION& Process : {First, Second}) {
-    CloseHandle(Process.hThread);
-    CloseHandle(Process.hProcess);
-  }
   std::ofstream(Folder / L"config.ini", std::ios::binary) << Shipped;
 }
 
@@ -434,14 +371,12 @@ protected:
   DWORD Install(const std::wstring& ASwitches) {
     const fs::path Installer = BuildFolder() / Path(MONITOR_PACKAGE_INSTALLER);
     // The folder goes last and without quotes, spaces and all.
-    return Run(L"\"" + Installer.wstring() + L"\" /S " + ASwitches + L" /D=" +
-                   FInstallFolder.wstring(),
-               120000);
+    return Run(Installer, L"/S " + ASwitches + L" /D=" + FInstallFolder.wstring(), 120000);
   }
   // Uninstalls silently as a user does (the uninstaller goes on from a copy of itself);
   // true once the uninstall key has gone, its last step.
   bool Uninstall() {
-    if (Run(L"\"" + (FInstallFolder / L"Uninstall.exe").wstring() + L"\" /S", 60000) != 0) {
+    if (Run(FInstallFolder / L"Uninstall.exe", L"/S", 60000) != 0) {
       return false;
     }
     return PumpUntil(
@@ -472,9 +407,9 @@ TEST_F(Win32Installer, InstallsStartsTheMonitorAndItsUninstallerEndsItAndRemoves
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, StoreKey.c_str(), L"allsettings.pfd", REG_BINARY,
                             Record.data(), static_cast<DWORD>(Record.size())),
             ERROR_SUCCESS);
-  fs::create_directories(Documents());
+  fs::create_directories(Path(Documents()));
   const std::string Profile = "a game profile of the user's";
-  std::ofstream(Documents() / L"ZQProfile1.pfd", std::ios::binary) << Profile;
+  std::ofstream(Path(Documents()) / L"ZQProfile1.pfd", std::ios::binary) << Profile;
 
   ASSERT_EQ(Install(L""), 0u);
   const fs::path Program = FInstallFolder / cProgram;
@@ -495,15 +430,14 @@ TEST_F(Win32Installer, InstallsStartsTheMonitorAndItsUninstallerEndsItAndRemoves
   // The installer started the installed monitor, through the shell.
   const DWORD Monitor = WaitForMonitorFrom(Program);
   ASSERT_NE(Monitor, 0u);
-  const HANDLE Process = OpenProcess(SYNCHRONIZE, FALSE, Monitor);
-  ASSERT_NE(Process, nullptr);
+  TProcess Process(Monitor);
+  ASSERT_TRUE(Process.Started());
   EXPECT_NE(FindTrayIcon(Desktop(), cEnglishHint), nullptr);
 
   // A per-user start at logon of this installation, as an earlier version made it, goes too.
   WriteString(HKEY_CURRENT_USER, cRunKey, cRunValue, Entry);
   ASSERT_TRUE(Uninstall());
-  EXPECT_EQ(WaitForSingleObject(Process, 0), WAIT_OBJECT_0) << "the monitor still runs";
-  CloseHandle(Process);
+  EXPECT_FALSE(Process.Running()) << "the monitor still runs";
   EXPECT_EQ(FilesBelow(FInstallFolder),
             (std::set<std::wstring>{L"TARNCFG.EXE", L"config.ini", L"ui.local",
                                     L"images\\0409\\icons\\logo.ico"}));
@@ -520,7 +454,7 @@ TEST_F(Win32Installer, InstallsStartsTheMonitorAndItsUninstallerEndsItAndRemoves
             ERROR_SUCCESS);
   Kept.resize(Size);
   EXPECT_EQ(Kept, Record);
-  EXPECT_EQ(ReadAll(Documents() / L"ZQProfile1.pfd"), Profile);
+  EXPECT_EQ(ReadAll(Path(Documents()) / L"ZQProfile1.pfd"), Profile);
 }
 
 TEST_F(Win32Installer, UpgradesFollowTheLogonChoiceAndTheLastUninstallEmptiesTheFolder) {

@@ -11,6 +11,7 @@
 #include "platform/Audio.h"
 #include "support/TestHost.h"
 #include "support/TestPlatform.h"
+#include "support/Wait.h"
 #ifdef _WIN32
 #include "backend/win32/Win32AudioCallback.h"
 #endif
@@ -19,17 +20,6 @@ namespace {
 
 using namespace platform;
 using namespace std::chrono_literals;
-
-template <class TCondition> bool WaitFor(TCondition ACondition) {
-  const auto Deadline = std::chrono::steady_clock::now() + 10s;
-  while (!ACondition()) {
-    if (std::chrono::steady_clock::now() > Deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
 
 // What a change handler heard, and on which threads.
 struct TListener {
@@ -91,7 +81,7 @@ TEST_P(AudioTest, TheEndpointMuteToggledTwiceComesBackAndEachChangeIsHeard) {
   if (Sim() != nullptr) {
     Sim()->Audio.WaitForNotifications();
   } else if (Calls) {
-    EXPECT_TRUE(WaitFor([&] { return Listener.Snapshot().size() >= 2; }));
+    EXPECT_TRUE(test::WaitUntil([&] { return Listener.Snapshot().size() >= 2; }));
   }
   Endpoint->UnregisterChangeNotify();
   if (Calls) {
@@ -171,7 +161,7 @@ TEST(SimAudio, UnregisteringWaitsForTheCallInFlightAndNoCallFollows) {
   std::atomic<bool> Release{false};
   ASSERT_EQ(Endpoint->RegisterChangeNotify([&](bool) {
     ++Calls;
-    WaitFor([&] { return Release.load(); });
+    test::WaitUntil([&] { return Release.load(); });
   }),
             S_OK_VALUE);
   // The positive control: a registration that stays hears every later change.
@@ -179,7 +169,7 @@ TEST(SimAudio, UnregisteringWaitsForTheCallInFlightAndNoCallFollows) {
   ASSERT_EQ(Other->RegisterChangeNotify(Staying.Notify()), S_OK_VALUE);
 
   EXPECT_EQ(Endpoint->SetMute(true), S_OK_VALUE);
-  ASSERT_TRUE(WaitFor([&] { return Calls == 1; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return Calls == 1; }));
   std::atomic<bool> Unregistered{false};
   std::thread Unregistering([&] {
     Endpoint->UnregisterChangeNotify();
@@ -341,7 +331,7 @@ TEST(Win32Audio, TheChangeCallbackIsAComObjectWhoseWithdrawalHolds) {
           throw std::runtime_error("handler failed");
         }
         if (Hold) {
-          WaitFor([&] { return Release.load(); });
+          test::WaitUntil([&] { return Release.load(); });
         }
       },
       Debug);
@@ -376,7 +366,7 @@ TEST(Win32Audio, TheChangeCallbackIsAComObjectWhoseWithdrawalHolds) {
   Hold = true;
   Data.bMuted = TRUE;
   std::thread InFlight([&] { Callback->OnNotify(&Data); });
-  ASSERT_TRUE(WaitFor([&] { return Calls == 3; }));
+  ASSERT_TRUE(test::WaitUntil([&] { return Calls == 3; }));
   std::atomic<bool> Withdrawn{false};
   std::thread Withdrawing([&] {
     Callback->Withdraw();

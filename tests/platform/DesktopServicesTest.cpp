@@ -17,6 +17,7 @@
 #include "platform/WindowMessages.h"
 #include "rtl/Component.h"
 #include "rtl/Utf.h"
+#include "support/Process.h"
 #include "support/Session.h"
 #include "support/TestHost.h"
 #include "support/TestPlatform.h"
@@ -231,9 +232,7 @@ TEST_P(DesktopServicesTest, ASendWaitsForABusyReceiverAndGivesUpAHungOne) {
     }
     DestroyWindow(Window);
   });
-  while (Receiver.load() == nullptr) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  EXPECT_TRUE(test::WaitUntil([&] { return Receiver.load() != nullptr; }));
   const auto Target = reinterpret_cast<TWindowHandle>(Receiver.load());
   intptr_t Answer = 0;
   const auto Started = std::chrono::steady_clock::now();
@@ -241,9 +240,7 @@ TEST_P(DesktopServicesTest, ASendWaitsForABusyReceiverAndGivesUpAHungOne) {
   EXPECT_EQ(Answer, 9);
   EXPECT_GE(std::chrono::steady_clock::now() - Started, cBusyAnswer);
   BusyDone = true;
-  while (!Stopped) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  EXPECT_TRUE(test::WaitUntil([&] { return Stopped.load(); }));
   std::this_thread::sleep_for(cHungAfter);
   Answer = -1;
   EXPECT_EQ(Desktop().SendWindowMessage(Target, cQuestion, 4, 0, Answer), TSendResult::Hung);
@@ -892,24 +889,12 @@ INSTANTIATE_TEST_SUITE_P(Backends, DesktopServicesTest,
 // Another process of the session sees this one's mutex and finds its main window by class,
 // and a message sent from there is answered here.
 DWORD RunPeer(IMainThread& AMainThread, const std::wstring& AArguments) {
-  const std::wstring Program = (test::ProgramFolder() / L"desktop_peer.exe").wstring();
-  std::wstring CommandLine = L"\"" + Program + L"\" " + AArguments;
-  STARTUPINFOW Startup{};
-  Startup.cb = sizeof(Startup);
-  PROCESS_INFORMATION Process{};
-  if (!CreateProcessW(Program.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &Startup, &Process)) {
+  test::TProcess Peer(test::ProgramFolder() / L"desktop_peer.exe", {AArguments});
+  if (!Peer.Started()) {
     return test::cPeerBroken + 1;
   }
   // The peer's send comes in while this thread waits: keep handling messages.
-  PumpUntil(
-      AMainThread, [&] { return WaitForSingleObject(Process.hProcess, 0) == WAIT_OBJECT_0; },
-      60000);
-  DWORD Code = test::cPeerBroken + 2;
-  GetExitCodeProcess(Process.hProcess, &Code);
-  CloseHandle(Process.hThread);
-  CloseHandle(Process.hProcess);
-  return Code;
+  return Peer.End(std::chrono::seconds(60), &AMainThread).value_or(test::cPeerBroken + 2);
 }
 
 TEST(Win32Desktop, AnotherProcessSeesTheMutexAndTalksToTheMainWindow) {
@@ -955,9 +940,7 @@ TEST(Win32Shell, AProgramWaitedForIsAnsweredWhileItRuns) {
     Handing = true;
     Desktop.Synchronize([&] { HandedOver = true; });
   });
-  while (!Handing) {
-    std::this_thread::yield();
-  }
+  EXPECT_TRUE(test::WaitUntil([&] { return Handing.load(); }));
   wchar_t Here[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, Here, MAX_PATH);
   const std::string Peer =

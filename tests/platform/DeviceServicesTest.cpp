@@ -4,8 +4,6 @@
 // the test's own folder.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "device/uiStdCmd.h"
 #include "platform/SysError.h"
 #include "rtl/Paths.h"
@@ -16,10 +14,7 @@ namespace {
 using namespace platform;
 using Strings = std::vector<std::string>;
 
-std::string Local(std::string APath) {
-  std::replace(APath.begin(), APath.end(), '\\', rtl::PathDelim);
-  return APath;
-}
+using test::LocalPath;
 
 class DeviceServicesTest : public ::testing::TestWithParam<std::string> {
 protected:
@@ -87,7 +82,7 @@ TEST_P(DeviceServicesTest, ThisIsA64BitBuildOn64BitWindowsWithADriverFolder) {
   const std::string Windows = Platform().System.WindowsFolder();
   ASSERT_FALSE(Windows.empty());
   EXPECT_NE(Windows.back(), rtl::PathDelim);
-  EXPECT_TRUE(Platform().Files.DirectoryExists(Windows + Local("\\System32\\Drivers")));
+  EXPECT_TRUE(Platform().Files.DirectoryExists(Windows + LocalPath("\\System32\\Drivers")));
   const TSystemFacts Facts = Platform().System.Facts();
   EXPECT_TRUE(Facts.Process64Bit);
   EXPECT_TRUE(Facts.IsWow64ProcessBound);

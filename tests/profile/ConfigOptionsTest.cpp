@@ -3,6 +3,7 @@
 #include "backend/sim/SimWorld.h"
 #include "platform/ConfigFile.h"
 #include "profile/ConfigOptions.h"
+#include "support/TestPlatform.h"
 
 namespace {
 
@@ -10,11 +11,7 @@ using namespace profile;
 
 class ConfigOptionsTest : public ::testing::Test {
 protected:
-  void WriteConfig(const std::string& AText) {
-    ASSERT_EQ(FWorld.Files.ReplaceFileContent(platform::ConfigFilePath(FWorld.Environment),
-                                              AText.data(), AText.size()),
-              0u);
-  }
+  void WriteConfig(const std::string& AText) { test::WriteConfig(FWorld, AText); }
   TOptionsFromConfigFile Options() {
     TOptionsFromConfigFile Result;
     ReadOptionsFromConfigFile(FWorld.Files, FWorld.Environment, Result);

@@ -16,13 +16,8 @@ constexpr double cNow = 45351.25;
 constexpr std::size_t cConfig = 872;
 constexpr std::size_t cEntry = 4184;
 
-uint32_t Field(const std::vector<uint8_t>& AImage, std::size_t AOffset, int AWidth) {
-  uint32_t Value = 0;
-  for (int I = AWidth - 1; I >= 0; --I) {
-    Value = (Value << 8) | AImage.at(AOffset + static_cast<std::size_t>(I));
-  }
-  return Value;
-}
+// A field of a stored image.
+constexpr auto Field = test::ReadLe;
 // Offset of a field of button entry k of ButtonFuncInfo.
 std::size_t Button(std::size_t AButton, std::size_t AField) {
   return cConfig + cEntry * AButton + AField;

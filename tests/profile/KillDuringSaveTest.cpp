@@ -10,17 +10,11 @@
 #include <random>
 #include <thread>
 
+#include "support/Process.h"
 #include "support/SaveLoop.h"
-#include "support/Session.h"
+#include "support/TempFolder.h"
 #include "support/TestHost.h"
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
+#include "support/Wait.h"
 
 namespace {
 
@@ -36,43 +30,20 @@ void SaveAndKill(const fs::path& APath, int AMs) {
   const fs::path Saving = APath.string() + ".saving";
   std::error_code Ignored;
   fs::remove(Saving, Ignored);
-  const auto WaitForTheLoop = [&] {
-    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!fs::exists(Saving, Ignored) && std::chrono::steady_clock::now() < Deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(AMs));
-  };
 #ifdef _WIN32
-  const std::wstring Program = (test::ProgramFolder() / L"save_loop.exe").wstring();
-  std::wstring CommandLine = L"\"" + Program + L"\" \"" + APath.wstring() + L"\"";
-  STARTUPINFOW Startup{};
-  Startup.cb = sizeof(Startup);
-  PROCESS_INFORMATION Process{};
-  ASSERT_EQ(test::StartProcess(Program, CommandLine, CREATE_NO_WINDOW, Startup, Process), 0u)
-      << "the save loop did not start";
-  WaitForTheLoop();
-  TerminateProcess(Process.hProcess, 9);
-  WaitForSingleObject(Process.hProcess, INFINITE);
-  CloseHandle(Process.hThread);
-  CloseHandle(Process.hProcess);
+  const fs::path Program = test::ProgramFolder() / L"save_loop.exe";
+  test::TProcess Loop(Program, {L"\"" + APath.wstring() + L"\""});
 #else
-  const std::string Program = (test::ProgramFolder() / "save_loop").string();
-  const std::string Target = APath.string();
-  char* const Arguments[] = {const_cast<char*>(Program.c_str()), const_cast<char*>(Target.c_str()),
-                             nullptr};
-  pid_t Child = 0;
-  ASSERT_EQ(posix_spawn(&Child, Program.c_str(), nullptr, nullptr, Arguments, environ), 0);
-  WaitForTheLoop();
-  kill(Child, SIGKILL);
-  int Status = 0;
-  waitpid(Child, &Status, 0);
+  test::TProcess Loop(test::ProgramFolder() / "save_loop", {APath.native()});
 #endif
+  ASSERT_TRUE(Loop.Started()) << "the save loop did not start";
+  test::WaitUntil([&] { return fs::exists(Saving, Ignored); }, std::chrono::seconds(20));
+  std::this_thread::sleep_for(std::chrono::milliseconds(AMs));
+  Loop.Kill();
 }
 
 TEST(KillDuringSave, TheStoreIsAlwaysTheOldOrTheNewRecord) {
-  const fs::path Folder = fs::temp_directory_path() / test::UniqueName("kill-during-save-");
-  fs::create_directories(Folder);
+  const test::TTempFolder Folder("kill-during-save-");
   const fs::path Store = Folder / "ZQProfile1.pfd";
   const std::vector<uint8_t> Records[2] = {test::SavedRecord(0), test::SavedRecord(1)};
   std::ofstream(Store, std::ios::binary)
@@ -91,8 +62,6 @@ TEST(KillDuringSave, TheStoreIsAlwaysTheOldOrTheNewRecord) {
   }
   // The positive control: the loop did save between the kills.
   EXPECT_GT(Changed, 0);
-  std::error_code Ignored;
-  fs::remove_all(Folder, Ignored);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "profile/ProfileRecords.h"
 #include "rtl/Utf.h"
+#include "support/TestPlatform.h"
 
 namespace {
 
@@ -16,13 +17,7 @@ template <class T> std::vector<uint8_t> ImageOf(const T& ARecord) {
   return std::vector<uint8_t>(Bytes, Bytes + sizeof(T));
 }
 
-uint32_t ReadLe(const std::vector<uint8_t>& AImage, std::size_t AOffset, int AWidth) {
-  uint32_t Value = 0;
-  for (int I = AWidth - 1; I >= 0; --I) {
-    Value = (Value << 8) | AImage.at(AOffset + static_cast<std::size_t>(I));
-  }
-  return Value;
-}
+using test::ReadLe;
 
 TEST(ProfileRecords, ImagesHaveTheStoredSizes) {
   EXPECT_EQ(ImageOf(TMouseProfileInfo{}).size(), 163560u);

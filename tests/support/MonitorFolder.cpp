@@ -15,69 +15,54 @@ namespace test {
 namespace fs = std::filesystem;
 using platform::win32::ToWide;
 
-TMonitorFolderTest::TMonitorFolderTest() : FBackend(MakeTestPlatform("Win32")) {
+TOwnStoreTest::TOwnStoreTest(const std::string& AProfilePrefix)
+    : FBackend(MakeTestPlatform("Win32")), FProfileFolder(UniqueName(AProfilePrefix)) {}
+
+TOwnStoreTest::~TOwnStoreTest() {
+  std::error_code Ignored;
+  fs::remove_all(Path(Documents()), Ignored);
+}
+
+fs::path TOwnStoreTest::Path(const std::string& AUtf8) {
+  return fs::path(ToWide(AUtf8));
+}
+
+std::string TOwnStoreTest::Documents() {
+  return rtl::IncludeTrailingPathDelimiter(FBackend->Platform().Environment.DocumentsFolder()) +
+         FProfileFolder;
+}
+
+std::string TOwnStoreTest::StoreOptions() const {
+  // The programs put "software\" in front of the key they are given.
+  return "[options]\r\nProfileRegFolder=" + FBackend->KeyPath().substr(sizeof("software\\") - 1) +
+         "\r\nprofileFolder=" + FProfileFolder + "\r\n";
+}
+
+TMonitorFolderTest::TMonitorFolderTest() {
   FFolder = FBackend->Folder() + "Tarn Monitor\\";
   fs::copy(ProgramFolder().parent_path() / "program", Path(FFolder), fs::copy_options::recursive);
   fs::copy_file(ProgramFolder() / "desktop_peer.exe", Path(FFolder + app::cConfigProgramFile));
-  FProfileFolder = UniqueName("Profiles \xC5\x91\xE9\xBC\xA0\xE6\xA0\x87 ");
-  // The programs put "software\" in front of the key they are given.
-  std::ofstream(Path(FFolder + "config.ini"))
-      << "\xEF\xBB\xBF[options]\nProfileRegFolder="
-      << FBackend->KeyPath().substr(sizeof("software\\") - 1)
-      << "\nprofileFolder=" << FProfileFolder << "\n";
+  std::ofstream(Path(FFolder + "config.ini")) << "\xEF\xBB\xBF" << StoreOptions();
 }
 
 TMonitorFolderTest::~TMonitorFolderTest() {
   PressEscape();
   SetCursorPos(cPointerAway.x, cPointerAway.y);
-  for (PROCESS_INFORMATION& Process : FProcesses) {
-    // Closed as a user's logoff closes it, so that its tray icon goes with it; ended by
-    // force only when it does not end.
-    for (HWND Main : WindowsOf(Process.dwProcessId, ToWide(app::cMainWindowClass))) {
-      PostMessageW(Main, WM_CLOSE, 0, 0);
-    }
-    PumpUntil(
-        Desktop(), [&] { return WaitForSingleObject(Process.hProcess, 0) == WAIT_OBJECT_0; },
-        10000);
-    if (WaitForSingleObject(Process.hProcess, 0) != WAIT_OBJECT_0) {
-      TerminateProcess(Process.hProcess, 1);
-      WaitForSingleObject(Process.hProcess, 5000);
-    }
-    CloseHandle(Process.hThread);
-    CloseHandle(Process.hProcess);
+  // Closed as a user's logoff closes them, so that their tray icons go with them.
+  for (TProcess& Process : FProcesses) {
+    Process.Close(Desktop(), ToWide(app::cMainWindowClass));
   }
-  std::error_code Ignored;
-  fs::remove_all(Path(Documents()), Ignored);
-}
-
-fs::path TMonitorFolderTest::Path(const std::string& AUtf8) {
-  return fs::path(ToWide(AUtf8));
-}
-
-std::string TMonitorFolderTest::Documents() {
-  return rtl::IncludeTrailingPathDelimiter(FBackend->Platform().Environment.DocumentsFolder()) +
-         FProfileFolder;
 }
 
 std::size_t TMonitorFolderTest::Start(const std::wstring& AProgram) {
-  const std::wstring Program = ToWide(FFolder) + AProgram;
-  STARTUPINFOW Startup{};
-  Startup.cb = sizeof(Startup);
-  PROCESS_INFORMATION Process{};
-  EXPECT_EQ(
-      StartProcess(Program, L"\"" + Program + L"\"", 0, Startup, Process, ProgramFolder().c_str()),
-      0u);
-  FProcesses.push_back(Process);
+  FProcesses.emplace_back(Path(FFolder) / AProgram, std::vector<TProcess::TArgument>{},
+                          TProcessOptions{ProgramFolder()});
+  EXPECT_TRUE(FProcesses.back().Started()) << "cannot start";
   return FProcesses.size() - 1;
 }
 
 DWORD TMonitorFolderTest::EndOf(std::size_t AIndex, int AMs) {
-  const HANDLE Process = FProcesses[AIndex].hProcess;
-  PumpUntil(
-      Desktop(), [&] { return WaitForSingleObject(Process, 0) == WAIT_OBJECT_0; }, AMs);
-  DWORD Code = STILL_ACTIVE;
-  GetExitCodeProcess(Process, &Code);
-  return Code;
+  return FProcesses[AIndex].End(std::chrono::milliseconds(AMs), &Desktop()).value_or(STILL_ACTIVE);
 }
 
 HWND TMonitorFolderTest::MainWindowOf(std::size_t AIndex) {
@@ -94,9 +79,8 @@ HWND TMonitorFolderTest::MainWindowOf(std::size_t AIndex) {
 }
 
 void TMonitorFolderTest::LetItSettle() {
-  const auto Until = std::chrono::steady_clock::now() + std::chrono::milliseconds(3500);
   PumpUntil(
-      Desktop(), [&] { return std::chrono::steady_clock::now() >= Until; }, 4000);
+      Desktop(), [] { return false; }, 3500); // the whole time
 }
 
 TConfigWindow::TConfigWindow(platform::ISessionWindows& ASession) {

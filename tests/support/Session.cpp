@@ -1,6 +1,8 @@
 #include "support/Session.h"
 #include "support/TestHost.h"
 
+#include <atomic>
+#include <chrono>
 #include <random>
 #ifdef _WIN32
 // clang-format off
@@ -11,10 +13,11 @@
 namespace test {
 
 std::string UniqueName(const std::string& APrefix) {
-  static std::mt19937_64 Random(
+  static std::atomic<unsigned> Counter{0};
+  static const uint64_t Seed =
       std::random_device{}() ^
-      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  return APrefix + std::to_string(Random() % 1000000007);
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  return APrefix + std::to_string(Seed % 1000000007) + "-" + std::to_string(Counter++);
 }
 
 #ifdef _WIN32
@@ -119,28 +122,29 @@ POINT IconCentre(HWND AIcon) {
 }
 
 HWND FindTrayIcon(platform::IMainThread& AMainThread, const std::wstring& AHint, int AWaitMs) {
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AWaitMs);
-  for (;;) {
-    // Wine's shell shows each icon in a window of its own; Windows draws them all into its
-    // notification area and tells where one is.
-    for (HWND Icon : UnderWine() ? ShellIconWindows() : PlacedNotifyIcons()) {
-      SetCursorPos(cPointerAway.x, cPointerAway.y);
-      PumpUntil(
-          AMainThread, [] { return ShownTooltip().empty(); }, 1500);
-      const POINT Middle = IconCentre(Icon);
-      SetCursorPos(Middle.x, Middle.y);
-      std::wstring Shown;
-      PumpUntil(
-          AMainThread, [&] { return !(Shown = ShownTooltip()).empty(); }, 2500);
-      if (Shown == AHint) {
-        return Icon;
-      }
-    }
-    if (std::chrono::steady_clock::now() >= Deadline) {
-      return nullptr;
-    }
-    AMainThread.WaitAndProcess(200);
-  }
+  HWND Found = nullptr;
+  WaitUntil(
+      [&] {
+        // Wine's shell shows each icon in a window of its own; Windows draws them all into its
+        // notification area and tells where one is.
+        for (HWND Icon : UnderWine() ? ShellIconWindows() : PlacedNotifyIcons()) {
+          SetCursorPos(cPointerAway.x, cPointerAway.y);
+          PumpUntil(
+              AMainThread, [] { return ShownTooltip().empty(); }, 1500);
+          const POINT Middle = IconCentre(Icon);
+          SetCursorPos(Middle.x, Middle.y);
+          std::wstring Shown;
+          PumpUntil(
+              AMainThread, [&] { return !(Shown = ShownTooltip()).empty(); }, 2500);
+          if (Shown == AHint) {
+            Found = Icon;
+            return true;
+          }
+        }
+        return false;
+      },
+      std::chrono::milliseconds(AWaitMs), [&] { AMainThread.WaitAndProcess(200); });
+  return Found;
 }
 
 std::vector<HWND> WindowsOf(DWORD AProcess, const std::wstring& AClass) {
@@ -154,7 +158,8 @@ std::vector<HWND> WindowsOf(DWORD AProcess, const std::wstring& AClass) {
         auto& Wanted = *reinterpret_cast<TSearch*>(ASearch);
         DWORD Process = 0;
         GetWindowThreadProcessId(AWindow, &Process);
-        if (Process == Wanted.Process && ClassOf(AWindow) == Wanted.Class) {
+        if ((Wanted.Process == 0 || Process == Wanted.Process) &&
+            ClassOf(AWindow) == Wanted.Class) {
           Wanted.Found.push_back(AWindow);
         }
         return TRUE;
@@ -220,21 +225,6 @@ void AnnounceShellStarted() {
   DWORD_PTR Ignored = 0;
   SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,
                       SMTO_ABORTIFHUNG, 2000, &Ignored);
-}
-DWORD StartProcess(const std::wstring& AProgram, std::wstring ACommandLine, DWORD AFlags,
-                   STARTUPINFOW& AStartup, PROCESS_INFORMATION& AProcess, const wchar_t* AFolder,
-                   bool AInheritHandles) {
-  DWORD Error = 0;
-  for (int Try = 0; Try < 5; ++Try) {
-    if (CreateProcessW(AProgram.c_str(), ACommandLine.data(), nullptr, nullptr,
-                       AInheritHandles ? TRUE : FALSE, AFlags, nullptr, AFolder, &AStartup,
-                       &AProcess)) {
-      return 0;
-    }
-    Error = GetLastError();
-    Sleep(200);
-  }
-  return Error;
 }
 #endif
 

@@ -1,12 +1,12 @@
-// What the session tests share: names of a test's own, waiting while the desktop's messages
-// are handled, and (on Windows) reading and driving the shell's notification area.
+// What the session tests share: names of a test's own and (on Windows) reading and driving
+// the shell's notification area.
 #pragma once
 
-#include <chrono>
 #include <string>
 #include <vector>
 
 #include "platform/MainThread.h"
+#include "support/Wait.h"
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -15,19 +15,6 @@ namespace test {
 
 // Names of this test's own: parallel test programs share the session.
 std::string UniqueName(const std::string& APrefix);
-
-// Handles the desktop's messages until the condition holds or AMs have passed.
-template <class TCondition>
-bool PumpUntil(platform::IMainThread& AMainThread, TCondition ACondition, int AMs = 5000) {
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AMs);
-  while (!ACondition()) {
-    if (std::chrono::steady_clock::now() > Deadline) {
-      return false;
-    }
-    AMainThread.WaitAndProcess(10);
-  }
-  return true;
-}
 
 #ifdef _WIN32
 std::wstring ClassOf(HWND AWindow);
@@ -58,7 +45,7 @@ HWND FindTrayIcon(platform::IMainThread& AMainThread, const std::wstring& AHint,
 bool RemoveTrayIconOf(DWORD AProcess);
 // What the shell broadcasts when it has started again.
 void AnnounceShellStarted();
-// The top-level windows of that class that belong to the process.
+// The top-level windows of that class that belong to the process (0: to any).
 std::vector<HWND> WindowsOf(DWORD AProcess, const std::wstring& AClass);
 // Opens the icon's menu with the right button, as a user does, and clicks the item at
 // APosition of ACount shown items in the menu that the process opens; false when no menu
@@ -67,11 +54,6 @@ bool ChooseFromTrayMenu(platform::IMainThread& AMainThread, DWORD AProcess, HWND
                         int APosition, int ACount);
 // Closes a menu that opened late, so that it holds no input after the test.
 void PressEscape();
-// CreateProcessW, tried again a few times: under Wine on a loaded machine a start now and then
-// fails for want of resources. The last try's error, 0 once one started.
-DWORD StartProcess(const std::wstring& AProgram, std::wstring ACommandLine, DWORD AFlags,
-                   STARTUPINFOW& AStartup, PROCESS_INFORMATION& AProcess,
-                   const wchar_t* AFolder = nullptr, bool AInheritHandles = false);
 #endif
 
 } // namespace test

@@ -1,12 +1,14 @@
 #include "support/TestPlatform.h"
 
-#include <atomic>
-#include <chrono>
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <filesystem>
-#include <random>
 
 #include "backend/sim/SimFileSystem.h"
+#include "platform/ConfigFile.h"
 #include "rtl/Paths.h"
+#include "support/Session.h"
 #ifdef _WIN32
 #include <windows.h>
 
@@ -19,14 +21,6 @@ namespace test {
 namespace fs = std::filesystem;
 
 namespace {
-std::string UniqueTag() {
-  static std::atomic<unsigned> Counter{0};
-  static const uint64_t Seed =
-      std::random_device{}() ^
-      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  return std::to_string(Seed % 1000000007) + "-" + std::to_string(Counter++);
-}
-
 class TSimTestPlatform : public TTestPlatform {
 public:
   TSimTestPlatform() { Prepare(FWorld.Environment.RootFolder()); }
@@ -67,16 +61,14 @@ private:
 } // namespace
 
 void TTestPlatform::Prepare(const std::string& ABaseFolder) {
-  const std::string Tag = UniqueTag();
-  FFolder = rtl::IncludeTrailingPathDelimiter(rtl::IncludeTrailingPathDelimiter(ABaseFolder) +
-                                              "t\xC3\xABst-\xE4\xB8\xAD-" + Tag);
-  fs::create_directories(platform::sim::Utf8Path(FFolder));
-  FKeyPath = "software\\MonitorTests\\" + Tag;
+  FTemp = std::make_unique<TTempFolder>(fs::path(u8"t\u00EBst-\u4E2D-"),
+                                        platform::sim::Utf8Path(ABaseFolder));
+  FFolder = FTemp->Utf8();
+  FKeyPath = "software\\MonitorTests\\" + UniqueName("");
 }
 
 void TTestPlatform::CleanUp() {
-  std::error_code Error;
-  fs::remove_all(platform::sim::Utf8Path(FFolder), Error);
+  FTemp.reset();
   Platform().Registry.DeleteKeyTree(platform::RegRoot::CurrentUser, FKeyPath);
 }
 
@@ -104,6 +96,25 @@ std::vector<uint8_t> PatternBytes(std::size_t ACount, uint8_t AStart) {
     Bytes[I] = static_cast<uint8_t>(AStart + I * 7);
   }
   return Bytes;
+}
+
+uint32_t ReadLe(const std::vector<uint8_t>& AImage, std::size_t AOffset, int AWidth) {
+  uint32_t Value = 0;
+  for (int I = AWidth - 1; I >= 0; --I) {
+    Value = (Value << 8) | AImage.at(AOffset + static_cast<std::size_t>(I));
+  }
+  return Value;
+}
+
+std::string LocalPath(std::string APath) {
+  std::replace(APath.begin(), APath.end(), '\\', rtl::PathDelim);
+  return APath;
+}
+
+void WriteConfig(platform::sim::TSimWorld& AWorld, const std::string& AText) {
+  ASSERT_EQ(AWorld.Files.ReplaceFileContent(platform::ConfigFilePath(AWorld.Environment),
+                                            AText.data(), AText.size()),
+            0u);
 }
 
 } // namespace test

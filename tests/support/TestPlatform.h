@@ -9,6 +9,7 @@
 
 #include "backend/sim/SimWorld.h"
 #include "platform/Platform.h"
+#include "support/TempFolder.h"
 
 namespace test {
 
@@ -31,6 +32,7 @@ protected:
   void CleanUp();
 
 private:
+  std::unique_ptr<TTempFolder> FTemp;
   std::string FFolder;
   std::string FKeyPath;
 };
@@ -40,6 +42,12 @@ std::unique_ptr<TTestPlatform> MakeTestPlatform(const std::string& AName);
 
 // Bytes 0, 1, 2, ... of a given length, as a recognisable image.
 std::vector<uint8_t> PatternBytes(std::size_t ACount, uint8_t AStart = 0);
+// The little-endian value of AWidth bytes at AOffset of a stored image.
+uint32_t ReadLe(const std::vector<uint8_t>& AImage, std::size_t AOffset, int AWidth);
+// A relative path of the system's ("\\System32\\Drivers") in the platform's delimiters.
+std::string LocalPath(std::string APath);
+// Replaces the "config.ini" beside the world's executable.
+void WriteConfig(platform::sim::TSimWorld& AWorld, const std::string& AText);
 
 } // namespace test
 
