@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "hid/uiHIDEvent.h"
@@ -152,7 +153,7 @@ public:
 
   void SetOnDeviceArrialEvent(rtl::TNotifyEvent AValue) { FOnDeviceArrial = AValue; }
   void SetOnDeviceRemovalEvent(rtl::TNotifyEvent AValue) { FOnDeviceRemoval = AValue; }
-  void SetOnDataReceived(TDataReceivedEvent AValue) { FDataReceivedEvent = AValue; }
+  void SetOnDataReceived(TDataReceivedEvent AValue) { FDataReceivedEvent = std::move(AValue); }
   uint32_t ReadIOCode() const { return FReadIOCode; }
   void SetReadIOCode(uint32_t AValue) { FReadIOCode = AValue; }
   uint32_t WriteIOCode() const { return FWriteIOCode; }

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "hid/UsageAndPage.h"
@@ -146,9 +147,11 @@ public:
 
   bool FastOnData() const { return FFastOnData; }
   void SetFastOnData(bool AValue) { FFastOnData = AValue; }
-  void SetOnData(TuiHIDDataReceived AValue) { FOnData = AValue; }
-  void SetOnParsedData(TuiHIDParsedDataReceived AValue) { FOnParsedData = AValue; }
-  void SetOnDeviceNotConnected(TuiHIDDeviceNotConnected AValue) { FOnDeviceNotConnected = AValue; }
+  void SetOnData(TuiHIDDataReceived AValue) { FOnData = std::move(AValue); }
+  void SetOnParsedData(TuiHIDParsedDataReceived AValue) { FOnParsedData = std::move(AValue); }
+  void SetOnDeviceNotConnected(TuiHIDDeviceNotConnected AValue) {
+    FOnDeviceNotConnected = std::move(AValue);
+  }
 
   bool IsDeviceExist(const THIDDataParam& ReportData);
   bool HidFindAndWriteDevice(const THIDDataParam& ReportData);

@@ -220,28 +220,32 @@ public:
   const std::string& ComboKeyString() const { return FComboKeyString; }
 
   void SetOnRecordKeyboardSingleKey(TOnRecordKeyboardSingleKey A) {
-    FOnRecordKeyboardSingleKey = A;
+    FOnRecordKeyboardSingleKey = std::move(A);
   }
-  void SetOnRecordKeyboardComboKey(TOnRecordKeyboardComboKey A) { FOnRecordKeyboardComboKey = A; }
+  void SetOnRecordKeyboardComboKey(TOnRecordKeyboardComboKey A) {
+    FOnRecordKeyboardComboKey = std::move(A);
+  }
   void SetOnRecordKeyboardComboKey2(TOnRecordKeyboardComboKey2 A) {
-    FOnRecordKeyboardComboKey2 = A;
+    FOnRecordKeyboardComboKey2 = std::move(A);
   }
-  void SetOnRecordKeyboardMacroKey(TOnRecordKeyboardMacroKey A) { FOnRecordKeyboardMacroKey = A; }
+  void SetOnRecordKeyboardMacroKey(TOnRecordKeyboardMacroKey A) {
+    FOnRecordKeyboardMacroKey = std::move(A);
+  }
   void SetOnRecordKeyboardMacroKeyEx(TOnRecordKeyboardMacroKeyEx A) {
-    FOnRecordKeyboardMacroKeyEx = A;
+    FOnRecordKeyboardMacroKeyEx = std::move(A);
   }
-  void SetOnRecordMouseMacroKey(TOnRecordMouseMacroKey A) { FOnRecordMouseMacroKey = A; }
+  void SetOnRecordMouseMacroKey(TOnRecordMouseMacroKey A) { FOnRecordMouseMacroKey = std::move(A); }
   void SetOnStopRecordKeyboardMacroKey(TOnStopRecordKeyboardMacroKey A) {
-    FOnStopRecordKeyboardMacroKey = A;
+    FOnStopRecordKeyboardMacroKey = std::move(A);
   }
   void SetOnStopRecordMouseMacroKey(TOnStopRecordMouseMacroKey A) {
-    FOnStopRecordMouseMacroKey = A;
+    FOnStopRecordMouseMacroKey = std::move(A);
   }
-  void SetOnHookKeyboardKey(TOnHookKeyboardKey A) { FOnHookKeyboardKey = A; }
-  void SetOnHookKeyboardAllKey(TOnHookKeyboardKey A) { FOnHookKeyboardAllKey = A; }
-  void SetOnHookMouseButton(TOnHookMouseButton A) { FOnHookMouseButton = A; }
-  void SetOnHookMouseAllButton(TOnHookAllMouseButton A) { FOnHookMouseAllButton = A; }
-  void SetOnHookMouseMove(TOnHookMouseMove A) { FOnHookMouseMove = A; }
+  void SetOnHookKeyboardKey(TOnHookKeyboardKey A) { FOnHookKeyboardKey = std::move(A); }
+  void SetOnHookKeyboardAllKey(TOnHookKeyboardKey A) { FOnHookKeyboardAllKey = std::move(A); }
+  void SetOnHookMouseButton(TOnHookMouseButton A) { FOnHookMouseButton = std::move(A); }
+  void SetOnHookMouseAllButton(TOnHookAllMouseButton A) { FOnHookMouseAllButton = std::move(A); }
+  void SetOnHookMouseMove(TOnHookMouseMove A) { FOnHookMouseMove = std::move(A); }
 
   // The callbacks, as the hook library calls them on its thread (public for the benchmark).
   void MouseHookProc(int32_t ACode, uintptr_t AMessage, const TMSLLHOOKSTRUCT& ARecord,

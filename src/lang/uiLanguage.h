@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lang/vgLang.h"
@@ -54,8 +55,8 @@ public:
     FTranslateCustomClassList = Value;
   }
 
-  void SetOnLanguageChanged(TOnLanguageChanged AValue) { FOnLanguageChanged = AValue; }
-  void SetOnCustomTranslate(TOnCustomTranslate AValue) { FOnCustomTranslate = AValue; }
+  void SetOnLanguageChanged(TOnLanguageChanged AValue) { FOnLanguageChanged = std::move(AValue); }
+  void SetOnCustomTranslate(TOnCustomTranslate AValue) { FOnCustomTranslate = std::move(AValue); }
 
   int GetLanguageIndexByShortID(const std::string& ShortID) const;
   // "" when the index is negative or not below the language count.

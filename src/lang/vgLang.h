@@ -20,7 +20,7 @@ namespace lang {
 extern const char* const cBuiltInOriginals[10];
 
 // Language files above this size are not read.
-inline constexpr uint64_t cMaxLanguageFileSize = 16 * 1024 * 1024;
+inline constexpr uint64_t cMaxLanguageFileSize = uint64_t{16} * 1024 * 1024;
 inline constexpr const char* cEnglishShortID = "en";
 
 struct TLanguageServices {

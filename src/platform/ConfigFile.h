@@ -11,7 +11,7 @@
 namespace platform {
 
 // Larger files are not read at all: no option file of this system comes near it.
-inline constexpr uint64_t cMaxIniFileSize = 1024 * 1024;
+inline constexpr uint64_t cMaxIniFileSize = uint64_t{1024} * 1024;
 inline constexpr const char* cConfigFileName = "config.ini";
 
 // Any thread; blocks while the file is read. Reads an INI file, its text taken in the

@@ -11,7 +11,7 @@ bool PathFitsLimits(const std::string& APath) {
 }
 
 std::string ReplacementPathBeside(const std::string& ATarget, const std::string& ATag) {
-  const std::string Appended = ATarget + "." + ATag;
+  std::string Appended = ATarget + "." + ATag;
   if (PathFitsLimits(Appended)) {
     return Appended;
   }

@@ -70,6 +70,8 @@ bool StoreApplicationEntry(TMOUSECONFIGINFO& AConfig, int AIndex, std::string_vi
   uint8_t* Entry =
       AConfig.ApplicationList + static_cast<std::size_t>(AIndex) * cApplicationEntrySize;
   std::memset(Entry, 0, cApplicationEntrySize);
+  // The entry was zeroed above and the name is shorter than it, so its terminator is there.
+  // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
   std::memcpy(Entry, Units.data(), Units.size() * sizeof(char16_t));
   return true;
 }

@@ -41,10 +41,10 @@ namespace profile {
 inline constexpr uint32_t cStoreArchiveFormat = 1;
 // Far above a whole store (eight records, the largest 163560 bytes), so a bigger file is not
 // an export at all and is refused before any of it is read.
-inline constexpr std::size_t cMaxStoreArchiveSize = 8 * 1024 * 1024;
+inline constexpr std::size_t cMaxStoreArchiveSize = std::size_t{8} * 1024 * 1024;
 // The bound a stored image is read with (cMaxStreamImageSize): a larger record could never be
 // restored.
-inline constexpr std::size_t cMaxStoreArchiveRecordSize = 1024 * 1024;
+inline constexpr std::size_t cMaxStoreArchiveRecordSize = std::size_t{1024} * 1024;
 inline constexpr std::size_t cMaxStoreArchiveRecords = 64;
 inline constexpr std::size_t cMaxStoreArchiveNameLength = 32;
 // "\nfile crc32 " and 8 hexadecimal digits and "\n".

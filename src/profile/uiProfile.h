@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
@@ -25,7 +26,7 @@ using TuiProfileEvent2 = rtl::TMethodEvent<void(rtl::TMemoryStream* AStream)>;
 // Stored images larger than this are refused with an exception rather than loaded: the
 // largest record is 163560 bytes, so such an image is damage, and holding it would let a
 // later save write it back.
-inline constexpr int64_t cMaxStreamImageSize = 1024 * 1024;
+inline constexpr int64_t cMaxStreamImageSize = int64_t{1024} * 1024;
 
 class TuiProfile : public rtl::TComponent {
 public:
@@ -46,15 +47,27 @@ public:
   void SetSize(int64_t AValue);
 
   const TuiProfileOnRestoreToDefault& OnRestoreToDefault() const { return FOnRestoreToDefault; }
-  void SetOnRestoreToDefault(TuiProfileOnRestoreToDefault AValue) { FOnRestoreToDefault = AValue; }
-  void SetOnBeforeSaveToRegistry(TuiProfileEvent AValue) { FOnBeforeSaveToRegistry = AValue; }
-  void SetOnBeforeSaveToFile(TuiProfileEvent AValue) { FOnBeforeSaveToFile = AValue; }
-  void SetOnBeforeLoadFromRegistry(TuiProfileEvent AValue) { FOnBeforeLoadFromRegistry = AValue; }
-  void SetOnBeforeLoadFromFile(TuiProfileEvent AValue) { FOnBeforeLoadFromFile = AValue; }
-  void SetOnAfterSaveToRegistry(TuiProfileEvent2 AValue) { FOnAfterSaveToRegistry = AValue; }
-  void SetOnAfterSaveToFile(TuiProfileEvent2 AValue) { FOnAfterSaveToFile = AValue; }
-  void SetOnAfterLoadFromRegistry(TuiProfileEvent2 AValue) { FOnAfterLoadFromRegistry = AValue; }
-  void SetOnAfterLoadFromFile(TuiProfileEvent2 AValue) { FOnAfterLoadFromFile = AValue; }
+  void SetOnRestoreToDefault(TuiProfileOnRestoreToDefault AValue) {
+    FOnRestoreToDefault = std::move(AValue);
+  }
+  void SetOnBeforeSaveToRegistry(TuiProfileEvent AValue) {
+    FOnBeforeSaveToRegistry = std::move(AValue);
+  }
+  void SetOnBeforeSaveToFile(TuiProfileEvent AValue) { FOnBeforeSaveToFile = std::move(AValue); }
+  void SetOnBeforeLoadFromRegistry(TuiProfileEvent AValue) {
+    FOnBeforeLoadFromRegistry = std::move(AValue);
+  }
+  void SetOnBeforeLoadFromFile(TuiProfileEvent AValue) {
+    FOnBeforeLoadFromFile = std::move(AValue);
+  }
+  void SetOnAfterSaveToRegistry(TuiProfileEvent2 AValue) {
+    FOnAfterSaveToRegistry = std::move(AValue);
+  }
+  void SetOnAfterSaveToFile(TuiProfileEvent2 AValue) { FOnAfterSaveToFile = std::move(AValue); }
+  void SetOnAfterLoadFromRegistry(TuiProfileEvent2 AValue) {
+    FOnAfterLoadFromRegistry = std::move(AValue);
+  }
+  void SetOnAfterLoadFromFile(TuiProfileEvent2 AValue) { FOnAfterLoadFromFile = std::move(AValue); }
 
   // Copies ACount bytes to the start of the stream (growing it, never shrinking it).
   int Write(const void* ABuffer, int ACount);

@@ -193,7 +193,8 @@ std::optional<uint32_t> TProcess::End(std::chrono::milliseconds ABound,
     return std::nullopt;
   }
   WaitUntil([&] { return !Running(); }, ABound,
-            AMainThread ? std::function<void()>([&] { AMainThread->WaitAndProcess(10); }) : nullptr);
+            AMainThread ? std::function<void()>([&] { AMainThread->WaitAndProcess(10); })
+                        : nullptr);
   return FState->Code();
 }
 

@@ -390,7 +390,7 @@ private:
     if (Command == "language") {
       Count(1, 1);
       // The names are those of "ui.local", read when the change runs.
-      const std::string Language = AWords[1];
+      const std::string& Language = AWords[1];
       return [Language](TTool& ATool, TDM& AModule) {
         AModule.AllProfileSettingInfo().CurrentLanguage = ATool.LanguageIndex(Language);
         AModule.SaveBackAllProfileSettingInfo();
@@ -405,7 +405,7 @@ private:
       const int Profile = ProfileIndex(AWords[1]);
       const int Button =
           static_cast<int>(Number(AWords[2], 1, profile::cButtonCount, "the button")) - 1;
-      const std::string What = AWords[3];
+      const std::string& What = AWords[3];
       std::optional<std::pair<uint8_t, uint16_t>> Raw;
       if (What != "mute" && What != "default") {
         Raw = RawFunction(What);
@@ -618,7 +618,7 @@ private:
   // A change of one game profile's record, saved where the profile is stored.
   static std::function<uint32_t(TTool&, TDM&)>
   EditProfile(int AProfile, std::function<void(TDM&, TMouseProfileInfo&)> AEdit) {
-    return [AProfile, AEdit](TTool&, TDM& AModule) {
+    return [AProfile, AEdit = std::move(AEdit)](TTool&, TDM& AModule) {
       auto Record = std::make_unique<TMouseProfileInfo>();
       AModule.ReadProfileInfo(*Record, AProfile);
       AEdit(AModule, *Record);
@@ -1053,7 +1053,7 @@ private:
     std::vector<uint8_t> Bytes;
     const std::string File =
         rtl::IncludeTrailingPathDelimiter(FServices.Environment.ModuleFolder()) + "ui.local";
-    constexpr uint64_t cMaxCatalogue = 16 * 1024 * 1024;
+    constexpr uint64_t cMaxCatalogue = uint64_t{16} * 1024 * 1024;
     std::vector<std::string> Names;
     if (FServices.Files.ReadWholeFile(File, Bytes, cMaxCatalogue) != SysError::Success) {
       return Names;

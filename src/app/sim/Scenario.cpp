@@ -266,7 +266,7 @@ bool IsTime(const std::string& AWord) {
 
 } // namespace
 
-EScenarioError::EScenarioError(std::string AName, int ALine, const std::string& AMessage)
+EScenarioError::EScenarioError(const std::string& AName, int ALine, const std::string& AMessage)
     : std::runtime_error(Describe(AName, ALine, AMessage)), FLine(ALine) {}
 
 const std::vector<std::string>& EventKinds() {

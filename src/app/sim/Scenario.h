@@ -66,7 +66,7 @@ struct TScenario {
 // A line that cannot be understood; nothing of the scenario runs.
 class EScenarioError : public std::runtime_error {
 public:
-  EScenarioError(std::string AName, int ALine, const std::string& AMessage);
+  EScenarioError(const std::string& AName, int ALine, const std::string& AMessage);
   int Line() const { return FLine; }
 
 private:
