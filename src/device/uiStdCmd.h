@@ -151,8 +151,8 @@ public:
 
   bool IsDeviceExist();
 
-  void SetOnDeviceArrialEvent(rtl::TNotifyEvent AValue) { FOnDeviceArrial = AValue; }
-  void SetOnDeviceRemovalEvent(rtl::TNotifyEvent AValue) { FOnDeviceRemoval = AValue; }
+  void SetOnDeviceArrialEvent(rtl::TNotifyEvent AValue) { FOnDeviceArrial = std::move(AValue); }
+  void SetOnDeviceRemovalEvent(rtl::TNotifyEvent AValue) { FOnDeviceRemoval = std::move(AValue); }
   void SetOnDataReceived(TDataReceivedEvent AValue) { FDataReceivedEvent = std::move(AValue); }
   uint32_t ReadIOCode() const { return FReadIOCode; }
   void SetReadIOCode(uint32_t AValue) { FReadIOCode = AValue; }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "platform/Dialogs.h"
 #include "platform/MessageWindows.h"
@@ -24,9 +25,9 @@ public:
   ~TuiHIDEvent() override;
   std::string ClassName() const override { return "TuiHIDEvent"; }
 
-  void SetOnDeviceArrival(rtl::TNotifyEvent AValue) { FOnDeviceArrival = AValue; }
-  void SetOnDeviceRemove(rtl::TNotifyEvent AValue) { FOnDeviceRemove = AValue; }
-  void SetOnDeviceChange(rtl::TNotifyEvent AValue) { FOnDeviceChange = AValue; }
+  void SetOnDeviceArrival(rtl::TNotifyEvent AValue) { FOnDeviceArrival = std::move(AValue); }
+  void SetOnDeviceRemove(rtl::TNotifyEvent AValue) { FOnDeviceRemove = std::move(AValue); }
+  void SetOnDeviceChange(rtl::TNotifyEvent AValue) { FOnDeviceChange = std::move(AValue); }
   platform::TWindowHandle WindowHandle() const { return FWindowHandle; }
   bool Registered() const { return FRegistered; }
 

@@ -40,7 +40,7 @@ public:
   std::string AnsiToUtf8(std::string_view AText) override { return std::string(AText); }
 
   const std::string& RootFolder() const { return FRootFolder; }
-  void SetOsVersion(TOsVersion AVersion) { FOsVersion = std::move(AVersion); }
+  void SetOsVersion(TOsVersion AVersion) { FOsVersion = AVersion; }
   // "" stands for a user whose Documents folder the platform cannot name.
   void SetDocumentsFolder(const std::string& AFolder) { FDocumentsFolder = AFolder; }
 
