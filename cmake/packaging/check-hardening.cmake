@@ -1,4 +1,5 @@
 cmake_minimum_required(VERSION 3.22)
+include(${CMAKE_CURRENT_LIST_DIR}/pe-listing.cmake)
 
 # Fails when a shipped Windows binary lost a protection or its version, or would not load on
 # Windows 7:
@@ -36,15 +37,8 @@ foreach(FILE IN LISTS FILES)
   if(FILE STREQUAL "")
     continue()
   endif()
-  if(NOT EXISTS "${FILE}")
-    message(FATAL_ERROR "${FILE} is missing")
-  endif()
   get_filename_component(NAME "${FILE}" NAME)
-  execute_process(COMMAND "${OBJDUMP}" -p "${FILE}" OUTPUT_VARIABLE LISTING
-                  RESULT_VARIABLE STATUS ERROR_VARIABLE ERRORS)
-  if(NOT STATUS EQUAL 0)
-    message(FATAL_ERROR "${OBJDUMP} -p ${FILE} failed: ${ERRORS}")
-  endif()
+  pe_listing("${FILE}" LISTING)
 
   # The flags.
   if(NOT LISTING MATCHES "DllCharacteristics[ \t]+([0-9a-fA-F]+)")

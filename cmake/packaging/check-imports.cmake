@@ -1,4 +1,5 @@
 cmake_minimum_required(VERSION 3.22)
+include(${CMAKE_CURRENT_LIST_DIR}/pe-listing.cmake)
 
 # Fails when a Windows binary imports a DLL that is not part of Windows: everything else the
 # monitor needs is linked in, so a user's machine needs nothing beside the package's files.
@@ -16,14 +17,7 @@ foreach(FILE IN LISTS FILES)
   if(FILE STREQUAL "")
     continue()
   endif()
-  if(NOT EXISTS "${FILE}")
-    message(FATAL_ERROR "${FILE} is missing")
-  endif()
-  execute_process(COMMAND "${OBJDUMP}" -p "${FILE}" OUTPUT_VARIABLE LISTING
-                  RESULT_VARIABLE STATUS ERROR_VARIABLE ERRORS)
-  if(NOT STATUS EQUAL 0)
-    message(FATAL_ERROR "${OBJDUMP} -p ${FILE} failed: ${ERRORS}")
-  endif()
+  pe_listing("${FILE}" LISTING)
   string(REGEX MATCHALL "DLL Name: [^\r\n]+" NAMES "${LISTING}")
   set(IMPORTS "")
   foreach(NAME IN LISTS NAMES)
